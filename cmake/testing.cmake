@@ -1,0 +1,23 @@
+# GoogleTest for both builds. Natively the system's libgtest; in the cross
+# build the sources Debian ships in /usr/src/googletest, built with mingw.
+if(WIN32 AND NOT MSVC AND CMAKE_CROSSCOMPILING)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# murkel_add_test(NAME sources... [LIBS libs...]) — one GoogleTest binary,
+# registered as a single ctest case (discovery through Wine would start
+# the binary once more for nothing).
+function(murkel_add_test name)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()
