@@ -1,0 +1,125 @@
+// CANVUS window procedure: surfaces, paint, scroll requests and the resize rule.
+#include "canvas/canvas_window.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "app/app_state.h"
+#include "canvas/scroll.h"
+
+namespace murkel {
+namespace {
+
+bool picture_open() { return app.bitmap.bmWidth > 0 && app.bitmap.bmHeight > 0; }
+
+// The working image from source (sx - 5, sy - 5); parts of the source
+// outside the picture leave the target as it was.
+void copy_working_image(HDC target, int scroll_x, int scroll_y) {
+  if (!picture_open()) return;
+  BitBlt(target, 0, 0, app.surface_size.cx, app.surface_size.cy, app.working_image,
+         scroll_x - kCanvasMargin, scroll_y - kCanvasMargin, SRCCOPY);
+}
+
+void copy_background(HDC target) {
+  BitBlt(target, 0, 0, app.surface_size.cx, app.surface_size.cy, app.background_surface, 0, 0, SRCCOPY);
+}
+
+HBITMAP create_gray_background(int width, int height) {
+  HBITMAP bitmap = CreateCompatibleBitmap(app.view_surface, width, height);
+  SelectObject(app.background_surface, bitmap);
+  SelectObject(app.background_surface, GetStockObject(GRAY_BRUSH));
+  PatBlt(app.background_surface, 0, 0, width, height, PATCOPY);
+  return bitmap;
+}
+
+void on_create(HWND hwnd) {
+  RECT rc{};
+  GetClientRect(app.main_window, &rc);
+  MoveWindow(hwnd, 0, 0, rc.right - rc.left + 1, rc.bottom - rc.top + 1 - app.status_height, TRUE);
+
+  app.view_surface = GetDC(hwnd);
+  app.surface_size = {std::max<LONG>(GetSystemMetrics(SM_CXSCREEN), app.canvas_client.cx),
+                      std::max<LONG>(GetSystemMetrics(SM_CYSCREEN), app.canvas_client.cy)};
+  app.scratch_bitmap = CreateCompatibleBitmap(app.view_surface, app.surface_size.cx, app.surface_size.cy);
+  app.scratch_surface = CreateCompatibleDC(app.view_surface);
+  app.background_surface = CreateCompatibleDC(app.view_surface);
+  app.working_image = CreateCompatibleDC(app.view_surface);
+  app.undo_image = CreateCompatibleDC(app.view_surface);
+  SelectObject(app.scratch_surface, app.scratch_bitmap);
+  app.background_bitmap = create_gray_background(app.surface_size.cx, app.surface_size.cy);
+
+  app.doubled_frame_width = 2 * GetSystemMetrics(SM_CXDLGFRAME);
+  app.horizontal_bar_height = GetSystemMetrics(SM_CYHSCROLL);
+
+  SetScrollInfo(hwnd, SB_HORZ, &app.horizontal_scroll, TRUE);
+  SetScrollInfo(hwnd, SB_VERT, &app.vertical_scroll, TRUE);
+}
+
+// The background grows with the canvas, so that a canvas larger than the
+// screen of start-up is still painted whole.
+void on_size(LPARAM lparam) {
+  app.canvas_client = {LOWORD(lparam), HIWORD(lparam)};
+  if (app.view_surface == nullptr) return;
+  if (app.canvas_client.cx <= app.surface_size.cx && app.canvas_client.cy <= app.surface_size.cy) return;
+  ViewLock lock;
+  const SIZE grown{std::max(app.surface_size.cx, app.canvas_client.cx),
+                   std::max(app.surface_size.cy, app.canvas_client.cy)};
+  HBITMAP old = app.background_bitmap;
+  app.background_bitmap = create_gray_background(grown.cx, grown.cy);
+  DeleteObject(old);
+  app.surface_size = grown;
+}
+
+void on_paint(HWND hwnd) {
+  PAINTSTRUCT paint{};
+  HDC hdc = BeginPaint(hwnd, &paint);
+  {
+    ViewLock lock;
+    full_redraw(hdc);
+  }
+  EndPaint(hwnd, &paint);
+}
+
+}  // namespace
+
+void full_redraw(HDC target) {
+  copy_background(target);
+  copy_working_image(target, app.scroll_x, app.scroll_y);
+}
+
+void apply_resize_rule() {
+  if (app.canvas_window == nullptr) return;
+  const ResizeAxis h = resize_axis(app.scroll_x, app.bitmap.bmWidth, app.canvas_client.cx);
+  const ResizeAxis v = resize_axis(app.scroll_y, app.bitmap.bmHeight, app.canvas_client.cy);
+  for (auto [axis, record, bar] : {std::tuple{&h, &app.horizontal_scroll, SB_HORZ},
+                                   std::tuple{&v, &app.vertical_scroll, SB_VERT}}) {
+    record->nMin = axis->record.min;
+    record->nMax = axis->record.max;
+    record->nPage = static_cast<UINT>(axis->record.page);
+    record->nPos = axis->record.pos;
+    SetScrollInfo(app.canvas_window, bar, record, TRUE);
+  }
+  ViewLock lock;
+  if (h.fits) {
+    copy_background(app.view_surface);
+    copy_working_image(app.view_surface, 0, app.scroll_y);
+    app.scroll_x = 0;
+  }
+  if (v.fits) {
+    copy_background(app.view_surface);
+    copy_working_image(app.view_surface, app.scroll_x, 0);
+    app.scroll_y = 0;
+  }
+}
+
+LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_CREATE: on_create(hwnd); break;
+    case WM_SIZE:   on_size(lparam); break;
+    case WM_PAINT:  on_paint(hwnd); break;
+    default:        return DefWindowProcA(hwnd, msg, wparam, lparam);
+  }
+  return 0;
+}
+
+}  // namespace murkel
