@@ -1,0 +1,89 @@
+// Number text conversions: decimal output, decimal / "&H" / "&O" input with their stops.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "numtext/number_text.h"
+
+namespace murkel {
+namespace {
+
+TEST(NumberToText, WholeNumbers) {
+  const struct { double value; const char* text; } cases[] = {
+      {10, "10"}, {0, "0"}, {-5, "-5"}, {4096, "4096"}, {-1, "-1"}, {255, "255"},
+      {2147483647.0, "2147483647"}, {-2147483648.0, "-2147483648"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(number_to_text(c.value), c.text) << c.value;
+}
+
+TEST(NumberToText, NeverMinusZero) {
+  for (double v : {-0.0, -0.25, -0.999, 0.5}) EXPECT_EQ(number_to_text(v), "0") << v;
+}
+
+TEST(NumberToText, TruncatesAndSaturates) {
+  const struct { double value; const char* text; } cases[] = {
+      {12.9, "12"}, {-12.9, "-12"},
+      {2147483648.0, "2147483647"}, {1e300, "2147483647"},
+      {-2147483649.0, "-2147483648"}, {-std::numeric_limits<double>::infinity(), "-2147483648"},
+      {std::numeric_limits<double>::quiet_NaN(), "0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(number_to_text(c.value), c.text) << c.value;
+}
+
+TEST(TextToNumber, Examples) {
+  const struct { const char* text; std::int32_t value; } cases[] = {
+      // decimal and its stops
+      {"12", 12}, {"12abc", 12}, {"007", 7}, {"", 0}, {" 12", 0}, {"+7", 0},
+      {"12 34", 12}, {"12+3", 12}, {"12-3", 12}, {"4096", 4096},
+      // signs
+      {"-7", -7}, {"--7", 0}, {"-", 0}, {"-0", 0}, {"-&H10", 0},
+      // hexadecimal, either case
+      {"&H1F", 31}, {"&hff", 255}, {"&Hff", 255}, {"&haB", 171}, {"&H1G", 1}, {"&H", 0},
+      {"&H-1", 0}, {"&H7FFFFFFF", 2147483647},
+      // octal
+      {"&O17", 15}, {"&o17", 15}, {"&o8", 0}, {"&O178", 15}, {"&X1", 0}, {"&", 0}, {"&1", 0},
+      // "." ends the whole part
+      {"12.5", 12}, {"-12.7", -12}, {".5", 0}, {"1.2.3", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(text_to_number(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(TextToNumber, SumsWrapAroundIn32Bits) {
+  const struct { const char* text; std::int32_t value; } cases[] = {
+      {"2147483647", 2147483647},
+      {"2147483648", std::numeric_limits<std::int32_t>::min()},
+      {"-2147483648", std::numeric_limits<std::int32_t>::min()},
+      {"4294967295", -1},
+      {"4294967296", 0},
+      {"4294967306", 10},
+      {"&HFFFFFFFF", -1},
+      {"&H100000001", 1},
+      {"&O37777777777", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(text_to_number(c.text), c.value) << c.text;
+}
+
+TEST(TextToNumber, NullAndHighBytes) {
+  EXPECT_EQ(text_to_number(nullptr), 0);
+  // A double-byte character (full-width digit one in code page 932) is not a digit.
+  EXPECT_EQ(text_to_number("\x82\x50"), 0);
+  EXPECT_EQ(text_to_number("&H1\x82\x50"), 1);
+}
+
+TEST(TextToNumber, LeavesTheTextAlone) {
+  char text[] = "&hab";
+  EXPECT_EQ(text_to_number(text), 171);
+  EXPECT_STREQ(text, "&hab");
+}
+
+TEST(NumberText, RoundTripsSettingsRange) {
+  for (std::int32_t v : {-5, -1, 0, 1, 9, 10, 61, 255, 999, 4096, -2147483647}) {
+    EXPECT_EQ(text_to_number(number_to_text(v).c_str()), v);
+  }
+}
+
+}  // namespace
+}  // namespace murkel
