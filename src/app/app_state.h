@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "effects/pixels.h"
+#include "canvas/selection.h"
 #include "effects/random_source.h"
 
 namespace murkel {
@@ -128,9 +129,9 @@ struct Application {
   HDC background_surface = nullptr;
   int doubled_frame_width = 0;
   int horizontal_bar_height = 0;
-  bool button_pressed = false;
-  bool selection_made = false;
-  std::atomic<bool> dragging{false};
+  SelectionFlags selection_flags;  // main thread's press/release state
+  std::atomic<bool> dragging{false};  // the drag loop runs while set
+  std::atomic<std::uint32_t> drag_generation{0};  // a new press retires the running loop
   std::atomic<std::int32_t> drag_point_x{0};
   std::atomic<std::int32_t> drag_point_y{0};
   POINT wheel_cursor{};
