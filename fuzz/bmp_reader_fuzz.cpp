@@ -1,0 +1,28 @@
+// libFuzzer entry: the bitmap reader on arbitrary bytes, then the writer on what it decoded.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "imagefile/bmp_reader.h"
+#include "imagefile/bmp_writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // A low cap keeps each run fast; the size checks are the same at any cap.
+  const murkel::DecodeResult r = murkel::decode_bmp(data, size, std::uint64_t{64} << 20);
+  if (!r.ok()) {
+    if (r.error.empty() || !r.image.pixels.empty()) std::abort();
+    return 0;
+  }
+  const murkel::Image& image = r.image;
+  if (image.width <= 0 || image.height <= 0 ||
+      image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+    std::abort();
+  for (murkel::Colour c : image.pixels)
+    if (c > 0xFFFFFFu) std::abort();
+  // Decoding what the writer made gives the picture back.
+  const murkel::EncodeResult encoded = murkel::encode_bmp24(image);
+  if (!encoded.ok()) std::abort();
+  const murkel::DecodeResult again = murkel::decode_bmp(encoded.bytes, std::uint64_t{64} << 20);
+  if (!again.ok() || again.image.pixels != image.pixels) std::abort();
+  return 0;
+}

@@ -1,0 +1,25 @@
+// Whole-file reads and atomic whole-file writes for the bitmap codec.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace murkel {
+
+struct FileBytes {
+  std::vector<std::uint8_t> bytes;
+  std::string error;  // empty on success
+  [[nodiscard]] bool ok() const { return error.empty(); }
+};
+
+// Reads a whole file in one go. Files larger than max_size are refused.
+[[nodiscard]] FileBytes read_file_bytes(const std::string& path, std::size_t max_size = std::size_t{1} << 31);
+
+// Writes bytes to a temporary file in the same folder and renames it over
+// path, so that a failed write leaves whatever was at path untouched and no
+// temporary behind. Returns an empty string on success, else the reason.
+[[nodiscard]] std::string write_file_atomically(const std::string& path, const std::uint8_t* data, std::size_t size);
+
+}  // namespace murkel

@@ -1,0 +1,34 @@
+// Decodes Windows bitmap files of every common kind into a 0x00BBGGRR picture.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "effects/pixels.h"
+
+namespace murkel {
+
+// Decoded pictures larger than this many bytes (4 per pixel) are refused.
+inline constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
+
+struct DecodeResult {
+  Image image;        // top row first
+  std::string error;  // empty on success
+  [[nodiscard]] bool ok() const { return error.empty(); }
+};
+
+// Reads core (12-byte) and info (40, 52, 56, 108, 124-byte) headers; 1, 4,
+// 8, 16, 24 and 32 bits per pixel; uncompressed, bit fields (16 and 32 bits)
+// and run-length (8 and 4 bits) pixel data; bottom-up and top-down rows.
+// Damaged or hostile files are refused with a reason, never read past their
+// end; nothing is allocated for the picture before its size is checked.
+[[nodiscard]] DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size,
+                                      std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
+[[nodiscard]] inline DecodeResult decode_bmp(const std::vector<std::uint8_t>& bytes,
+                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes) {
+  return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes);
+}
+
+}  // namespace murkel
