@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <system_error>
 
@@ -44,7 +45,12 @@ FileBytes read_file_bytes(const std::string& path, std::size_t max_size) {
     result.error = "cannot read '" + path + "': the file is too large (" + std::to_string(size) + " bytes)";
     return result;
   }
-  result.bytes.resize(static_cast<std::size_t>(size));
+  try {
+    result.bytes.resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    result.error = "cannot read '" + path + "': not enough memory for " + std::to_string(size) + " bytes";
+    return result;
+  }
   const std::size_t got = size ? std::fread(result.bytes.data(), 1, result.bytes.size(), file) : 0;
   if (got != result.bytes.size() || std::ferror(file)) {
     result.bytes.clear();

@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <limits>
+#include <new>
 
 namespace murkel {
 namespace {
@@ -312,7 +313,12 @@ DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_
   DecodeResult result;
   result.image.width = static_cast<std::int32_t>(h.width);
   result.image.height = static_cast<std::int32_t>(h.height);
-  result.image.pixels.resize(static_cast<std::size_t>(pixel_count));
+  try {
+    result.image.pixels.resize(static_cast<std::size_t>(pixel_count));
+  } catch (const std::bad_alloc&) {
+    return fail("not enough memory for a " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+                " picture");
+  }
   std::string error = run_length ? decode_run_length(data, size, h, result.image)
                                  : decode_uncompressed(data, h, result.image);
   if (!error.empty()) return fail(std::move(error));

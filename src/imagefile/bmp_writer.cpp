@@ -2,6 +2,7 @@
 #include "imagefile/bmp_writer.h"
 
 #include <limits>
+#include <new>
 
 namespace murkel {
 namespace {
@@ -62,7 +63,12 @@ EncodeResult encode_bmp24(const Image& image) {
     return result;
   }
   // Zero-filled, so the padding bytes need no writing.
-  result.bytes.assign(layout->file_size, 0);
+  try {
+    result.bytes.assign(layout->file_size, 0);
+  } catch (const std::bad_alloc&) {
+    result.error = "not enough memory for a bitmap file of " + std::to_string(layout->file_size) + " bytes";
+    return result;
+  }
   std::uint8_t* const file = result.bytes.data();
   write_bmp24_header(*layout, file);
   const std::size_t width = static_cast<std::size_t>(image.width);

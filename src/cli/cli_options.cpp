@@ -1,0 +1,191 @@
+// Strict parsing of murkel-cli's arguments: whole numbers only, no trailing text.
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <limits>
+
+namespace murkel::cli {
+namespace {
+
+// A decimal integer in [low, high], all of the text and nothing else.
+bool parse_int(std::string_view text, std::int64_t low, std::int64_t high, std::int64_t& out) {
+  if (text.empty()) return false;
+  std::int64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size()) return false;
+  if (value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+bool parse_rect(std::string_view text, Rect& rect) {
+  std::int64_t v[4];
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t comma = i < 3 ? text.find(',') : text.size();
+    if (comma == std::string_view::npos) return false;
+    if (!parse_int(text.substr(0, comma), std::numeric_limits<std::int32_t>::min(),
+                   std::numeric_limits<std::int32_t>::max(), v[i]))
+      return false;
+    text.remove_prefix(i < 3 ? comma + 1 : comma);
+  }
+  rect = Rect{static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
+              static_cast<std::int32_t>(v[3])};
+  return true;
+}
+
+bool parse_cells(std::string_view text, std::int32_t& width, std::int32_t& height) {
+  const std::size_t x = text.find('x');
+  std::int64_t w = 0;
+  std::int64_t h = 0;
+  const std::int64_t max = std::numeric_limits<std::int32_t>::max();
+  if (!parse_int(text.substr(0, x), 1, max, w)) return false;
+  if (x == std::string_view::npos) {
+    h = w;
+  } else if (!parse_int(text.substr(x + 1), 1, max, h)) {
+    return false;
+  }
+  width = static_cast<std::int32_t>(w);
+  height = static_cast<std::int32_t>(h);
+  return true;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool parse_colour(std::string_view text, Colour& colour) {
+  if (!text.empty() && text[0] == '#') text.remove_prefix(1);
+  if (text.size() != 6) return false;
+  int component[3];
+  for (int i = 0; i < 3; ++i) {
+    const int hi = hex_digit(text[2 * i]);
+    const int lo = hex_digit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    component[i] = hi * 16 + lo;
+  }
+  colour = make_colour(component[0], component[1], component[2]);
+  return true;
+}
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+}  // namespace
+
+const char* usage_text() {
+  return "usage: murkel-cli INPUT.bmp OUTPUT.bmp [--seed N] OPERATION...\n"
+         "Applies the editor's effects to a bitmap file and writes a 24-bit bitmap file.\n"
+         "Operations run left to right on the same picture.\n"
+         "\n"
+         "  --rect L,T,R,B   selection for the operations that follow: image coordinates,\n"
+         "                   right and bottom exclusive, within the picture\n"
+         "                   (0 <= L <= R <= width, 0 <= T <= B <= height);\n"
+         "                   before the first --rect the selection is the whole picture\n"
+         "  --mosaic W[xH]   mosaic with cells W x H pixels (H defaults to W; at least 1)\n"
+         "  --blur N         blur at level N (0..3; 0 keeps every pixel)\n"
+         "  --diffusion      16 x 16 diffusion\n"
+         "  --scramble N     scramble at level N (-32768..32767); each scramble seeds the\n"
+         "                   random source with --seed, or with the millisecond tick count\n"
+         "  --fill RRGGBB    fill with that colour (hex, '#RRGGBB' or 'RRGGBB')\n"
+         "  --seed N         seed of the scramble's random source (0..4294967295)\n"
+         "  --help           show this text\n"
+         "\n"
+         "With no operation the picture is written unchanged as a 24-bit file.\n"
+         "On any error one line goes to standard error, the exit status is 2 and the\n"
+         "output file is left as it was.\n";
+}
+
+ParseResult parse_arguments(const std::vector<std::string>& args) {
+  ParseResult result;
+  Options& options = result.options;
+  for (const std::string& a : args)
+    if (a == "--help" || a == "-h") {
+      options.help = true;
+      return result;
+    }
+
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() < 2 || arg[0] != '-' || arg[1] != '-') {
+      if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
+        result.error = "unknown option " + quoted(arg);
+        return result;
+      }
+      if (!options.operations.empty() || options.seed) {
+        result.error = "unexpected argument " + quoted(arg) + " (the input and output files come first)";
+        return result;
+      }
+      files.push_back(arg);
+      continue;
+    }
+    const bool takes_value = arg == "--rect" || arg == "--mosaic" || arg == "--blur" || arg == "--scramble" ||
+                             arg == "--fill" || arg == "--seed";
+    if (!takes_value && arg != "--diffusion") {
+      result.error = "unknown option " + quoted(arg);
+      return result;
+    }
+    std::string_view value;
+    if (takes_value) {
+      if (i + 1 >= args.size()) {
+        result.error = arg + " needs a value";
+        return result;
+      }
+      value = args[++i];
+    }
+    const auto bad = [&](const char* what) {
+      result.error = "bad value " + quoted(value) + " for " + arg + ": " + what;
+      return result;
+    };
+
+    Operation op;
+    std::int64_t number = 0;
+    if (arg == "--seed") {
+      if (options.seed) {
+        result.error = "--seed given twice";
+        return result;
+      }
+      if (!parse_int(value, 0, std::numeric_limits<std::uint32_t>::max(), number))
+        return bad("expected a whole number from 0 to 4294967295");
+      options.seed = static_cast<std::uint32_t>(number);
+      continue;
+    }
+    if (arg == "--rect") {
+      op.kind = OperationKind::rect;
+      if (!parse_rect(value, op.rect)) return bad("expected L,T,R,B");
+    } else if (arg == "--mosaic") {
+      op.kind = OperationKind::mosaic;
+      if (!parse_cells(value, op.cell_width, op.cell_height))
+        return bad("expected W or WxH, whole numbers of at least 1");
+    } else if (arg == "--blur") {
+      op.kind = OperationKind::blur;
+      if (!parse_int(value, 0, 3, number)) return bad("expected a level from 0 to 3");
+      op.level = static_cast<std::int32_t>(number);
+    } else if (arg == "--scramble") {
+      op.kind = OperationKind::scramble;
+      if (!parse_int(value, -32768, 32767, number)) return bad("expected a level from -32768 to 32767");
+      op.level = static_cast<std::int32_t>(number);
+    } else if (arg == "--fill") {
+      op.kind = OperationKind::fill;
+      if (!parse_colour(value, op.colour)) return bad("expected RRGGBB or #RRGGBB in hex");
+    } else {
+      op.kind = OperationKind::diffusion;
+    }
+    options.operations.push_back(op);
+  }
+  if (files.size() < 2) {
+    result.error = files.empty() ? "missing the input and output files" : "missing the output file";
+    return result;
+  }
+  if (files.size() > 2) {
+    result.error = "unexpected argument " + quoted(files[2]);
+    return result;
+  }
+  options.input = files[0];
+  options.output = files[1];
+  return result;
+}
+
+}  // namespace murkel::cli

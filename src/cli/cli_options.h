@@ -1,0 +1,41 @@
+// Command-line parsing of murkel-cli: files, seed and the list of operations.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "effects/pixels.h"
+
+namespace murkel::cli {
+
+enum class OperationKind { rect, mosaic, blur, diffusion, scramble, fill };
+
+struct Operation {
+  OperationKind kind = OperationKind::rect;
+  Rect rect;                 // rect
+  std::int32_t cell_width = 0;   // mosaic
+  std::int32_t cell_height = 0;  // mosaic
+  std::int32_t level = 0;        // blur, scramble
+  Colour colour = 0;             // fill
+};
+
+struct Options {
+  bool help = false;
+  std::string input;
+  std::string output;
+  std::optional<std::uint32_t> seed;
+  std::vector<Operation> operations;  // in command-line order
+};
+
+struct ParseResult {
+  Options options;
+  std::string error;  // empty on success
+};
+
+[[nodiscard]] ParseResult parse_arguments(const std::vector<std::string>& args);
+
+[[nodiscard]] const char* usage_text();
+
+}  // namespace murkel::cli
