@@ -89,14 +89,6 @@ void on_paint(HWND hwnd) {
   if (selection_exists(app.selection)) draw_selection_outline();
 }
 
-void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
-  record.nMin = values.min;
-  record.nMax = values.max;
-  record.nPage = static_cast<UINT>(values.page);
-  record.nPos = values.pos;
-  SetScrollInfo(hwnd, bar, &record, TRUE);
-}
-
 void on_mouse_move(LPARAM lparam) {
   app.last_mouse = {mouse_coordinate(LOWORD(lparam)), mouse_coordinate(HIWORD(lparam))};
   const std::string text = position_text(app.last_mouse.x + app.scroll_x, app.last_mouse.y + app.scroll_y);
@@ -143,6 +135,14 @@ void on_scroll(HWND hwnd, bool horizontal, WPARAM wparam) {
 }
 
 }  // namespace
+
+void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
+  record.nMin = values.min;
+  record.nMax = values.max;
+  record.nPage = static_cast<UINT>(values.page);
+  record.nPos = values.pos;
+  SetScrollInfo(hwnd, bar, &record, TRUE);
+}
 
 void show_working_image() {
   if (picture_open()) {

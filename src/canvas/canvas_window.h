@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "canvas/scroll.h"
+
 namespace murkel {
 
 LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -19,6 +21,9 @@ void on_left_button_down();
 void on_left_button_up();
 void clear_selection();
 void draw_selection_outline();
+
+// Sets a scroll record's range, page and position and applies it to a bar.
+void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
 
 // The scroll ranges (and the view, where the picture now fits) after the
 // canvas has taken its new size.

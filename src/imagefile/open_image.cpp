@@ -30,14 +30,6 @@ void replace_bitmap(HDC surface, HBITMAP bitmap, HBITMAP previous) {
   if (previous != nullptr && previous != bitmap) DeleteObject(previous);
 }
 
-void apply_load_scroll_record(HWND canvas, int bar, SCROLLINFO& record, const ScrollRecord& values) {
-  record.nMin = values.min;
-  record.nMax = values.max;
-  record.nPage = static_cast<UINT>(values.page);
-  record.nPos = values.pos;
-  SetScrollInfo(canvas, bar, &record, TRUE);
-}
-
 // The steps shared by both ways in; `bitmap` has loaded.
 void load_picture(HWND canvas, HBITMAP bitmap, bool clear_previous_selection) {
   {
@@ -60,9 +52,9 @@ void load_picture(HWND canvas, HBITMAP bitmap, bool clear_previous_selection) {
   RECT rc{};
   GetClientRect(canvas, &rc);
   app.canvas_client = {rc.right, rc.bottom};
-  apply_load_scroll_record(canvas, SB_HORZ, app.horizontal_scroll,
+  set_scroll_record(canvas, SB_HORZ, app.horizontal_scroll,
                            load_scroll_record(app.bitmap.bmWidth, app.canvas_client.cx));
-  apply_load_scroll_record(canvas, SB_VERT, app.vertical_scroll,
+  set_scroll_record(canvas, SB_VERT, app.vertical_scroll,
                            load_scroll_record(app.bitmap.bmHeight, app.canvas_client.cy));
 
   app.modification_counter = 0;
