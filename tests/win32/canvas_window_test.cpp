@@ -1,0 +1,175 @@
+// The real editor windows built in-process: pictures keep their pixel
+// format, the canvas redraw covers a canvas larger than the screen, and
+// the scroll ranges follow the picture and the canvas size.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/startup.h"
+#include "canvas/canvas_window.h"
+#include "imagefile/document_commands.h"
+
+namespace murkel {
+namespace {
+
+void put_u16(std::vector<std::uint8_t>& out, unsigned v) {
+  out.push_back(v & 0xFF);
+  out.push_back((v >> 8) & 0xFF);
+}
+void put_u32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back((v >> (8 * i)) & 0xFF);
+}
+
+// A bottom-up BMP of `bpp` 8 (grey palette, index = x) or 24 (red = x, blue = y).
+std::string write_picture(const std::string& name, int width, int height, int bpp) {
+  const int palette = bpp == 8 ? 256 : 0;
+  const int row = ((width * bpp + 31) / 32) * 4;
+  const std::uint32_t offset = 54 + 4 * palette;
+  std::vector<std::uint8_t> file{'B', 'M'};
+  put_u32(file, offset + row * height);
+  put_u32(file, 0);
+  put_u32(file, offset);
+  put_u32(file, 40);
+  put_u32(file, width);
+  put_u32(file, height);
+  put_u16(file, 1);
+  put_u16(file, bpp);
+  for (int i = 0; i < 6; ++i) put_u32(file, i == 1 ? row * height : 0);
+  for (int i = 0; i < palette; ++i) put_u32(file, i * 0x010101u);
+  for (int y = height - 1; y >= 0; --y) {
+    std::vector<std::uint8_t> bytes(row, 0);
+    for (int x = 0; x < width; ++x) {
+      if (bpp == 8) {
+        bytes[x] = x & 0xFF;
+      } else {
+        bytes[3 * x] = y & 0xFF;          // blue
+        bytes[3 * x + 1] = 0x40;          // green
+        bytes[3 * x + 2] = x & 0xFF;      // red
+      }
+    }
+    file.insert(file.end(), bytes.begin(), bytes.end());
+  }
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+  return path;
+}
+
+// Canvas client size by resizing the frame around it.
+void size_canvas(int width, int height) {
+  RECT frame{}, client{};
+  GetWindowRect(app.main_window, &frame);
+  GetClientRect(app.main_window, &client);
+  const int extra_w = (frame.right - frame.left) - client.right;
+  const int extra_h = (frame.bottom - frame.top) - client.bottom;
+  // The canvas is one pixel wider than the client area and as high as the
+  // client area less the status bar (plus one); its bars take their part.
+  RECT canvas{};
+  GetClientRect(app.canvas_window, &canvas);
+  RECT canvas_window{};
+  GetWindowRect(app.canvas_window, &canvas_window);
+  const int bars_w = (canvas_window.right - canvas_window.left) - canvas.right;
+  const int bars_h = (canvas_window.bottom - canvas_window.top) - canvas.bottom;
+  MoveWindow(app.main_window, 0, 0, width + bars_w - 1 + extra_w, height + bars_h - 1 + app.status_height + extra_h,
+             TRUE);
+}
+
+SCROLLINFO scroll_info(int bar) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_ALL;
+  GetScrollInfo(app.canvas_window, bar, &info);
+  return info;
+}
+
+class CanvasWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    init_application_state();
+    create_editor_windows(GetModuleHandleA(nullptr), SW_SHOW);
+  }
+};
+
+TEST_F(CanvasWindowTest, EmptyCanvasHasDisabledBarsAndNoPicture) {
+  EXPECT_EQ(app.bitmap.bmWidth, 0);
+  EXPECT_EQ(app.bitmap.bmHeight, 0);
+  EXPECT_LE(scroll_info(SB_HORZ).nMax, 0);
+  EXPECT_LE(scroll_info(SB_VERT).nMax, 0);
+}
+
+TEST_F(CanvasWindowTest, PaletteFileStaysEightBitsPerPixel) {
+  const std::string path = write_picture("murkel_canvas_8bpp.bmp", 37, 21, 8);
+  lstrcpyA(app.command_line_file_name, path.c_str());
+  open_command_line_image(app.canvas_window);
+
+  DIBSECTION dib{};
+  ASSERT_EQ(GetObjectA(GetCurrentObject(app.working_image, OBJ_BITMAP), sizeof(dib), &dib), int{sizeof(dib)});
+  EXPECT_EQ(dib.dsBm.bmBitsPixel, 8);
+  EXPECT_EQ(app.bitmap.bmWidth, 37);
+  EXPECT_EQ(app.bitmap.bmHeight, 21);
+  EXPECT_EQ(GetPixel(app.working_image, 20, 3), RGB(20, 20, 20));
+
+  char title[400] = {};
+  GetWindowTextA(app.main_window, title, sizeof(title));
+  EXPECT_EQ(std::string(title), std::string("MURKEL_Pro\x84\x9F[") + path + "]");
+  EXPECT_EQ(app.modification_counter, 0);
+}
+
+TEST_F(CanvasWindowTest, ScrollRangesFollowPictureAndCanvas) {
+  const std::string path = write_picture("murkel_canvas_big.bmp", 1000, 800, 24);
+  size_canvas(300, 200);
+  lstrcpyA(app.command_line_file_name, path.c_str());
+  open_command_line_image(app.canvas_window);
+  ASSERT_EQ(app.canvas_client.cx, 300);
+  ASSERT_EQ(app.canvas_client.cy, 200);
+  EXPECT_EQ(scroll_info(SB_HORZ).nMax, 710);
+  EXPECT_EQ(scroll_info(SB_VERT).nMax, 610);
+
+  // Line steps stop exactly at the maximum.
+  for (int i = 0; i < 80; ++i) SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(app.scroll_x, 710);
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_PAGEUP, 0);
+  EXPECT_EQ(app.scroll_x, 709);
+
+  // Widening keeps the offset while the picture is still wider...
+  size_canvas(500, 200);
+  EXPECT_EQ(app.scroll_x, 709);
+  EXPECT_EQ(scroll_info(SB_HORZ).nMax, 510);
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(app.scroll_x, 510);
+  // ...and sets it to 0 once the picture fits.
+  size_canvas(1010, 200);
+  EXPECT_EQ(app.scroll_x, 0);
+  EXPECT_LE(scroll_info(SB_HORZ).nMax, 0);
+}
+
+TEST_F(CanvasWindowTest, RedrawCoversCanvasLargerThanTheScreen) {
+  const int screen_w = GetSystemMetrics(SM_CXSCREEN);
+  const int screen_h = GetSystemMetrics(SM_CYSCREEN);
+  // A frame cannot outgrow the screen here, its child can.
+  MoveWindow(app.canvas_window, 0, 0, screen_w + 400, screen_h + 300, TRUE);
+  ASSERT_GT(app.canvas_client.cx, screen_w + 300);
+  ASSERT_GT(app.canvas_client.cy, screen_h + 200);
+
+  HDC screen = GetDC(nullptr);
+  HDC target = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, screen_w + 300, screen_h + 200);
+  SelectObject(target, bitmap);
+  PatBlt(target, 0, 0, screen_w + 300, screen_h + 200, BLACKNESS);
+  full_redraw(target);
+  EXPECT_EQ(GetPixel(target, screen_w + 250, screen_h + 150), RGB(128, 128, 128));
+  EXPECT_EQ(GetPixel(target, screen_w + 250, 10), RGB(128, 128, 128));
+  DeleteDC(target);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+}
+
+}  // namespace
+}  // namespace murkel
