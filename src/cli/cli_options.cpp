@@ -70,7 +70,12 @@ bool parse_colour(std::string_view text, Colour& colour) {
   return true;
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string quoted(std::string_view text) {
+  std::string out(1, '\'');
+  out.append(text);
+  out.push_back('\'');
+  return out;
+}
 
 }  // namespace
 

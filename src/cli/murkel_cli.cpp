@@ -89,15 +89,15 @@ int run(const std::vector<std::string>& args) {
   if (!input.ok()) return fail(input.error);
   DecodeResult decoded = decode_bmp(input.bytes);
   if (!decoded.ok()) return fail("cannot read '" + options.input + "': " + decoded.error);
-  input.bytes = {};
 
   Image& image = decoded.image;
   if (std::string error = apply_operations(image, options); !error.empty()) return fail(error);
 
-  const EncodeResult encoded = encode_bmp24(image);
-  if (!encoded.ok()) return fail("cannot write '" + options.output + "': " + encoded.error);
-  if (std::string error = write_file_atomically(options.output, encoded.bytes.data(), encoded.bytes.size());
-      !error.empty())
+  // The file's own buffer takes the output: a 24-bit input needs no new memory.
+  std::vector<std::uint8_t>& file = input.bytes;
+  if (std::string error = encode_bmp24_into(image, file); !error.empty())
+    return fail("cannot write '" + options.output + "': " + error);
+  if (std::string error = write_file_atomically(options.output, file.data(), file.size()); !error.empty())
     return fail(error);
   return 0;
 }

@@ -49,29 +49,22 @@ void write_bmp24_header(const Bmp24Layout& layout, std::uint8_t* out) {
   put_u32(out + 34, layout.image_size);
 }
 
-EncodeResult encode_bmp24(const Image& image) {
-  EncodeResult result;
-  if (image.width < 0 || image.height < 0 ||
-      image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
-    result.error = "the picture's size does not match its pixels";
-    return result;
-  }
+std::string encode_bmp24_into(const Image& image, std::vector<std::uint8_t>& out) {
   const auto layout = bmp24_layout(image.width, image.height);
-  if (!layout) {
-    result.error = "the picture is too large for a bitmap file (" + std::to_string(image.width) + " x " +
-                   std::to_string(image.height) + ")";
-    return result;
-  }
-  // Zero-filled, so the padding bytes need no writing.
+  if (!layout)
+    return "the picture is too large for a bitmap file (" + std::to_string(image.width) + " x " +
+           std::to_string(image.height) + ")";
+  if (image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
+    return "the picture's size does not match its pixels";
   try {
-    result.bytes.assign(layout->file_size, 0);
+    out.resize(layout->file_size);
   } catch (const std::bad_alloc&) {
-    result.error = "not enough memory for a bitmap file of " + std::to_string(layout->file_size) + " bytes";
-    return result;
+    return "not enough memory for a bitmap file of " + std::to_string(layout->file_size) + " bytes";
   }
-  std::uint8_t* const file = result.bytes.data();
+  std::uint8_t* const file = out.data();
   write_bmp24_header(*layout, file);
   const std::size_t width = static_cast<std::size_t>(image.width);
+  const std::size_t padding = layout->row_size - 3 * width;
   for (std::int32_t row = 0; row < image.height; ++row) {
     const Colour* src = image.pixels.data() + static_cast<std::size_t>(image.height - 1 - row) * width;
     std::uint8_t* dst = file + kBmpHeaderSize + static_cast<std::size_t>(row) * layout->row_size;
@@ -82,7 +75,16 @@ EncodeResult encode_bmp24(const Image& image) {
       dst[2] = static_cast<std::uint8_t>(c);        // red
       dst += 3;
     }
+    // The buffer may hold old bytes: clear the row's padding.
+    for (std::size_t i = 0; i < padding; ++i) dst[i] = 0;
   }
+  return {};
+}
+
+EncodeResult encode_bmp24(const Image& image) {
+  EncodeResult result;
+  result.error = encode_bmp24_into(image, result.bytes);
+  if (!result.error.empty()) result.bytes.clear();
   return result;
 }
 

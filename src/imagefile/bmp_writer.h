@@ -40,4 +40,8 @@ struct EncodeResult {
 // red, each row padded with zero bytes to the row size.
 [[nodiscard]] EncodeResult encode_bmp24(const Image& image);
 
+// The same into out, reusing its storage (a buffer that already holds a file
+// of the same size costs no new memory). Returns an empty string on success.
+[[nodiscard]] std::string encode_bmp24_into(const Image& image, std::vector<std::uint8_t>& out);
+
 }  // namespace murkel

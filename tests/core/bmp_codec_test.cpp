@@ -131,8 +131,18 @@ TEST(BmpWriter, RefusesInconsistentOrTooLargePictures) {
   // No pixels are allocated for this: the size check comes first.
   Image huge{50000, 50000, {}};
   const EncodeResult r = encode_bmp24(huge);
-  EXPECT_FALSE(r.ok());
+  EXPECT_NE(r.error.find("too large"), std::string::npos) << r.error;
   EXPECT_TRUE(r.bytes.empty());
+  EXPECT_FALSE(encode_bmp24(Image{-1, 2, {}}).ok());
+}
+
+TEST(BmpWriter, EncodingIntoAUsedBufferClearsThePadding) {
+  for (const std::size_t old_size : {std::size_t{0}, std::size_t{40}, std::size_t{200}}) {
+    const Image image = gradient(5, 3);
+    Bytes buffer(old_size, 0xAA);
+    ASSERT_EQ(encode_bmp24_into(image, buffer), "");
+    EXPECT_EQ(buffer, encode_bmp24(image).bytes) << old_size;
+  }
 }
 
 TEST(BmpWriter, ReaderReadsWhatWriterWrote) {
