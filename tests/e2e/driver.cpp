@@ -217,6 +217,26 @@ std::vector<HWND> child_windows(HWND parent, const std::string& wanted_class) {
   return found;
 }
 
+namespace {
+
+BOOL CALLBACK collect_descendant(HWND hwnd, LPARAM lparam) {
+  auto* search = reinterpret_cast<WindowSearch*>(lparam);
+  if (IsWindowVisible(hwnd) && class_name(hwnd) == *search->wanted_class) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> descendant_windows(HWND parent, const std::string& wanted_class) {
+  WindowSearch search{0, &wanted_class, {}};
+  EnumChildWindows(parent, collect_descendant, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void set_window_text(HWND hwnd, const std::string& text) {
+  send_with_timeout(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 std::string escape(const std::string& bytes) {
   std::string out;
   for (unsigned char c : bytes) {
@@ -467,6 +487,41 @@ COLORREF Editor::canvas_pixel(POINT client) {
   return colour;
 }
 
+Capture Editor::canvas_pixels(const RECT& client_rect) {
+  const POINT origin = canvas_to_screen({client_rect.left, client_rect.top});
+  Capture capture{client_rect.right - client_rect.left, client_rect.bottom - client_rect.top, {}};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = capture.width;
+  info.bmiHeader.biHeight = -capture.height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, capture.width, capture.height, screen, origin.x, origin.y, SRCCOPY);
+  GdiFlush();
+  const auto* words = static_cast<const std::uint32_t*>(bits);
+  capture.pixels.resize(static_cast<size_t>(capture.width) * capture.height);
+  for (size_t i = 0; i < capture.pixels.size(); ++i) {
+    const std::uint32_t w = words[i];  // 0x00RRGGBB
+    capture.pixels[i] = RGB((w >> 16) & 0xFF, (w >> 8) & 0xFF, w & 0xFF);
+  }
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return capture;
+}
+
+void Editor::cursor_to(POINT client) {
+  const POINT screen = canvas_to_screen(client);
+  SetCursorPos(screen.x, screen.y);
+}
+
 void Editor::mouse_move(POINT client) {
   const POINT screen = canvas_to_screen(client);
   SetCursorPos(screen.x, screen.y);
@@ -476,13 +531,13 @@ void Editor::mouse_move(POINT client) {
 void Editor::mouse_press(POINT client) {
   const POINT screen = canvas_to_screen(client);
   SetCursorPos(screen.x, screen.y);
-  PostMessageA(canvas(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+  send_with_timeout(canvas(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
 }
 
 void Editor::mouse_release(POINT client) {
   const POINT screen = canvas_to_screen(client);
   SetCursorPos(screen.x, screen.y);
-  PostMessageA(canvas(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+  send_with_timeout(canvas(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
 }
 
 void Editor::wheel(POINT screen, bool towards_user) {

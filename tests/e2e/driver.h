@@ -42,6 +42,14 @@ void write_bmp8(const std::string& path, int width, int height, const std::vecto
                 const std::function<std::uint8_t(int x, int y)>& index);
 void write_file(const std::string& path, const std::string& bytes);
 
+// A block of screen pixels, row by row.
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<COLORREF> pixels;
+  COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
 // A message box or dialog of the editor's process.
 struct DialogInfo {
   HWND hwnd = nullptr;
@@ -53,6 +61,10 @@ struct DialogInfo {
 std::string window_text(HWND hwnd);
 std::string class_name(HWND hwnd);
 std::vector<HWND> child_windows(HWND parent, const std::string& class_name);
+// Visible descendants of any depth with that class, in window order.
+std::vector<HWND> descendant_windows(HWND parent, const std::string& class_name);
+// Sets a control's text with WM_SETTEXT (works across processes).
+void set_window_text(HWND hwnd, const std::string& text);
 
 // The running editor; terminates it at destruction if it is still alive.
 class Editor {
@@ -101,14 +113,18 @@ class Editor {
   SIZE canvas_client_size();
   RECT main_client_rect_on_screen();
 
-  // Screen pixel at a canvas client point.
+  // Screen pixel at a canvas client point; a block of them in one read.
   COLORREF canvas_pixel(POINT client);
+  Capture canvas_pixels(const RECT& client_rect);
 
   // Mouse as a person uses it: the editor reads GetCursorPos, so the cursor
-  // goes there first and the button message follows.
+  // goes there first and the button message follows. Press and release
+  // return once the editor has handled them, so that the next cursor move
+  // cannot overtake them.
   void mouse_move(POINT client);
   void mouse_press(POINT client);
   void mouse_release(POINT client);
+  void cursor_to(POINT client);
   void wheel(POINT screen, bool towards_user);
   void scroll(bool horizontal, WORD code, WORD position = 0);
   // The canvas's scroll bar (GetScrollInfo); nothing when it cannot be read.
