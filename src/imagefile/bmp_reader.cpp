@@ -145,20 +145,30 @@ std::string parse_header(const std::uint8_t* data, std::size_t size, Header& h) 
     }
     h.masks = {get_u32(m), get_u32(m + 4), get_u32(m + 8)};
   }
-  if (h.compression != kBitfields || (h.masks[0] | h.masks[1] | h.masks[2]) == 0) {
+  // Without bit fields 16 bits are 5-5-5 and 32 bits B, G, R, unused; bit
+  // fields of zero give black, as the Windows loader shows them.
+  if (h.compression != kBitfields) {
     if (h.bits == 16) h.masks = {0x7C00, 0x03E0, 0x001F};
     if (h.bits == 32) h.masks = {0xFF0000, 0x00FF00, 0x0000FF};
   }
 
+  if (offset_field != 0 && offset_field < 14 + header_size)
+    return "invalid pixel data offset " + std::to_string(offset_field);
+
   if (h.bits <= 8) {
+    const std::uint32_t entry_size = core ? 3 : 4;
     const std::uint32_t full = 1u << h.bits;
-    const std::uint32_t entries = colours_used == 0 || colours_used > full ? full : colours_used;
-    if (!read_palette(data, size, table_offset, entries, core ? 3 : 4, h))
+    std::uint32_t entries = colours_used == 0 || colours_used > full ? full : colours_used;
+    // A table said to be longer than the room before the pixels ends where
+    // they begin; indices past it are refused below.
+    if (offset_field != 0) {
+      const std::uint64_t room = offset_field > table_offset ? (offset_field - table_offset) / entry_size : 0;
+      if (room < entries) entries = static_cast<std::uint32_t>(room);
+    }
+    if (!read_palette(data, size, table_offset, entries, entry_size, h))
       return "the bitmap file is truncated inside its colour table";
   }
 
-  if (offset_field != 0 && offset_field < 14 + header_size)
-    return "invalid pixel data offset " + std::to_string(offset_field);
   h.pixel_offset = offset_field != 0 ? offset_field
                                      : table_offset + std::uint64_t{h.palette_size} * (core ? 3 : 4);
   if (h.pixel_offset >= size) return "the bitmap file has no pixel data (offset past its end)";
@@ -285,8 +295,8 @@ std::string decode_run_length(const std::uint8_t* data, std::size_t size, const 
       }
     }
   }
-  // Data that ends cleanly without an end-of-bitmap mark ends the picture.
-  return {};
+  // The Windows loader keeps nothing of a stream without its end mark.
+  return "the run-length data ends without an end-of-bitmap mark";
 }
 
 }  // namespace

@@ -259,6 +259,8 @@ std::vector<ReadCase> read_cases() {
                               {{0x3FF00000, 0x00080000 | 0x0000000F}}, {0x0000FF, 0x038000}));
   cases.push_back(direct_case("32 bpp V4 bit fields", 108, 32, 3, {0x00FF0000, 0x0000FF00, 0x000000FF},
                               {{0x00010203, 0xFFFFFFFF}}, {0x030201, 0xFFFFFF}));
+  // Bit fields of zero give black.
+  cases.push_back(direct_case("16 bpp bit fields all zero", 40, 16, 3, {0, 0, 0}, {{0x7FFF, 0x1234}}, {0, 0}));
   // A 3-bit channel widens by repeating its bits: 0b101 -> 0b10110110.
   cases.push_back(direct_case("16 bpp 3-bit channels", 40, 16, 3, {0x01C0, 0x0038, 0x0007},
                               {{0x0140, 0x0001}}, {0x0000B6, 0x240000}));
@@ -310,10 +312,6 @@ TEST(BmpReader, DecodesRunLengthData) {
        1, 2, 2,
        {2, 3, 0, 1},
        {0, 0, 3, 3}},
-      {"8-bit stream without end-of-bitmap mark",
-       1, 2, 1,
-       {2, 5},
-       {5, 5}},
       {"4-bit encoded run alternates nibbles",
        2, 5, 1,
        {5, 0x12, 0, 1},
@@ -423,6 +421,7 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
       {"run-length absolute run cut short", from(small_rle({0, 6, 1, 2}), [](FileSpec&) {})},
       {"run-length delta cut short", from(small_rle({0, 2, 1}), [](FileSpec&) {})},
       {"run-length odd trailing byte", from(small_rle({2, 1, 0}), [](FileSpec&) {})},
+      {"run-length without end-of-bitmap mark", from(small_rle({2, 1, 0, 0, 2, 1}), [](FileSpec&) {})},
       {"run-length index out of range", from(small_rle({2, 9, 0, 1}), [](FileSpec&) {})},
       {"run-length absolute index out of range", from(small_rle({0, 3, 200, 1, 2, 0, 0, 1}), [](FileSpec&) {})},
   };
@@ -450,6 +449,17 @@ TEST(BmpReader, ColourTableLargerThanTheBitsAllowIsCut) {
   const DecodeResult r = decode_bmp(bmp_test::build_file(s));
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.image.pixels, (std::vector<Colour>{s.palette[1], s.palette[0], s.palette[0], s.palette[1]}));
+}
+
+TEST(BmpReader, ColourTableEndsWhereThePixelsBegin) {
+  FileSpec s = small_indexed();  // four entries written, then the pixels
+  s.colours_used = 200;
+  s.pixel_data = {3, 1, 0, 0, 0, 2, 0, 0};
+  const DecodeResult r = decode_bmp(bmp_test::build_file(s));
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.image.pixels, (std::vector<Colour>{s.palette[0], s.palette[2], s.palette[3], s.palette[1]}));
+  s.pixel_data[1] = 4;  // the first index past the table's room
+  EXPECT_FALSE(decode_bmp(bmp_test::build_file(s)).ok());
 }
 
 // Inputs the fuzzer once found troublesome must now be refused or decoded.
