@@ -5,6 +5,10 @@ if(WIN32 AND NOT MSVC AND CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # GoogleTest's sources hold a micro sign (through <chrono>) that code page
+  # 932 cannot encode; only the editor's texts need CP932.
+  target_compile_options(gtest PRIVATE -fexec-charset=UTF-8)
+  target_compile_options(gtest_main PRIVATE -fexec-charset=UTF-8)
 else()
   find_package(GTest REQUIRED)
 endif()
