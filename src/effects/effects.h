@@ -7,6 +7,7 @@
 // picture pixel of the effect's footprint (see *_footprint).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -35,10 +36,28 @@ enum class EffectCode : std::uint8_t { mosaic = 0, blur = 1, diffusion = 2, scra
                                            std::int32_t level, RandomSource& random);
 [[nodiscard]] std::vector<Colour> fill(const Rect& selection, Colour colour);
 
+// The same effects writing their W x H result into caller memory instead of a
+// new vector (no allocation; for callers that reuse a buffer or a bitmap's
+// bits). Row y of the block starts at out.data + y * out.stride; the stride
+// may be negative for bottom-up rows. The block must not overlap the picture
+// pixels the effect reads.
+struct BlockRef {
+  Colour* data = nullptr;
+  std::ptrdiff_t stride = 0;
+};
+void mosaic_into(const PixelView& picture, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height,
+                 BlockRef out);
+void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t level, BlockRef out);
+void diffusion_into(const PixelView& picture, const Rect& selection, BlockRef out);
+void scramble_into(const PixelView& picture, const Rect& selection, std::int32_t level, RandomSource& random,
+                   BlockRef out);
+
 // The 256-entry permutation of a 16 x 16 tile used by diffusion.
 [[nodiscard]] const std::uint8_t* diffusion_table();
 
-// Writes a W x H block back into an in-memory picture at the selection.
+// Writes a W x H block back into an in-memory picture at the selection; the
+// parts of the selection outside the picture are dropped. A block of another
+// size writes nothing.
 void put_block(Image& image, const Rect& selection, const std::vector<Colour>& block);
 
 }  // namespace murkel

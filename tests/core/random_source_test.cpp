@@ -1,0 +1,78 @@
+// The random source against the spec's worked values and its arithmetic written out plainly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "effects/random_source.h"
+
+namespace murkel {
+namespace {
+
+constexpr std::uint32_t kMul = 1103515245u, kAdd = 12345u;
+
+// Seed whose first step lands on `state` (kMul is odd, so it has an inverse mod 2^32).
+std::uint32_t seed_for_state(std::uint32_t state) {
+  std::uint32_t inverse = 1;
+  for (int i = 0; i < 5; ++i) inverse *= 2 - kMul * inverse;  // Newton's iteration
+  return (state - kAdd) * inverse;
+}
+
+int spec_value(std::uint32_t state) {
+  return static_cast<int>(static_cast<std::uint32_t>(std::nearbyint(state / 65536.0)) % 32768u);
+}
+
+TEST(RandomSource, StartsAtOneAndSeedZeroGivesTheSpecValues) {
+  EXPECT_EQ(RandomSource{}.state, 1u);
+  RandomSource random;
+  seed_random_source(random, 0);
+  EXPECT_EQ(next_random_value(random), 0);
+  EXPECT_EQ(random.state, 12345u);
+  EXPECT_EQ(next_random_value(random), 21468);
+  EXPECT_EQ(random.state, 3554416254u);
+}
+
+TEST(RandomSource, RoundsTheQuotientToEvenAndWrapsAt32768) {
+  const struct {
+    std::uint32_t state;
+    int value;
+  } cases[] = {
+      {0x00018000u, 2},      // 1.5 -> 2
+      {0x00028000u, 2},      // 2.5 -> 2
+      {0x00027FFFu, 2},      // just below a half
+      {0x00028001u, 3},      // just above a half
+      {0x80008000u, 0},      // 32768.5 -> 32768 -> 0
+      {0x7FFF8000u, 0},      // 32767.5 -> 32768 -> 0
+      {0xFFFF8000u, 0},      // 65535.5 -> 65536 -> 0
+      {0xFFFFFFFFu, 0},      // 65536 -> 0
+      {0xFFFE8000u, 32766},  // 65534.5 -> 65534
+  };
+  for (const auto& c : cases) {
+    RandomSource random;
+    seed_random_source(random, seed_for_state(c.state));
+    EXPECT_EQ(next_random_value(random), c.value) << std::hex << c.state;
+    EXPECT_EQ(random.state, c.state);
+    EXPECT_EQ(spec_value(c.state), c.value) << "the case table itself is wrong";
+  }
+}
+
+TEST(RandomSource, ValuesAndFractionsFollowTheSpecArithmetic) {
+  RandomSource random;
+  seed_random_source(random, 0xDEADBEEFu);
+  std::uint32_t state = 0xDEADBEEFu;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * kMul + kAdd;
+    const auto a = static_cast<std::uint32_t>(spec_value(state));
+    state = state * kMul + kAdd;
+    const auto b = static_cast<std::uint32_t>(spec_value(state));
+    const double expected = ((a * b) % 100000u) / 100000.0;
+    const double fraction = random_fraction(random);
+    ASSERT_EQ(fraction, expected) << i;
+    ASSERT_GE(fraction, 0.0);
+    ASSERT_LE(fraction, 0.99999);
+  }
+  EXPECT_EQ(random.state, state);
+}
+
+}  // namespace
+}  // namespace murkel
