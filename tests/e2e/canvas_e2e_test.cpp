@@ -197,6 +197,8 @@ TEST(CanvasE2e, DragSelectsTheSecondClickClearsAndTheThirdStartsAgain) {
   editor.mouse_press({100, 100});
   editor.mouse_release({100, 100});
   EXPECT_EQ(editor.wait_status_text(1, ""), "");
+  // The editor's drawing reaches the display on its own connection: wait for it.
+  e2e::wait_until([&] { return editor.canvas_pixel({15, 25}) == picture_colour(10, 20); });
   EXPECT_EQ(editor.canvas_pixel({15, 25}), picture_colour(10, 20));
   EXPECT_EQ(editor.canvas_pixel({54, 74}), picture_colour(49, 69));
 
