@@ -10,8 +10,8 @@ namespace murkel {
 
 namespace {
 
-// Powers of x in GF(2^8) with x^8 + x^4 + x^3 + x^2 + 1, as the spec's
-// nine-cell register builds them; entry 0 is 0.
+// Powers of x in GF(2^8) with x^8 + x^4 + x^3 + x^2 + 1, as a nine-cell
+// shift register builds them; entry 0 is 0.
 constexpr std::array<std::uint8_t, 256> build_table() {
   std::array<std::uint8_t, 256> table{};
   unsigned bits = 1;  // b0..b8

@@ -22,7 +22,7 @@ constexpr std::int64_t kRowsPerChunk = std::int64_t{1} << 24;  // 255 * 2^24 < 2
 // Cells up to this many pixels sum exactly in 64 bits (255 * n < 2^63).
 constexpr std::int64_t kMaxExactCell = std::int64_t{1} << 55;
 
-// The rounded average sum / n, as the spec computes it: in double, ties to even.
+// The rounded average sum / n: in double, ties to even.
 class Averager {
  public:
   Averager(std::int64_t n, std::int64_t cell_count) : n_(n) {

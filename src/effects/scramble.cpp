@@ -21,7 +21,7 @@ void scramble_into(const PixelView& picture, const Rect& selection, std::int32_t
 
   for (std::int64_t y = 0; y < h; ++y) {
     const double r = random_fraction(random);
-    // Truncated toward zero, as the spec says; |d| <= |level| / 2.
+    // Truncated toward zero (not floored); |d| <= |level| / 2.
     const auto d = static_cast<std::int64_t>(std::trunc(r * l - l / 2.0));
     const std::int64_t shift = ((d % w) + w) % w;  // output x shows source column (x + shift) mod w
     Colour* const out = block.data + y * block.stride;

@@ -16,7 +16,7 @@
 
 using namespace murkel;
 using bmp_test::Bytes;
-using bmp_test::FileSpec;
+using bmp_test::FileLayout;
 
 namespace {
 
@@ -160,7 +160,7 @@ TEST(BmpWriter, ReaderReadsWhatWriterWrote) {
 
 struct ReadCase {
   const char* name;
-  FileSpec spec;
+  FileLayout layout;
   Image expected;
 };
 
@@ -181,7 +181,7 @@ std::vector<Colour> test_palette(std::uint32_t n) {
 ReadCase indexed_case(const char* name, std::uint32_t header, std::uint16_t bits, std::uint32_t colours_used,
                       bool top_down, int w = 5, int h = 3) {
   const std::uint32_t n = colours_used ? colours_used : (1u << bits);
-  FileSpec s;
+  FileLayout s;
   s.header_size = header;
   s.width = w;
   s.height = top_down ? -h : h;
@@ -200,7 +200,7 @@ ReadCase indexed_case(const char* name, std::uint32_t header, std::uint16_t bits
 ReadCase direct_case(const char* name, std::uint32_t header, std::uint16_t bits, std::uint32_t compression,
                      std::vector<std::uint32_t> masks, std::vector<std::vector<std::uint32_t>> rows,
                      std::vector<Colour> colours, bool top_down = false) {
-  FileSpec s;
+  FileLayout s;
   s.header_size = header;
   s.width = static_cast<std::int32_t>(rows[0].size());
   s.height = static_cast<std::int32_t>(rows.size()) * (top_down ? -1 : 1);
@@ -269,7 +269,7 @@ std::vector<ReadCase> read_cases() {
 
 TEST(BmpReader, DecodesEveryFormat) {
   for (const ReadCase& c : read_cases()) {
-    const DecodeResult r = decode_bmp(bmp_test::build_file(c.spec));
+    const DecodeResult r = decode_bmp(bmp_test::build_file(c.layout));
     ASSERT_TRUE(r.ok()) << c.name << ": " << r.error;
     EXPECT_EQ(r.image.width, c.expected.width) << c.name;
     EXPECT_EQ(r.image.height, c.expected.height) << c.name;
@@ -326,7 +326,7 @@ TEST(BmpReader, DecodesRunLengthData) {
        {1, 1, 1, 1, 10, 11, 12, 0}},
   };
   for (const RleCase& c : cases) {
-    FileSpec s;
+    FileLayout s;
     s.width = c.width;
     s.height = c.height;
     s.bits = c.compression == 1 ? 8 : 4;
@@ -343,8 +343,8 @@ TEST(BmpReader, DecodesRunLengthData) {
 }
 
 // A valid 2 x 2 8-bit file to damage.
-FileSpec small_indexed() {
-  FileSpec s;
+FileLayout small_indexed() {
+  FileLayout s;
   s.width = 2;
   s.height = 2;
   s.bits = 8;
@@ -354,8 +354,8 @@ FileSpec small_indexed() {
   return s;
 }
 
-FileSpec small_rle(Bytes stream) {
-  FileSpec s = small_indexed();
+FileLayout small_rle(Bytes stream) {
+  FileLayout s = small_indexed();
   s.compression = 1;
   s.pixel_data = std::move(stream);
   return s;
@@ -373,7 +373,7 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
     change(b);
     return b;
   };
-  const auto from = [](FileSpec s, auto change) {
+  const auto from = [](FileLayout s, auto change) {
     change(s);
     return bmp_test::build_file(s);
   };
@@ -404,26 +404,26 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
       {"pixel offset past the end", with([](Bytes& b) { bmp_test::put32(b, 10, 0xFFFFFFF0u); })},
       {"pixel offset inside the header", with([](Bytes& b) { bmp_test::put32(b, 10, 20); })},
       {"pixel offset leaves too few rows", with([](Bytes& b) { bmp_test::put32(b, 10, 74); })},
-      {"palette index out of range", from(small_indexed(), [](FileSpec& s) { s.pixel_data[4] = 4; })},
-      {"4 bpp index past a short table", from(small_indexed(), [](FileSpec& s) {
+      {"palette index out of range", from(small_indexed(), [](FileLayout& s) { s.pixel_data[4] = 4; })},
+      {"4 bpp index past a short table", from(small_indexed(), [](FileLayout& s) {
          s.bits = 4;
          s.pixel_data = {0x01, 0, 0, 0, 0x29, 0, 0, 0};
        })},
-      {"core header 16 bpp", from(small_indexed(), [](FileSpec& s) {
+      {"core header 16 bpp", from(small_indexed(), [](FileLayout& s) {
          s.header_size = 12;
          s.bits = 16;
          s.palette.clear();
        })},
-      {"top-down run-length", from(small_rle({0, 1}), [](FileSpec& s) { s.height = -2; })},
-      {"run-length past the last row", from(small_rle({2, 1, 0, 0, 2, 1, 0, 0, 2, 1, 0, 1}), [](FileSpec&) {})},
-      {"run-length delta past the picture", from(small_rle({0, 2, 0, 5, 0, 1}), [](FileSpec&) {})},
-      {"run-length end of line past the picture", from(small_rle({0, 0, 0, 0, 0, 0, 0, 1}), [](FileSpec&) {})},
-      {"run-length absolute run cut short", from(small_rle({0, 6, 1, 2}), [](FileSpec&) {})},
-      {"run-length delta cut short", from(small_rle({0, 2, 1}), [](FileSpec&) {})},
-      {"run-length odd trailing byte", from(small_rle({2, 1, 0}), [](FileSpec&) {})},
-      {"run-length without end-of-bitmap mark", from(small_rle({2, 1, 0, 0, 2, 1}), [](FileSpec&) {})},
-      {"run-length index out of range", from(small_rle({2, 9, 0, 1}), [](FileSpec&) {})},
-      {"run-length absolute index out of range", from(small_rle({0, 3, 200, 1, 2, 0, 0, 1}), [](FileSpec&) {})},
+      {"top-down run-length", from(small_rle({0, 1}), [](FileLayout& s) { s.height = -2; })},
+      {"run-length past the last row", from(small_rle({2, 1, 0, 0, 2, 1, 0, 0, 2, 1, 0, 1}), [](FileLayout&) {})},
+      {"run-length delta past the picture", from(small_rle({0, 2, 0, 5, 0, 1}), [](FileLayout&) {})},
+      {"run-length end of line past the picture", from(small_rle({0, 0, 0, 0, 0, 0, 0, 1}), [](FileLayout&) {})},
+      {"run-length absolute run cut short", from(small_rle({0, 6, 1, 2}), [](FileLayout&) {})},
+      {"run-length delta cut short", from(small_rle({0, 2, 1}), [](FileLayout&) {})},
+      {"run-length odd trailing byte", from(small_rle({2, 1, 0}), [](FileLayout&) {})},
+      {"run-length without end-of-bitmap mark", from(small_rle({2, 1, 0, 0, 2, 1}), [](FileLayout&) {})},
+      {"run-length index out of range", from(small_rle({2, 9, 0, 1}), [](FileLayout&) {})},
+      {"run-length absolute index out of range", from(small_rle({0, 3, 200, 1, 2, 0, 0, 1}), [](FileLayout&) {})},
   };
   for (const Case& c : cases) {
     const DecodeResult r = decode_bmp(c.file);
@@ -441,7 +441,7 @@ TEST(BmpReader, PixelCapIsAdjustable) {
 }
 
 TEST(BmpReader, ColourTableLargerThanTheBitsAllowIsCut) {
-  FileSpec s = small_indexed();
+  FileLayout s = small_indexed();
   s.bits = 1;
   s.colours_used = 300;  // only 2 entries are read
   s.palette = test_palette(2);
@@ -452,7 +452,7 @@ TEST(BmpReader, ColourTableLargerThanTheBitsAllowIsCut) {
 }
 
 TEST(BmpReader, ColourTableEndsWhereThePixelsBegin) {
-  FileSpec s = small_indexed();  // four entries written, then the pixels
+  FileLayout s = small_indexed();  // four entries written, then the pixels
   s.colours_used = 200;
   s.pixel_data = {3, 1, 0, 0, 0, 2, 0, 0};
   const DecodeResult r = decode_bmp(bmp_test::build_file(s));

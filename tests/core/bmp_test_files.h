@@ -21,7 +21,7 @@ inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
 
 // What goes into a file: the header kind and fields, and the pixel data as
 // it is stored (rows already packed and ordered, or a run-length stream).
-struct FileSpec {
+struct FileLayout {
   std::uint32_t header_size = 40;  // 12, 40, 52, 56, 108 or 124
   std::int32_t width = 0;
   std::int32_t height = 0;  // negative: top-down
@@ -34,7 +34,7 @@ struct FileSpec {
   Bytes pixel_data;
 };
 
-inline Bytes build_file(const FileSpec& s) {
+inline Bytes build_file(const FileLayout& s) {
   const bool core = s.header_size == 12;
   const std::size_t entry = core ? 3 : 4;
   const std::size_t mask_bytes = (s.masks_present && s.header_size == 40) ? 12 : 0;
@@ -102,7 +102,7 @@ inline Bytes make_bmp24(const murkel::Image& image) {
       // Stored as B, G, R.
       rows[y].push_back(((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
     }
-  FileSpec s;
+  FileLayout s;
   s.width = image.width;
   s.height = image.height;
   s.bits = 24;

@@ -1,5 +1,5 @@
-// The five effects: the spec's worked examples, edge cases, and the fast code
-// compared with slow references written straight from the spec's wording.
+// The five effects: worked examples, edge cases, and the fast code
+// compared with slow references written straight from the per-pixel rules.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,7 +48,7 @@ PixelView footprint_view(const Image& image, const Rect& footprint, std::vector<
   return PixelView{storage.data(), static_cast<std::ptrdiff_t>(w), clip, image.width, image.height};
 }
 
-// Component-wise nearbyint of the mean, as the spec rounds.
+// Component-wise nearbyint of the mean (ties to even).
 Colour rounded_average(const std::vector<Colour>& pixels) {
   int r = 0, g = 0, b = 0;
   for (Colour v : pixels) r += red_of(v), g += green_of(v), b += blue_of(v);
@@ -61,7 +61,7 @@ Colour block_at(const std::vector<Colour>& block, const Rect& sel, std::int64_t 
   return block[y * sel.width() + x];
 }
 
-// ------------------------------------------------- references from the spec
+// ------------------------------------------------- slow per-pixel references
 
 // 3.1: components of a read, 0xFFFFFFFF outside counting 255 each.
 Colour spec_read(const Image& image, std::int64_t x, std::int64_t y) {

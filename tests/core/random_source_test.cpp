@@ -1,4 +1,4 @@
-// The random source against the spec's worked values and its arithmetic written out plainly.
+// The random source against known values and its arithmetic written out plainly.
 #include <gtest/gtest.h>
 
 #include <cmath>
