@@ -160,7 +160,7 @@ TEST_F(Cli, FillTakesHexWithOrWithoutHash) {
 }
 
 TEST_F(Cli, ReadsOtherFormatsAndWritesTwentyFourBits) {
-  bmp_test::FileSpec s;
+  bmp_test::FileLayout s;
   s.width = 3;
   s.height = 2;
   s.bits = 8;
