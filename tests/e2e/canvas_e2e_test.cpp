@@ -210,6 +210,50 @@ TEST(CanvasE2e, DragSelectsTheSecondClickClearsAndTheThirdStartsAgain) {
   editor.mouse_release({40, 30});
 }
 
+// Scrolled to (30, 20) before the press: the stored rectangle covers image
+// (30, 20)-(39, 29), and the field reads the corners less the offset of the press.
+TEST(CanvasE2e, DragOnAScrolledViewReportsCornersLessThePressOffset) {
+  e2e::TempFolder folder;
+  const std::string path = folder.file("scrolled.bmp");
+  e2e::write_bmp24(path, 1000, 800, picture_colour);
+  Editor editor(folder.path(), path);
+  editor.main_window();
+  expect_title(editor, kTitlePrefix + path + "]");
+
+  editor.scroll(true, SB_THUMBPOSITION, 30);
+  editor.scroll(false, SB_THUMBPOSITION, 20);
+  e2e::wait_until([&] { return editor.canvas_pixel({5, 5}) == picture_colour(30, 20); });
+  ASSERT_EQ(editor.canvas_pixel({5, 5}), picture_colour(30, 20)) << "the view did not scroll to (30, 20)";
+  editor.mouse_move({5, 5});
+  EXPECT_EQ(editor.wait_status_text(0, "x:30,y:20"), "x:30,y:20");
+
+  editor.mouse_press({5, 5});
+  editor.mouse_move({14, 14});
+  EXPECT_EQ(editor.wait_status_text(1, "(0,0)-(9,9)"), "(0,0)-(9,9)");
+  editor.mouse_release({14, 14});
+
+  // The band left on screen covers the rectangle's border pixels.
+  const POINT outline[] = {{5, 5}, {14, 5}, {14, 14}, {5, 14}};
+  e2e::wait_until([&] {
+    for (POINT p : outline) {
+      if (editor.canvas_pixel(p) != kBlack) return false;
+    }
+    return true;
+  });
+  for (POINT p : outline) {
+    EXPECT_EQ(editor.canvas_pixel(p), kBlack) << "outline at client (" << p.x << "," << p.y << ")";
+  }
+  EXPECT_EQ(editor.canvas_pixel({10, 10}), picture_colour(35, 25)) << "inside the outline";
+
+  // Ten pixels further right the repaint draws the stored rectangle's
+  // outline from client x -5 to 4: its right edge at x = 4, the band gone.
+  editor.scroll(true, SB_LINEDOWN);
+  e2e::wait_until([&] { return editor.canvas_pixel({4, 10}) == kBlack; });
+  EXPECT_EQ(editor.canvas_pixel({4, 10}), kBlack) << "right edge of the stored rectangle";
+  EXPECT_EQ(editor.canvas_pixel({5, 10}), picture_colour(40, 25));
+  EXPECT_EQ(editor.canvas_pixel({14, 14}), picture_colour(49, 29)) << "the band is gone";
+}
+
 TEST(CanvasE2e, FileOpenLoadsThroughTheDialogAndRefusesAFileThatIsNoBitmap) {
   e2e::TempFolder folder;
   const std::string picture = folder.file("opened picture.bmp");
