@@ -1,28 +1,59 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core natively (with sanitizers),
 # then the Windows build under Wine and Xvfb (core again, Win32 integration,
-# end to end), then the BMP reader fuzzer for a bounded time.
-set -euo pipefail
+# end to end), then the BMP reader fuzzer for a bounded time. Ends with one
+# summary line; exits non-zero when anything failed.
+set -uo pipefail
 MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
+mkdir -p build
+passed=0
+failed=0
 
-bash scripts/install-deps.sh
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local log=build/ctest-$1.log
+  shift
+  ctest "$@" --output-on-failure 2>&1 | tee "$log"
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [ -z "$line" ]; then
+    echo "ctest gave no summary" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  local bad total
+  bad=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+bash scripts/install-deps.sh || exit 1
 
 echo "== native build and core tests"
-cmake -S . -B build/native -DMURKEL_SANITIZE=ON >/dev/null
-cmake --build build/native -j2
-ctest --test-dir build/native --output-on-failure -j2
+cmake -S . -B build/native -DMURKEL_SANITIZE=ON >/dev/null &&
+  cmake --build build/native -j2 || exit 1
+run_ctest native --test-dir build/native -j2
 
 echo "== Windows build, tests under Wine"
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win32 -j2
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null &&
+  cmake --build build/win32 -j2 || exit 1
 source scripts/wine-env.sh
-start_xvfb
+start_xvfb || exit 1
 init_wine_prefix
 trap 'wineserver -k 2>/dev/null || true; [ -n "${MURKEL_XVFB_PID:-}" ] && kill "$MURKEL_XVFB_PID" 2>/dev/null || true' EXIT
-ctest --test-dir build/win32 --output-on-failure
+run_ctest win32 --test-dir build/win32
 
-if [ -x fuzz/run_fuzz.sh ]; then
-  echo "== BMP reader fuzzing"
-  bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-60}"
+echo "== BMP reader fuzzing, ${MURKEL_FUZZ_SECONDS:-60} s"
+if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-60}" >build/fuzz.log 2>&1; then
+  grep -E '^Done [0-9]+ runs' build/fuzz.log
+  passed=$((passed + 1))
+else
+  tail -40 build/fuzz.log
+  echo "fuzzing found a failure; see build/fuzz.log and build/fuzz/artifacts"
+  failed=$((failed + 1))
 fi
+
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
