@@ -323,6 +323,7 @@ DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_
   DecodeResult result;
   result.image.width = static_cast<std::int32_t>(h.width);
   result.image.height = static_cast<std::int32_t>(h.height);
+  result.top_down = h.top_down;
   try {
     result.image.pixels.resize(static_cast<std::size_t>(pixel_count));
   } catch (const std::bad_alloc&) {
@@ -333,6 +334,11 @@ DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_
                                  : decode_uncompressed(data, h, result.image);
   if (!error.empty()) return fail(std::move(error));
   return result;
+}
+
+bool bmp_stores_top_down(const std::uint8_t* data, std::size_t size) {
+  if (data == nullptr || size < 26 || data[0] != 'B' || data[1] != 'M') return false;
+  return get_u32(data + 14) >= 40 && get_i32(data + 22) < 0;
 }
 
 }  // namespace murkel

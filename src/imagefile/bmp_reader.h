@@ -16,6 +16,7 @@ inline constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
 struct DecodeResult {
   Image image;        // top row first
   std::string error;  // empty on success
+  bool top_down = false;  // the file stores its top row first
   [[nodiscard]] bool ok() const { return error.empty(); }
 };
 
@@ -30,5 +31,9 @@ struct DecodeResult {
                                              std::uint64_t max_decoded_bytes = kMaxDecodedBytes) {
   return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes);
 }
+
+// Whether a bitmap file's first bytes (26 suffice) say it stores its top row
+// first: an info header with a negative height.
+[[nodiscard]] bool bmp_stores_top_down(const std::uint8_t* data, std::size_t size);
 
 }  // namespace murkel

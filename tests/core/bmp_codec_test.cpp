@@ -274,7 +274,13 @@ TEST(BmpReader, DecodesEveryFormat) {
     EXPECT_EQ(r.image.width, c.expected.width) << c.name;
     EXPECT_EQ(r.image.height, c.expected.height) << c.name;
     EXPECT_EQ(r.image.pixels, c.expected.pixels) << c.name;
+    const bmp_test::Bytes file = bmp_test::build_file(c.layout);
+    const bool top_down = c.layout.height < 0;
+    EXPECT_EQ(r.top_down, top_down) << c.name;
+    EXPECT_EQ(bmp_stores_top_down(file.data(), 26), top_down) << c.name << ": from the first 26 bytes";
   }
+  const std::uint8_t too_short[25] = {'B', 'M'};
+  EXPECT_FALSE(bmp_stores_top_down(too_short, sizeof(too_short)));
 }
 
 // Run-length streams, assembled by hand. Palette entry i is test_palette(16)[i].

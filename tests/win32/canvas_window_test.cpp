@@ -26,8 +26,9 @@ void put_u32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back((v >> (8 * i)) & 0xFF);
 }
 
-// A bottom-up BMP of `bpp` 8 (grey palette, index = x) or 24 (red = x, blue = y).
-std::string write_picture(const std::string& name, int width, int height, int bpp) {
+// A BMP of `bpp` 8 (grey palette, index = x) or 24 (red = x, blue = y),
+// bottom-up unless `top_down`.
+std::string write_picture(const std::string& name, int width, int height, int bpp, bool top_down = false) {
   const int palette = bpp == 8 ? 256 : 0;
   const int row = ((width * bpp + 31) / 32) * 4;
   const std::uint32_t offset = 54 + 4 * palette;
@@ -37,12 +38,13 @@ std::string write_picture(const std::string& name, int width, int height, int bp
   put_u32(file, offset);
   put_u32(file, 40);
   put_u32(file, width);
-  put_u32(file, height);
+  put_u32(file, top_down ? -height : height);
   put_u16(file, 1);
   put_u16(file, bpp);
   for (int i = 0; i < 6; ++i) put_u32(file, i == 1 ? row * height : 0);
   for (int i = 0; i < palette; ++i) put_u32(file, i * 0x010101u);
-  for (int y = height - 1; y >= 0; --y) {
+  for (int i = 0; i < height; ++i) {
+    const int y = top_down ? i : height - 1 - i;
     std::vector<std::uint8_t> bytes(row, 0);
     for (int x = 0; x < width; ++x) {
       if (bpp == 8) {
@@ -120,6 +122,23 @@ TEST_F(CanvasWindowTest, PaletteFileStaysEightBitsPerPixel) {
   GetWindowTextA(app.main_window, title, sizeof(title));
   EXPECT_EQ(std::string(title), std::string("MURKEL_Pro\x84\x9F[") + path + "]");
   EXPECT_EQ(app.modification_counter, 0);
+}
+
+// The loader leaves top-down files black under Wine; the editor fills them
+// again, keeping their pixel format.
+TEST_F(CanvasWindowTest, TopDownFilesKeepTheirPixels) {
+  for (int bpp : {24, 8}) {
+    const std::string path = write_picture("murkel_canvas_top_down.bmp", 40, 30, bpp, true);
+    lstrcpyA(app.command_line_file_name, path.c_str());
+    open_command_line_image(app.canvas_window);
+    DIBSECTION dib{};
+    GetObjectA(GetCurrentObject(app.working_image, OBJ_BITMAP), sizeof(dib), &dib);
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, bpp);
+    const COLORREF expected_top = bpp == 8 ? RGB(33, 33, 33) : RGB(33, 0x40, 0);
+    const COLORREF expected_bottom = bpp == 8 ? RGB(7, 7, 7) : RGB(7, 0x40, 29);
+    EXPECT_EQ(GetPixel(app.working_image, 33, 0), expected_top) << bpp << " bpp, top row";
+    EXPECT_EQ(GetPixel(app.working_image, 7, 29), expected_bottom) << bpp << " bpp, bottom row";
+  }
 }
 
 TEST_F(CanvasWindowTest, ScrollRangesFollowPictureAndCanvas) {
