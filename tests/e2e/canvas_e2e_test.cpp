@@ -48,6 +48,21 @@ void expect_picture_at_margin(Editor& editor, int width, int height, const e2e::
   EXPECT_EQ(wrong, 0) << "pixels that differ";
 }
 
+// Waits until every point shows black (the drag loop may be finishing its
+// last pass), then checks each.
+template <size_t N>
+void expect_black_at(Editor& editor, const POINT (&points)[N]) {
+  e2e::wait_until([&] {
+    for (POINT p : points) {
+      if (editor.canvas_pixel(p) != kBlack) return false;
+    }
+    return true;
+  });
+  for (POINT p : points) {
+    EXPECT_EQ(editor.canvas_pixel(p), kBlack) << "outline at client (" << p.x << "," << p.y << ")";
+  }
+}
+
 // Waits for the title, then compares its bytes.
 void expect_title(Editor& editor, const std::string& expected) {
   std::string title;
@@ -178,15 +193,7 @@ TEST(CanvasE2e, DragSelectsTheSecondClickClearsAndTheThirdStartsAgain) {
   // The band stays on the rectangle's own border pixels, drawn in black
   // (the drag loop may be finishing its last pass).
   const POINT outline[] = {{15, 25}, {54, 25}, {54, 74}, {15, 74}, {30, 25}, {15, 50}};
-  e2e::wait_until([&] {
-    for (POINT p : outline) {
-      if (editor.canvas_pixel(p) != kBlack) return false;
-    }
-    return true;
-  });
-  for (POINT p : outline) {
-    EXPECT_EQ(editor.canvas_pixel(p), kBlack) << "outline at client (" << p.x << "," << p.y << ")";
-  }
+  expect_black_at(editor, outline);
   EXPECT_EQ(editor.canvas_pixel({30, 50}), picture_colour(25, 45)) << "inside the outline";
   EXPECT_EQ(editor.canvas_pixel({55, 74}), picture_colour(50, 69)) << "right of the outline";
 
@@ -234,15 +241,7 @@ TEST(CanvasE2e, DragOnAScrolledViewReportsCornersLessThePressOffset) {
 
   // The band left on screen covers the rectangle's border pixels.
   const POINT outline[] = {{5, 5}, {14, 5}, {14, 14}, {5, 14}};
-  e2e::wait_until([&] {
-    for (POINT p : outline) {
-      if (editor.canvas_pixel(p) != kBlack) return false;
-    }
-    return true;
-  });
-  for (POINT p : outline) {
-    EXPECT_EQ(editor.canvas_pixel(p), kBlack) << "outline at client (" << p.x << "," << p.y << ")";
-  }
+  expect_black_at(editor, outline);
   EXPECT_EQ(editor.canvas_pixel({10, 10}), picture_colour(35, 25)) << "inside the outline";
 
   // Ten pixels further right the repaint draws the stored rectangle's
