@@ -1,10 +1,9 @@
 // CANVUS window procedure: surfaces, paint, scroll requests and the resize rule.
 #include "canvas/canvas_window.h"
 
-#include <algorithm>
-
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/app_state.h"
@@ -186,7 +185,7 @@ LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_VSCROLL:     on_scroll(hwnd, false, wparam); break;
     case WM_LBUTTONDOWN: on_left_button_down(); break;
     case WM_LBUTTONUP:   on_left_button_up(); break;
-    default:        return DefWindowProcA(hwnd, msg, wparam, lparam);
+    default:             return DefWindowProcA(hwnd, msg, wparam, lparam);
   }
   return 0;
 }
