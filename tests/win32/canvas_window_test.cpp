@@ -169,6 +169,68 @@ TEST_F(CanvasWindowTest, ScrollRangesFollowPictureAndCanvas) {
   EXPECT_LE(scroll_info(SB_HORZ).nMax, 0);
 }
 
+bool effect_items_enabled() {
+  bool all = true;
+  for (UINT position = 2; position <= 6; ++position) {
+    all = all && (GetMenuState(app.edit_menu, position, MF_BYPOSITION) & MF_GRAYED) == 0;
+  }
+  return all;
+}
+
+bool effect_items_grayed() {
+  bool all = true;
+  for (UINT position = 2; position <= 6; ++position) {
+    all = all && (GetMenuState(app.edit_menu, position, MF_BYPOSITION) & MF_GRAYED) != 0;
+  }
+  return all;
+}
+
+// Press and release at canvas client points, with the cursor where a person's would be.
+void click_canvas(POINT press, POINT release) {
+  POINT screen = press;
+  ClientToScreen(app.canvas_window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(press.x, press.y));
+  screen = release;
+  ClientToScreen(app.canvas_window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  // The drag loop follows the cursor every 50 ms; wait for it to get there.
+  RECT window{};
+  GetWindowRect(app.canvas_window, &window);
+  const Point expected = clamp_drag_point(Point{screen.x, screen.y}, Point{window.left, window.top},
+                                          Point{app.bitmap.bmWidth, app.bitmap.bmHeight},
+                                          Point{app.scroll_x, app.scroll_y});
+  for (int waited = 0; waited < 5000 && app.dragging; waited += 10) {
+    if (app.drag_point_x == expected.x && app.drag_point_y == expected.y) break;
+    Sleep(10);
+  }
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, MAKELPARAM(release.x, release.y));
+}
+
+// The effect items follow the selection: enabled from the press, grayed by
+// the click that clears it; Undo is not touched.
+TEST_F(CanvasWindowTest, SelectionEnablesAndTheClearingClickGraysTheEffectItems) {
+  const std::string path = write_picture("murkel_canvas_select.bmp", 200, 150, 24);
+  size_canvas(400, 300);
+  lstrcpyA(app.command_line_file_name, path.c_str());
+  open_command_line_image(app.canvas_window);
+  ASSERT_TRUE(effect_items_grayed());
+
+  click_canvas({54, 74}, {15, 25});
+  EXPECT_EQ(app.selection, (Rect{10, 20, 50, 70}));
+  EXPECT_TRUE(effect_items_enabled());
+
+  click_canvas({100, 100}, {100, 100});
+  EXPECT_EQ(app.selection, Rect{});
+  EXPECT_TRUE(effect_items_grayed());
+  EXPECT_NE(GetMenuState(app.edit_menu, 0, MF_BYPOSITION) & MF_GRAYED, 0u) << "Undo stays as it was";
+
+  // Past the picture's right and bottom edges the drag stops at its last pixel.
+  click_canvas({30, 30}, {390, 290});
+  EXPECT_EQ(app.selection, (Rect{25, 25, 200, 150}));
+  click_canvas({0, 0}, {0, 0});
+}
+
 TEST_F(CanvasWindowTest, RedrawCoversCanvasLargerThanTheScreen) {
   const int screen_w = GetSystemMetrics(SM_CXSCREEN);
   const int screen_h = GetSystemMetrics(SM_CYSCREEN);
