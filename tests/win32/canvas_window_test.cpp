@@ -194,7 +194,8 @@ void click_canvas(POINT press, POINT release) {
   screen = release;
   ClientToScreen(app.canvas_window, &screen);
   SetCursorPos(screen.x, screen.y);
-  // The drag loop follows the cursor every 50 ms; wait for it to get there.
+  // The drag loop follows the cursor every 50 ms; wait for it to get there,
+  // answering its status bar messages as the editor's message loop would.
   RECT window{};
   GetWindowRect(app.canvas_window, &window);
   const Point expected = clamp_drag_point(Point{screen.x, screen.y}, Point{window.left, window.top},
@@ -202,6 +203,8 @@ void click_canvas(POINT press, POINT release) {
                                           Point{app.scroll_x, app.scroll_y});
   for (int waited = 0; waited < 5000 && app.dragging; waited += 10) {
     if (app.drag_point_x == expected.x && app.drag_point_y == expected.y) break;
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     Sleep(10);
   }
   SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, MAKELPARAM(release.x, release.y));
