@@ -64,12 +64,12 @@ Colour block_at(const std::vector<Colour>& block, const Rect& sel, std::int64_t 
 // ------------------------------------------------- slow per-pixel references
 
 // 3.1: components of a read, 0xFFFFFFFF outside counting 255 each.
-Colour spec_read(const Image& image, std::int64_t x, std::int64_t y) {
+Colour plain_read(const Image& image, std::int64_t x, std::int64_t y) {
   if (x < 0 || y < 0 || x >= image.width || y >= image.height) return 0xFFFFFFFFu;
   return image.pixels[y * image.width + x];
 }
 
-Colour spec_compose(double r, double g, double b) {
+Colour plain_compose(double r, double g, double b) {
   return make_colour(static_cast<int>(std::nearbyint(r)), static_cast<int>(std::nearbyint(g)),
                      static_cast<int>(std::nearbyint(b)));
 }
@@ -84,12 +84,12 @@ std::vector<Colour> reference_mosaic(const Image& image, const Rect& sel, int cw
       std::int64_t r = 0, g = 0, b = 0;
       for (int i = 0; i < cw; ++i) {
         for (int j = 0; j < ch; ++j) {
-          const Colour v = spec_read(image, sel.left + X + i, sel.top + Y + j);
+          const Colour v = plain_read(image, sel.left + X + i, sel.top + Y + j);
           r += v & 0xFF, g += (v >> 8) & 0xFF, b += (v >> 16) & 0xFF;
         }
       }
       const double n = static_cast<double>(cw) * ch;
-      const Colour c = spec_compose(r / n, g / n, b / n);
+      const Colour c = plain_compose(r / n, g / n, b / n);
       for (int i = 0; i < cw; ++i)
         for (int j = 0; j < ch; ++j) scratch[(Y + j) * sw + X + i] = c;
     }
@@ -106,7 +106,7 @@ std::vector<Colour> reference_blur(const Image& image, const Rect& sel, int leve
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(w + 1) * (h + 1) * 3);
   for (int x = 0; x <= w; ++x) {
     for (int y = 0; y <= h; ++y) {
-      const Colour v = spec_read(image, sel.left + x, sel.top + y);
+      const Colour v = plain_read(image, sel.left + x, sel.top + y);
       const std::size_t i = (static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * (w + 1)) * 3;
       buffer[i] = v & 0xFF;
       buffer[i + 1] = (v >> 16) & 0xFF;
@@ -129,7 +129,7 @@ std::vector<Colour> reference_blur(const Image& image, const Rect& sel, int leve
         }
       }
       const int m = 4 - missing;
-      block.push_back(spec_compose(r / m, g / m, b / m));
+      block.push_back(plain_compose(r / m, g / m, b / m));
     }
   }
   return block;
@@ -159,7 +159,7 @@ std::vector<Colour> reference_diffusion(const Image& image, const Rect& sel) {
     for (int by = 0; 16 * by < h; ++by) {
       for (int p = 0; p < 256; ++p) {
         const int q = table[p];
-        Colour v = spec_read(image, sel.left + 16 * bx + q % 16, sel.top + 16 * by + q / 16);
+        Colour v = plain_read(image, sel.left + 16 * bx + q % 16, sel.top + 16 * by + q / 16);
         if (v == 0xFFFFFFFFu) v = 0x00FFFFFFu;
         scratch[(16 * by + p / 16) * sw + 16 * bx + p % 16] = v;
       }
@@ -203,7 +203,7 @@ std::vector<Colour> reference_scramble(const Image& image, const Rect& sel, int 
     for (int x = 0; x < w; ++x) {
       int s = (x + shifts[y]) % w;
       if (s < 0) s += w;
-      block.push_back(spec_read(image, sel.left + s, sel.top + y));
+      block.push_back(plain_read(image, sel.left + s, sel.top + y));
     }
   }
   return block;
@@ -321,7 +321,7 @@ TEST(Mosaic, HugeCellsCountTheWhiteArithmetically) {
             std::vector<Colour>(1, 0x00FFFFFFu));
 }
 
-TEST(Mosaic, MatchesTheSpecReferenceOnRandomPicturesAndSelections) {
+TEST(Mosaic, MatchesThePlainReferenceOnRandomPicturesAndSelections) {
   std::mt19937 rng(1234);
   std::vector<Colour> storage;
   for (int trial = 0; trial < 600; ++trial) {
@@ -401,7 +401,7 @@ TEST(Blur, SamplesPastThePictureEdgeCountWhite) {
   EXPECT_EQ(block, reference_blur(image, sel, 1));
 }
 
-TEST(Blur, MatchesTheSpecReferenceOnRandomPicturesAndSelections) {
+TEST(Blur, MatchesThePlainReferenceOnRandomPicturesAndSelections) {
   std::mt19937 rng(99);
   std::vector<Colour> storage;
   for (int trial = 0; trial < 800; ++trial) {
@@ -483,7 +483,7 @@ TEST(Diffusion, PartialTilesTakePicturePixelsBeyondTheSelectionAndWhiteBeyondThe
   EXPECT_EQ(edge_block, reference_diffusion(image, edge));
 }
 
-TEST(Diffusion, MatchesTheSpecReferenceOnRandomPicturesAndSelections) {
+TEST(Diffusion, MatchesThePlainReferenceOnRandomPicturesAndSelections) {
   std::mt19937 rng(7);
   std::vector<Colour> storage;
   for (int trial = 0; trial < 400; ++trial) {
@@ -523,7 +523,7 @@ Image column_image(int width, int height) {
   return image;
 }
 
-TEST(Scramble, RowsAreRotatedByTheSpecShiftsForOddNegativeAndLargeLevels) {
+TEST(Scramble, RowsAreRotatedByTheirTruncatedShiftsForOddNegativeAndLargeLevels) {
   const Image image = gradient_image(37, 23);
   for (const int level : {32, 5, 7, -5, -32, 1, -1, 100, 32767, -32768}) {
     for (const Rect sel : {Rect{0, 0, 37, 23}, Rect{3, 2, 14, 20}, Rect{10, 5, 13, 9}}) {

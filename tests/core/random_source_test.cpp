@@ -18,11 +18,11 @@ std::uint32_t seed_for_state(std::uint32_t state) {
   return (state - kAdd) * inverse;
 }
 
-int spec_value(std::uint32_t state) {
+int plain_value(std::uint32_t state) {
   return static_cast<int>(static_cast<std::uint32_t>(std::nearbyint(state / 65536.0)) % 32768u);
 }
 
-TEST(RandomSource, StartsAtOneAndSeedZeroGivesTheSpecValues) {
+TEST(RandomSource, StartsAtOneAndSeedZeroGivesZeroThen21468) {
   EXPECT_EQ(RandomSource{}.state, 1u);
   RandomSource random;
   seed_random_source(random, 0);
@@ -52,19 +52,19 @@ TEST(RandomSource, RoundsTheQuotientToEvenAndWrapsAt32768) {
     seed_random_source(random, seed_for_state(c.state));
     EXPECT_EQ(next_random_value(random), c.value) << std::hex << c.state;
     EXPECT_EQ(random.state, c.state);
-    EXPECT_EQ(spec_value(c.state), c.value) << "the case table itself is wrong";
+    EXPECT_EQ(plain_value(c.state), c.value) << "the case table itself is wrong";
   }
 }
 
-TEST(RandomSource, ValuesAndFractionsFollowTheSpecArithmetic) {
+TEST(RandomSource, ValuesAndFractionsFollowTheLcgArithmetic) {
   RandomSource random;
   seed_random_source(random, 0xDEADBEEFu);
   std::uint32_t state = 0xDEADBEEFu;
   for (int i = 0; i < 20000; ++i) {
     state = state * kMul + kAdd;
-    const auto a = static_cast<std::uint32_t>(spec_value(state));
+    const auto a = static_cast<std::uint32_t>(plain_value(state));
     state = state * kMul + kAdd;
-    const auto b = static_cast<std::uint32_t>(spec_value(state));
+    const auto b = static_cast<std::uint32_t>(plain_value(state));
     const double expected = ((a * b) % 100000u) / 100000.0;
     const double fraction = random_fraction(random);
     ASSERT_EQ(fraction, expected) << i;
