@@ -232,7 +232,7 @@ void undo_command() {
   }
   const EditState state = after_undo(EditState{app.modification_counter, app.undo_toggle});
   app.modification_counter = state.modification_counter;
-  set_document_title(state.modification_counter > 0);
+  set_document_title(state.modified());
   app.undo_toggle = state.undo_toggle;
   if (selection_exists(app.selection)) draw_selection_outline();
 }

@@ -1,9 +1,7 @@
-// Counter, toggle and title rules of the one-step undo.
+// Counter and toggle rules of the one-step undo.
 #include "effects/undo_state.h"
 
 #include <algorithm>
-
-#include "app/texts.h"
 
 namespace murkel {
 namespace {
@@ -23,13 +21,6 @@ EditState after_undo(EditState state) {
   const int step = state.undo_toggle == 0 ? -1 : 1;
   return EditState{counter_plus(state.modification_counter, step),
                    static_cast<std::uint8_t>((state.undo_toggle + 1) % 2)};
-}
-
-std::string document_title(bool modified, std::string_view file_name) {
-  std::string title = modified ? text::kTitlePrefixModified : text::kTitlePrefix;
-  title += file_name;
-  title += text::kTitleSuffix;
-  return title;
 }
 
 }  // namespace murkel

@@ -1,16 +1,15 @@
-// The modification counter and the undo toggle, as effects and Undo move
-// them, and the window title that follows the counter.
+// The modification counter and the undo toggle, as effects and Undo move them.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 namespace murkel {
 
 struct EditState {
   std::int16_t modification_counter = 0;  // unsaved changes while > 0
   std::uint8_t undo_toggle = 0;           // 1 while an Undo is in force
+  // The title carries "*" exactly while this holds.
+  [[nodiscard]] constexpr bool modified() const { return modification_counter > 0; }
   friend constexpr bool operator==(const EditState&, const EditState&) = default;
 };
 
@@ -20,8 +19,5 @@ struct EditState {
 // Undo takes the change back (toggle 0) or brings it back again (toggle 1),
 // then flips the toggle.
 [[nodiscard]] EditState after_undo(EditState state);
-
-// "MURKEL_Pro─[" + file name + "]", with "*" after the bracket when modified.
-[[nodiscard]] std::string document_title(bool modified, std::string_view file_name);
 
 }  // namespace murkel

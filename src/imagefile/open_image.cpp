@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "app/app_state.h"
@@ -15,7 +14,6 @@
 #include "app/texts.h"
 #include "canvas/canvas_window.h"
 #include "canvas/scroll.h"
-#include "effects/undo_state.h"
 #include "imagefile/bmp_file_io.h"
 #include "imagefile/bmp_reader.h"
 #include "imagefile/document_commands.h"
@@ -162,8 +160,11 @@ void open_command_line_image(HWND canvas) {
 }
 
 void set_document_title(bool modified) {
-  const std::string title = document_title(modified, app.file_name);
-  lstrcpynA(app.title_buffer, title.c_str(), kTitleSize);
+  lstrcpynA(app.title_buffer, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
+  const int used = lstrlenA(app.title_buffer);
+  lstrcpynA(app.title_buffer + used, app.file_name, kTitleSize - used);
+  const int named = lstrlenA(app.title_buffer);
+  lstrcpynA(app.title_buffer + named, text::kTitleSuffix, kTitleSize - named);
   SetWindowTextA(app.main_window, app.title_buffer);
 }
 
