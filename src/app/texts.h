@@ -44,6 +44,15 @@ inline constexpr char kCannotOpen[] = "画像が開けません。";
 inline constexpr char kSavePrompt[] = "画像は変更されています。保存しますか?";
 inline constexpr char kRevertPrompt[] = "この動作を行うと今までの編集内容が無効になります。元の状態に戻しますか?";
 
+// A save that fails: the first line, the path, then the reason.
+inline constexpr char kCannotSave[] = "画像を保存できません。元のファイルは変更されていません。";
+inline constexpr char kSaveDenied[] = "ファイルが読み取り専用か、書き込みが許可されていません。";
+inline constexpr char kSaveNoFolder[] = "保存先のフォルダが見つかりません。";
+inline constexpr char kSaveInUse[] = "ファイルが他のプログラムで使用中です。";
+inline constexpr char kSaveDiskFull[] = "ディスクの空き容量が足りません。";
+inline constexpr char kSaveTooLarge[] = "画像が大きすぎるため、ビットマップファイルに保存できません。";
+inline constexpr char kSaveNoMemory[] = "メモリが足りないため、保存できません。";
+
 // Open/Save As filter: description, NUL, pattern, NUL, NUL — 27 bytes in CP932.
 inline constexpr char kBitmapFilter[] = "ビットマップ(*.bmp)\0*.bmp\0";
 inline constexpr char kDefaultExtension[] = "bmp";
