@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/texts.h"
 #include "canvas/canvas_window.h"
+#include "effects/effect_commands.h"
 #include "imagefile/document_commands.h"
 
 namespace murkel {
@@ -62,6 +63,12 @@ void dispatch_command(WORD id) {
     case kCmdSaveAs:     save_image_as(); break;
     case kCmdRevert:     revert_image(); break;
     case kCmdExit:       exit_application(); break;
+    case kCmdMosaic:
+    case kCmdBlur:
+    case kCmdDiffusion:
+    case kCmdScramble:
+    case kCmdFill:       apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
+    case kCmdUndo:       undo_command(); break;
     case kCmdFillColour: ChooseColorA(&app.colour_chooser); break;
     case kCmdHelp:       open_help_file(); break;
     default:             break;

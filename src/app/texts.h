@@ -44,6 +44,10 @@ inline constexpr char kCannotOpen[] = "画像が開けません。";
 inline constexpr char kSavePrompt[] = "画像は変更されています。保存しますか?";
 inline constexpr char kRevertPrompt[] = "この動作を行うと今までの編集内容が無効になります。元の状態に戻しますか?";
 
+// Effects.
+inline constexpr char kNotEnoughMemory[] =
+    "メモリが足りないため、この効果を適用できません。\n\n画像は変更されていません。選択範囲を小さくしてお試しください。";
+
 // A save that fails: the first line, the path, then the reason.
 inline constexpr char kCannotSave[] = "画像を保存できません。元のファイルは変更されていません。";
 inline constexpr char kSaveDenied[] = "ファイルが読み取り専用か、書き込みが許可されていません。";
