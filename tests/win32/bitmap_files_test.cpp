@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -27,54 +28,28 @@ namespace {
 using bmp_test::Bytes;
 using bmp_test::FileLayout;
 
-// Distinct, channel-asymmetric raw values for pixel (x, y), cut to `bits`.
-std::uint32_t raw_value(int x, int y, int bits) {
-  const std::uint32_t v = (x * 0x9E3779B1u) ^ (y * 0x85EBCA77u) ^ 0x5A3C96E1u;
-  return bits >= 32 ? v : v & ((1u << bits) - 1);
-}
-
-std::vector<std::vector<std::uint32_t>> raw_rows(int width, int height, int bits, std::uint32_t limit = 0) {
-  std::vector<std::vector<std::uint32_t>> rows(height, std::vector<std::uint32_t>(width));
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) rows[y][x] = limit ? raw_value(x, y, 16) % limit : raw_value(x, y, bits);
-  return rows;
-}
-
-std::vector<Colour> palette(int entries) {
-  std::vector<Colour> colours;
-  for (int i = 0; i < entries; ++i) colours.push_back(make_colour(i * 7 + 3, 255 - i, (i * 37) & 0xFF));
-  return colours;
-}
-
-FileLayout layout(std::uint32_t header, int width, int height, int bits, std::uint32_t compression = 0) {
-  FileLayout s;
-  s.header_size = header;
-  s.width = width;
-  s.height = height;
-  s.bits = static_cast<std::uint16_t>(bits);
-  s.compression = compression;
-  return s;
-}
-
-FileLayout indexed(std::uint32_t header, int width, int height, int bits, int entries) {
-  FileLayout s = layout(header, width, height, bits);
-  s.palette = palette(entries);
+// A file of width x |height| pixels (top-down when height < 0) whose raw
+// values differ from pixel to pixel; colour-table files get `entries` colours.
+FileLayout make_file(std::uint32_t header, int width, int height, int bits, int entries = 0,
+                std::vector<std::uint32_t> masks = {}) {
+  FileLayout s{header, width, height, static_cast<std::uint16_t>(bits), masks.empty() ? 0u : 3u};
+  for (int i = 0; i < entries; ++i) s.palette.push_back(make_colour(i * 7 + 3, 255 - i, (i * 37) & 0xFF));
   s.colours_used = header == 12 ? 0 : entries;
-  s.pixel_data = bmp_test::pack_rows(raw_rows(width, std::abs(height), bits, entries), bits, height < 0);
-  return s;
-}
-
-FileLayout direct(std::uint32_t header, int width, int height, int bits, std::vector<std::uint32_t> masks = {}) {
-  FileLayout s = layout(header, width, height, bits, masks.empty() ? 0 : 3);
   s.masks_present = !masks.empty();
-  for (std::size_t i = 0; i < masks.size(); ++i) s.masks[i] = masks[i];
-  s.pixel_data = bmp_test::pack_rows(raw_rows(width, std::abs(height), bits), bits, height < 0);
+  std::copy(masks.begin(), masks.end(), s.masks);
+  std::vector<std::vector<std::uint32_t>> rows(std::abs(height), std::vector<std::uint32_t>(width));
+  for (int y = 0; y < std::abs(height); ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t v = (x * 0x9E3779B1u) ^ (y * 0x85EBCA77u) ^ 0x5A3C96E1u;
+      rows[y][x] = entries ? (v & 0xFFFF) % entries : bits == 32 ? v : v & ((1u << bits) - 1);
+    }
+  s.pixel_data = bmp_test::pack_rows(rows, bits, height < 0);
   return s;
 }
 
 FileLayout run_length(int bits, int width, int height, Bytes stream) {
-  FileLayout s = layout(40, width, height, bits, bits == 8 ? 1 : 2);
-  s.palette = palette(16);
+  FileLayout s = make_file(40, width, height, bits, 16);
+  s.compression = bits == 8 ? 1 : 2;
   s.pixel_data = std::move(stream);
   return s;
 }
@@ -92,30 +67,30 @@ struct FormatCase {
 
 std::vector<FormatCase> format_cases() {
   return {
-      {"1 bpp", indexed(40, 13, 5, 1, 2), 1},
-      {"4 bpp, 11 of 16 colours", indexed(40, 7, 4, 4, 11), 4},
-      {"8 bpp", indexed(40, 9, 6, 8, 256), 8},
-      {"8 bpp, 20 colours, top-down", indexed(40, 5, -4, 8, 20), 8},
-      {"8 bpp V5 header", indexed(124, 6, 3, 8, 40), 8},
-      {"1 bpp core header", indexed(12, 11, 3, 1, 2), 1},
-      {"4 bpp core header", indexed(12, 5, 3, 4, 16), 4},
-      {"8 bpp core header", indexed(12, 7, 4, 8, 256), 8},
-      {"24 bpp core header", direct(12, 5, 3, 24), 24},
+      {"1 bpp", make_file(40, 13, 5, 1, 2), 1},
+      {"4 bpp, 11 of 16 colours", make_file(40, 7, 4, 4, 11), 4},
+      {"8 bpp", make_file(40, 9, 6, 8, 256), 8},
+      {"8 bpp, 20 colours, top-down", make_file(40, 5, -4, 8, 20), 8},
+      {"8 bpp V5 header", make_file(124, 6, 3, 8, 40), 8},
+      {"1 bpp core header", make_file(12, 11, 3, 1, 2), 1},
+      {"4 bpp core header", make_file(12, 5, 3, 4, 16), 4},
+      {"8 bpp core header", make_file(12, 7, 4, 8, 256), 8},
+      {"24 bpp core header", make_file(12, 5, 3, 24), 24},
       {"8 bpp run-length with delta",
        run_length(8, 4, 3, {3, 5, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 0, 1, 1, 7, 0, 1}), 8},
       {"4 bpp run-length", run_length(4, 6, 2, {6, 0x1F, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}), 4},
-      {"16 bpp 5-5-5", direct(40, 5, 3, 16), 16},
-      {"16 bpp 5-6-5 bit fields", direct(40, 5, 3, 16, {0xF800, 0x07E0, 0x001F}), 16},
-      {"16 bpp 5-6-5 V4 top-down", direct(108, 3, -4, 16, {0xF800, 0x07E0, 0x001F}), 16},
-      {"16 bpp 4-4-4 bit fields", direct(40, 4, 2, 16, {0x0F00, 0x00F0, 0x000F}), 32},
-      {"24 bpp", direct(40, 5, 3, 24), 24},
-      {"24 bpp top-down", direct(40, 6, -5, 24), 24},
-      {"32 bpp", direct(40, 3, 2, 32), 32},
-      {"32 bpp 10-10-10 bit fields", direct(56, 3, 2, 32, {0x3FF00000, 0x000FFC00, 0x000003FF}), 32},
+      {"16 bpp 5-5-5", make_file(40, 5, 3, 16), 16},
+      {"16 bpp 5-6-5 bit fields", make_file(40, 5, 3, 16, 0, {0xF800, 0x07E0, 0x001F}), 16},
+      {"16 bpp 5-6-5 V4 top-down", make_file(108, 3, -4, 16, 0, {0xF800, 0x07E0, 0x001F}), 16},
+      {"16 bpp 4-4-4 bit fields", make_file(40, 4, 2, 16, 0, {0x0F00, 0x00F0, 0x000F}), 32},
+      {"24 bpp", make_file(40, 5, 3, 24), 24},
+      {"24 bpp top-down", make_file(40, 6, -5, 24), 24},
+      {"32 bpp", make_file(40, 3, 2, 32), 32},
+      {"32 bpp 10-10-10 bit fields", make_file(56, 3, 2, 32, 0, {0x3FF00000, 0x000FFC00, 0x000003FF}), 32},
       // Files our reader refuses, some of which Wine's loader would take.
-      {"64-byte header", direct(64, 3, 2, 24), 0},
+      {"64-byte header", make_file(64, 3, 2, 24), 0},
       {"8 bpp run-length without end mark", run_length(8, 2, 1, {2, 1, 0, 0}), 0},
-      {"index past a 2-colour table", with_byte(indexed(40, 4, 1, 8, 2), 1, 5), 0},
+      {"index past a 2-colour table", with_byte(make_file(40, 4, 1, 8, 2), 1, 5), 0},
   };
 }
 
@@ -149,56 +124,29 @@ std::vector<Colour> pixels_of(HBITMAP bitmap, int width, int height) {
   return colours;
 }
 
-// Answers the next message box of this process with OK and keeps its text.
-class BoxAnswerer {
- public:
-  BoxAnswerer() : thread_([this] { run(); }) {}
-  ~BoxAnswerer() { text(); }
-  // Call once the box has gone; empty when none came.
-  std::string text() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    return text_;
-  }
-
- private:
-  void run() {
-    for (; !stop_; Sleep(20)) {
-      if (HWND box = find_box()) {
-        text_ = box_text(box);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        return;
+// Runs `action` and answers the message box it shows with OK; the box's
+// longest text ("" when no box came).
+std::string answer_box(const std::function<void()>& action) {
+  std::atomic<bool> done{false};
+  std::string text;
+  std::thread watcher([&] {
+    for (; !done; Sleep(20)) {
+      HWND box = FindWindowA("#32770", "MURKEL Pro");
+      if (box == nullptr) continue;
+      for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char line[2048] = {};
+        GetWindowTextA(child, line, sizeof(line));
+        if (std::string(line).size() > text.size()) text = line;
       }
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return;
     }
-  }
-  static BOOL CALLBACK take_box(HWND hwnd, LPARAM out) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(hwnd, &process);
-    char name[16] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    if (process != GetCurrentProcessId() || std::string(name) != "#32770" || !IsWindowVisible(hwnd)) return TRUE;
-    *reinterpret_cast<HWND*>(out) = hwnd;
-    return FALSE;
-  }
-  static HWND find_box() {
-    HWND found = nullptr;
-    EnumWindows(take_box, reinterpret_cast<LPARAM>(&found));
-    return found;
-  }
-  static std::string box_text(HWND box) {
-    std::string longest;
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-      char text[2048] = {};
-      GetWindowTextA(child, text, sizeof(text));
-      if (std::string(text).size() > longest.size()) longest = text;
-    }
-    return longest;
-  }
-
-  std::atomic<bool> stop_{false};
-  std::string text_;
-  std::thread thread_;
-};
+  });
+  action();
+  done = true;
+  watcher.join();
+  return text;
+}
 
 bool undo_enabled() { return (GetMenuState(app.edit_menu, 0, MF_BYPOSITION) & MF_GRAYED) == 0; }
 
@@ -218,7 +166,7 @@ int temporary_files(const std::string& folder) {
   return count;
 }
 
-// Opens the file as the command line would, answering a refusal's box.
+// Opens the file as the command line would.
 void open_file(const std::string& path) {
   lstrcpyA(app.command_line_file_name, path.c_str());
   open_command_line_image(app.canvas_window);
@@ -274,7 +222,7 @@ TEST_F(BitmapFilesTest, WrittenFileIsTheEncodersFileOfThePictureShown) {
   const std::string in = folder + "in.bmp", out = folder + "out.bmp";
   for (const int bits : {1, 8, 24, 32}) {
     for (const int width : {1, 4, 5}) {
-      const FileLayout layout = bits <= 8 ? indexed(40, width, 3, bits, 1 << bits) : direct(40, width, 3, bits);
+      const FileLayout layout = make_file(40, width, 3, bits, bits <= 8 ? 1 << bits : 0);
       const Bytes file = bmp_test::build_file(layout);
       write_bytes(in, file);
       open_file(in);
@@ -298,24 +246,24 @@ TEST_F(BitmapFilesTest, WrittenFileIsTheEncodersFileOfThePictureShown) {
 TEST_F(BitmapFilesTest, FailedSaveIsReportedAndLosesNothing) {
   const std::string folder = temp_folder();
   const std::string picture = folder + "picture.bmp";
-  write_bytes(picture, bmp_test::build_file(direct(40, 7, 5, 24)));
-  const Bytes old_bytes = bmp_test::build_file(direct(40, 2, 2, 24));
+  write_bytes(picture, bmp_test::build_file(make_file(40, 7, 5, 24)));
+  const Bytes old_bytes = bmp_test::build_file(make_file(40, 2, 2, 24));
+  enum Way { kReadOnly, kMissingFolder, kHeldOpen };
   struct FailCase {
-    const char* name;
+    Way way;
     std::string target;
     const char* reason;  // CP932 bytes of the reason line
-  };
-  const FailCase cases[] = {
-      {"read-only file", folder + "read-only.bmp", "\x93\xC7\x82\xDD\x8E\xE6\x82\xE8\x90\xEA\x97\x70"},
-      {"missing folder", folder + "no such folder\\x.bmp", "\x95\xDB\x91\xB6\x90\xE6"},
-      {"file held open", folder + "held.bmp", "\x91\xBC\x82\xCC\x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80"},
+  } const cases[] = {
+      {kReadOnly, folder + "read-only.bmp", "\x93\xC7\x82\xDD\x8E\xE6\x82\xE8\x90\xEA\x97\x70"},
+      {kMissingFolder, folder + "no such folder\\x.bmp", "\x95\xDB\x91\xB6\x90\xE6"},
+      {kHeldOpen, folder + "held.bmp", "\x91\xBC\x82\xCC\x83\x76\x83\x8D\x83\x4F\x83\x89\x83\x80"},
   };
   for (const FailCase& c : cases) {
+    SCOPED_TRACE(c.target);
     open_file(picture);
-    const bool exists = c.target.find("no such") == std::string::npos;
-    if (exists) write_bytes(c.target, old_bytes);
-    if (c.target.find("read-only") != std::string::npos) SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE held = c.target.find("held") != std::string::npos
+    if (c.way != kMissingFolder) write_bytes(c.target, old_bytes);
+    if (c.way == kReadOnly) SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE held = c.way == kHeldOpen
                       ? CreateFileA(c.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
                       : INVALID_HANDLE_VALUE;
     lstrcpyA(app.file_name, c.target.c_str());
@@ -324,19 +272,17 @@ TEST_F(BitmapFilesTest, FailedSaveIsReportedAndLosesNothing) {
     set_document_title(true);
     const std::string title = window_title();
 
-    BoxAnswerer answerer;
-    save_image();
-    const std::string message = answerer.text();
-    EXPECT_EQ(message.rfind("\x89\xE6\x91\x9C\x82\xF0\x95\xDB\x91\xB6", 0), 0u) << c.name << ": " << message;
-    EXPECT_NE(message.find(c.target), std::string::npos) << c.name;
-    EXPECT_NE(message.find(c.reason), std::string::npos) << c.name;
-    EXPECT_EQ(app.modification_counter, 2) << c.name;
-    EXPECT_EQ(window_title(), title) << c.name;
-    EXPECT_TRUE(undo_enabled()) << c.name;
+    const std::string message = answer_box(save_image);
+    EXPECT_EQ(message.rfind("\x89\xE6\x91\x9C\x82\xF0\x95\xDB\x91\xB6", 0), 0u) << message;
+    EXPECT_NE(message.find(c.target), std::string::npos);
+    EXPECT_NE(message.find(c.reason), std::string::npos);
+    EXPECT_EQ(app.modification_counter, 2);
+    EXPECT_EQ(window_title(), title);
+    EXPECT_TRUE(undo_enabled());
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (exists) EXPECT_EQ(read_bytes(c.target), old_bytes) << c.name;
-    EXPECT_EQ(temporary_files(folder), 0) << c.name;
+    if (c.way != kMissingFolder) EXPECT_EQ(read_bytes(c.target), old_bytes);
+    EXPECT_EQ(temporary_files(folder), 0);
   }
 
   // The same save where it can write: saved, and the document marked so.
