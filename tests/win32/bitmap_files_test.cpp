@@ -220,7 +220,7 @@ TEST_F(BitmapFilesTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
 TEST_F(BitmapFilesTest, WrittenFileIsTheEncodersFileOfThePictureShown) {
   const std::string folder = temp_folder();
   const std::string in = folder + "in.bmp", out = folder + "out.bmp";
-  for (const int bits : {1, 8, 24, 32}) {
+  for (const int bits : {1, 4, 8, 16, 24, 32}) {
     for (const int width : {1, 4, 5}) {
       const FileLayout layout = make_file(40, width, 3, bits, bits <= 8 ? 1 << bits : 0);
       const Bytes file = bmp_test::build_file(layout);
