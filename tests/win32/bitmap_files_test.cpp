@@ -285,9 +285,18 @@ TEST_F(BitmapFilesTest, FailedSaveIsReportedAndLosesNothing) {
     EXPECT_EQ(temporary_files(folder), 0);
   }
 
-  // The same save where it can write: saved, and the document marked so.
+  // A picture whose file would pass the header's 32-bit sizes is refused.
   const std::string good = folder + "saved.bmp";
+  DeleteFileA(good.c_str());
   lstrcpyA(app.file_name, good.c_str());
+  const BITMAP record = app.bitmap;
+  app.bitmap.bmWidth = 46341;
+  app.bitmap.bmHeight = 15447;
+  EXPECT_NE(answer_box(save_image).find("\x91\xE5\x82\xAB\x82\xB7\x82\xAC\x82\xE9"), std::string::npos);
+  EXPECT_EQ(GetFileAttributesA(good.c_str()), INVALID_FILE_ATTRIBUTES);
+  app.bitmap = record;
+
+  // The same save where it can write: saved, and the document marked so.
   save_image();
   EXPECT_EQ(app.modification_counter, 0);
   EXPECT_FALSE(undo_enabled());
