@@ -59,6 +59,9 @@ void open_help_file() {
 void dispatch_command(WORD id) {
   switch (id) {
     case kCmdOpen:       open_image(); break;
+    case kCmdSave:       save_image(); break;
+    case kCmdSaveAs:     save_image_as(); break;
+    case kCmdRevert:     revert_image(); break;
     case kCmdExit:       exit_application(); break;
     case kCmdMosaic:
     case kCmdBlur:

@@ -48,6 +48,15 @@ inline constexpr char kRevertPrompt[] = "この動作を行うと今までの編
 inline constexpr char kNotEnoughMemory[] =
     "メモリが足りないため、この効果を適用できません。\n\n画像は変更されていません。選択範囲を小さくしてお試しください。";
 
+// A save that fails: the first line, the path, then the reason.
+inline constexpr char kCannotSave[] = "画像を保存できません。元のファイルは変更されていません。";
+inline constexpr char kSaveDenied[] = "ファイルが読み取り専用か、書き込みが許可されていません。";
+inline constexpr char kSaveNoFolder[] = "保存先のフォルダが見つかりません。";
+inline constexpr char kSaveInUse[] = "ファイルが他のプログラムで使用中です。";
+inline constexpr char kSaveDiskFull[] = "ディスクの空き容量が足りません。";
+inline constexpr char kSaveTooLarge[] = "画像が大きすぎるため、ビットマップファイルに保存できません。";
+inline constexpr char kSaveNoMemory[] = "メモリが足りないため、保存できません。";
+
 // Open/Save As filter: description, NUL, pattern, NUL, NUL — 27 bytes in CP932.
 inline constexpr char kBitmapFilter[] = "ビットマップ(*.bmp)\0*.bmp\0";
 inline constexpr char kDefaultExtension[] = "bmp";

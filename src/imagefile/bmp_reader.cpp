@@ -6,6 +6,7 @@
 // the right edge of a row are cut there.
 #include "imagefile/bmp_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <limits>
@@ -183,7 +184,8 @@ inline bool palette_colour(const Header& h, std::uint32_t index, Colour& out) {
 }
 
 // The caller has checked that the file holds every row.
-std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image& image) {
+// indices, when not null, receives each table index of a colour-table picture.
+std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image& image, std::uint8_t* indices) {
   const std::size_t width = static_cast<std::size_t>(h.width);
   const std::size_t stride = static_cast<std::size_t>((h.width * h.bits + 31) / 32 * 4);
   const std::uint8_t* pixels = data + h.pixel_offset;
@@ -205,6 +207,7 @@ std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image
           if (!palette_colour(h, index, dst[x]))
             return "colour index " + std::to_string(index) + " is outside the colour table of " +
                    std::to_string(h.palette_size) + " entries";
+          if (indices) indices[y * width + x] = static_cast<std::uint8_t>(index);
         }
         break;
       }
@@ -232,19 +235,23 @@ std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image
   return {};
 }
 
-std::string decode_run_length(const std::uint8_t* data, std::size_t size, const Header& h, Image& image) {
+std::string decode_run_length(const std::uint8_t* data, std::size_t size, const Header& h, Image& image,
+                              std::uint8_t* indices) {
   const bool four = h.compression == kRle4;
   const std::int64_t width = h.width;
   const std::int64_t height = h.height;
   const Colour background = h.palette_size > 0 ? h.palette[0] : 0;
   for (Colour& c : image.pixels) c = background;
+  if (indices) std::fill_n(indices, image.pixels.size(), std::uint8_t{0});
 
   std::int64_t x = 0;
   std::int64_t y = 0;  // rows counted from the bottom of the picture
   const auto put = [&](std::int64_t at, std::uint32_t index) -> bool {
     Colour c;
     if (!palette_colour(h, index, c)) return false;
-    image.pixels[static_cast<std::size_t>((height - 1 - y) * width + at)] = c;
+    const auto i = static_cast<std::size_t>((height - 1 - y) * width + at);
+    image.pixels[i] = c;
+    if (indices) indices[i] = static_cast<std::uint8_t>(index);
     return true;
   };
   const std::string past = "the run-length data runs past the picture";
@@ -301,7 +308,8 @@ std::string decode_run_length(const std::uint8_t* data, std::size_t size, const 
 
 }  // namespace
 
-DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes) {
+DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes,
+                        bool keep_indices) {
   if (data == nullptr) size = 0;
   Header h;
   if (std::string error = parse_header(data, size, h); !error.empty()) return fail(std::move(error));
@@ -324,14 +332,20 @@ DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_
   result.image.width = static_cast<std::int32_t>(h.width);
   result.image.height = static_cast<std::int32_t>(h.height);
   result.top_down = h.top_down;
+  result.bits = h.bits;
+  result.palette.assign(h.palette.begin(), h.palette.begin() + h.palette_size);
+  for (int i = 0; i < 3; ++i) result.masks[i] = h.masks[i];
+  keep_indices = keep_indices && h.bits <= 8;
   try {
     result.image.pixels.resize(static_cast<std::size_t>(pixel_count));
+    if (keep_indices) result.indices.resize(static_cast<std::size_t>(pixel_count));
   } catch (const std::bad_alloc&) {
     return fail("not enough memory for a " + std::to_string(h.width) + " x " + std::to_string(h.height) +
                 " picture");
   }
-  std::string error = run_length ? decode_run_length(data, size, h, result.image)
-                                 : decode_uncompressed(data, h, result.image);
+  std::uint8_t* const indices = keep_indices ? result.indices.data() : nullptr;
+  std::string error = run_length ? decode_run_length(data, size, h, result.image, indices)
+                                 : decode_uncompressed(data, h, result.image, indices);
   if (!error.empty()) return fail(std::move(error));
   return result;
 }

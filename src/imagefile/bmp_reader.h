@@ -17,6 +17,13 @@ struct DecodeResult {
   Image image;        // top row first
   std::string error;  // empty on success
   bool top_down = false;  // the file stores its top row first
+  // The file's own form, for a front end that keeps it: bits per pixel, the
+  // colour table as read (1, 4 and 8 bits), the channel masks (16 and 32 bits).
+  std::uint32_t bits = 0;
+  std::vector<Colour> palette;
+  std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue
+  // Only with keep_indices: each pixel's colour table index, top row first.
+  std::vector<std::uint8_t> indices;
   [[nodiscard]] bool ok() const { return error.empty(); }
 };
 
@@ -25,11 +32,13 @@ struct DecodeResult {
 // and run-length (8 and 4 bits) pixel data; bottom-up and top-down rows.
 // Damaged or hostile files are refused with a reason, never read past their
 // end; nothing is allocated for the picture before its size is checked.
+// keep_indices also gives the table index of each pixel of a colour-table file.
 [[nodiscard]] DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size,
-                                      std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
+                                      std::uint64_t max_decoded_bytes = kMaxDecodedBytes, bool keep_indices = false);
 [[nodiscard]] inline DecodeResult decode_bmp(const std::vector<std::uint8_t>& bytes,
-                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes) {
-  return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes);
+                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes,
+                                             bool keep_indices = false) {
+  return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes, keep_indices);
 }
 
 // Whether a bitmap file's first bytes (26 suffice) say it stores its top row

@@ -15,7 +15,28 @@ void open_command_line_image(HWND canvas);
 // "MURKEL_Pro─[" (or "MURKEL_Pro─[*" when modified) + file name + "]".
 void set_document_title(bool modified);
 
-// Closes the editor: destroys the main window and ends the message loop.
+// File > Save As: asks for a name and writes the picture there. 1 when
+// nothing was written (the dialog was cancelled or the write failed; the
+// document then stays as it was), 0 when the file was written.
+int save_image_as();
+
+// File > Save: writes the picture under its file name, or asks for one.
+void save_image();
+
+// File > Revert: reloads the picture from its file, dropping the changes.
+void revert_image();
+
+// Closes the editor after offering to save: destroys the main window and
+// ends the message loop.
 void exit_application();
+
+// The save prompt of Open and Exit when there are changes: true when the
+// caller may go on (saved, or the changes declined), false to stop.
+bool ask_to_save_changes();
+
+// Loads a bitmap file and makes it the working image's picture, with a new
+// undo bitmap of its size; the previous bitmaps are released. On failure
+// the user is told "画像が開けません。" and nothing changes (nullptr).
+HBITMAP load_picture_file(const char* path);
 
 }  // namespace murkel

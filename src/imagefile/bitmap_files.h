@@ -1,0 +1,22 @@
+// Bitmap files into pictures of the editor and back out.
+#pragma once
+
+#include <windows.h>
+
+namespace murkel {
+
+// The picture of a bitmap file as a DIB section of the file's size holding
+// exactly the pixels our reader decodes, in the file's own format where GDI
+// keeps one (1, 4 and 8 bits with the file's colour table, 16 bits 5-5-5 or
+// 5-6-5, 24, 32). 16-bit files with other channel masks become 32 bits.
+// nullptr when the file cannot be read, is no bitmap our reader accepts, or
+// memory is short.
+[[nodiscard]] HBITMAP load_bitmap_file(const char* path);
+
+// Writes the working image's current picture to `path` as a 24-bit bitmap
+// file: into a temporary file beside it that then replaces it, so that a
+// failed write leaves the old file as it was and no temporary behind. A
+// failure is told to the user; the result says whether the file was written.
+[[nodiscard]] bool write_bitmap_file(const char* path);
+
+}  // namespace murkel
