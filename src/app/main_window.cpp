@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/texts.h"
 #include "canvas/canvas_window.h"
+#include "dialogs/dialog_windows.h"
 #include "imagefile/document_commands.h"
 
 namespace murkel {
@@ -59,8 +60,12 @@ void dispatch_command(WORD id) {
   switch (id) {
     case kCmdOpen:       open_image(); break;
     case kCmdExit:       exit_application(); break;
+    case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
+    case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
+    case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;
     case kCmdFillColour: ChooseColorA(&app.colour_chooser); break;
     case kCmdHelp:       open_help_file(); break;
+    case kCmdVersion:    start_dialog_thread(information_dialog); break;
     default:             break;
   }
 }
