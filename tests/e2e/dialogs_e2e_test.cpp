@@ -66,25 +66,29 @@ const std::vector<DialogLayout>& layouts() {
   return all;
 }
 
-// Starts the dialog of `command` and returns its window, one not in `known`.
-HWND open_dialog(Editor& editor, WORD command, const std::vector<HWND>& known = {}) {
-  editor.command(command);
-  HWND found = nullptr;
-  e2e::wait_until([&] {
-    for (HWND hwnd : editor.windows("SETTINGS")) {
-      if (std::find(known.begin(), known.end(), hwnd) == known.end()) found = hwnd;
-    }
-    return found != nullptr;
-  });
-  if (!found) throw std::runtime_error("no new SETTINGS window after command " + std::to_string(command));
-  return found;
-}
-
 // Every child of a dialog in creation order.
 std::vector<HWND> controls_of(HWND dialog) {
   std::vector<HWND> all;
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) all.push_back(child);
   return all;
+}
+
+// Starts the dialog of `command` and returns its new window.
+HWND open_dialog(Editor& editor, WORD command) {
+  const std::vector<HWND> before = editor.windows("SETTINGS");
+  editor.command(command);
+  HWND found = nullptr;
+  e2e::wait_until([&] {
+    for (HWND hwnd : editor.windows("SETTINGS")) {
+      if (std::find(before.begin(), before.end(), hwnd) == before.end()) found = hwnd;
+    }
+    return found != nullptr;
+  });
+  if (!found) throw std::runtime_error("no new SETTINGS window after command " + std::to_string(command));
+  // A visible dialog may be shown before its last control is made.
+  const auto layout = std::find_if(layouts().begin(), layouts().end(), [&](auto& l) { return l.command == command; });
+  e2e::wait_until([&] { return controls_of(found).size() >= layout->controls.size(); });
+  return found;
 }
 
 bool closes(HWND hwnd) { return e2e::wait_until([&] { return !IsWindow(hwnd); }); }
@@ -132,6 +136,229 @@ TEST_F(DialogsE2e, EachDialogIsBuiltAsLaidOut) {
     EXPECT_TRUE(closes(dialog));
   }
   EXPECT_TRUE(editor.running());
+}
+
+// The settings as the next opening of each dialog shows them: the mosaic
+// fields, the blur buttons' check states, the scramble field.
+struct Shown {
+  std::string mosaic_height, mosaic_width;
+  std::vector<LRESULT> blur_checks;
+  std::string scramble;
+  bool operator==(const Shown&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Shown& s) {
+  out << s.mosaic_height << "/" << s.mosaic_width << " blur";
+  for (LRESULT c : s.blur_checks) out << " " << c;
+  return out << " scramble " << s.scramble;
+}
+
+HWND nth_child(HWND dialog, size_t i) { return controls_of(dialog).at(i); }
+
+Shown shown_settings(Editor& editor) {
+  Shown shown;
+  HWND mosaic = open_dialog(editor, kMosaicSettings);
+  shown.mosaic_height = window_text(nth_child(mosaic, 2));
+  shown.mosaic_width = window_text(nth_child(mosaic, 3));
+  close_box(mosaic);
+  HWND blur = open_dialog(editor, kBlurSettings);
+  // The check follows the showing of the window.
+  e2e::wait_until([&] {
+    shown.blur_checks.clear();
+    for (size_t i = 0; i < 3; ++i) shown.blur_checks.push_back(SendMessageA(nth_child(blur, i), BM_GETCHECK, 0, 0));
+    return std::count(shown.blur_checks.begin(), shown.blur_checks.end(), 1) > 0;
+  }, 1000);
+  close_box(blur);
+  HWND scramble = open_dialog(editor, kScrambleSettings);
+  shown.scramble = window_text(nth_child(scramble, 1));
+  close_box(scramble);
+  for (HWND hwnd : {mosaic, blur, scramble}) EXPECT_TRUE(closes(hwnd));
+  return shown;
+}
+
+TEST_F(DialogsE2e, OkStoresWhatTheFieldsHoldAndCancelOrTheCloseBoxStoreNothing) {
+  Editor editor(folder.path());
+  editor.main_window();
+  EXPECT_EQ(shown_settings(editor), (Shown{"10", "10", {0, 1, 0}, "32"})) << "start values";
+
+  // OK reads at most 3 characters of a mosaic field and 4 of the scramble
+  // field; an empty field gives 0. Blur level: the checked button's number.
+  HWND mosaic = open_dialog(editor, kMosaicSettings);
+  e2e::set_window_text(nth_child(mosaic, 2), "1234");
+  e2e::set_window_text(nth_child(mosaic, 3), "");
+  e2e::click(nth_child(mosaic, 4));
+  HWND blur = open_dialog(editor, kBlurSettings);
+  e2e::click(nth_child(blur, 2));
+  e2e::click(nth_child(blur, 3));
+  HWND scramble = open_dialog(editor, kScrambleSettings);
+  e2e::set_window_text(nth_child(scramble, 1), "12345");
+  e2e::click(nth_child(scramble, 2));
+  for (HWND hwnd : {mosaic, blur, scramble}) EXPECT_TRUE(closes(hwnd)) << "OK closes its window";
+  const Shown stored{"123", "0", {0, 0, 1}, "1234"};
+  EXPECT_EQ(shown_settings(editor), stored);
+
+  // Edited, then closed by Cancel or by the close box: nothing changes.
+  for (bool by_cancel : {true, false}) {
+    mosaic = open_dialog(editor, kMosaicSettings);
+    e2e::set_window_text(nth_child(mosaic, 2), "7");
+    blur = open_dialog(editor, kBlurSettings);
+    e2e::click(nth_child(blur, 0));
+    scramble = open_dialog(editor, kScrambleSettings);
+    e2e::set_window_text(nth_child(scramble, 1), "7");
+    if (by_cancel) {
+      for (auto [dialog, cancel] : {std::pair{mosaic, 5}, {blur, 4}, {scramble, 3}}) e2e::click(nth_child(dialog, cancel));
+    } else {
+      for (HWND hwnd : {mosaic, blur, scramble}) close_box(hwnd);
+    }
+    for (HWND hwnd : {mosaic, blur, scramble}) EXPECT_TRUE(closes(hwnd));
+    EXPECT_EQ(shown_settings(editor), stored) << (by_cancel ? "Cancel" : "close box");
+  }
+
+  // None checked gives level 0.
+  blur = open_dialog(editor, kBlurSettings);
+  for (size_t i = 0; i < 3; ++i) SendMessageA(nth_child(blur, i), BM_SETCHECK, BST_UNCHECKED, 0);
+  e2e::click(nth_child(blur, 3));
+  EXPECT_TRUE(closes(blur));
+  EXPECT_EQ(shown_settings(editor).blur_checks, (std::vector<LRESULT>{0, 0, 0}));
+}
+
+TEST_F(DialogsE2e, TwoWindowsOfOneKindEachActOnTheirOwnFields) {
+  Editor editor(folder.path());
+  editor.main_window();
+  HWND first = open_dialog(editor, kMosaicSettings);
+  HWND second = open_dialog(editor, kMosaicSettings);
+  e2e::set_window_text(nth_child(first, 2), "5");
+  e2e::set_window_text(nth_child(first, 3), "6");
+  e2e::set_window_text(nth_child(second, 2), "7");
+  e2e::set_window_text(nth_child(second, 3), "8");
+  e2e::click(nth_child(first, 4));
+  EXPECT_TRUE(closes(first)) << "the first window's OK closes it";
+  EXPECT_TRUE(IsWindow(second));
+  e2e::click(nth_child(second, 5));
+  EXPECT_TRUE(closes(second)) << "the second window's Cancel closes it";
+  const Shown shown = shown_settings(editor);
+  EXPECT_EQ(shown.mosaic_height + "x" + shown.mosaic_width, "5x6");
+}
+
+// --- The latest-version check
+
+// The exact block the server must receive: the request text, then zeros.
+std::string version_request(const std::string& host) {
+  std::string block = "GET /softs/version.txt HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+  block.resize(1024, '\0');
+  return block;
+}
+
+// What the script standing in for the web browser was asked to open, one line each.
+std::string opened_addresses() {
+  std::string path = std::string("Z:") + MURKEL_URL_RECORDER + ".log";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// The editor asks the version file of `host`; Wine's shell opens web
+// addresses with the browser its WineBrowser setting names: the recorder.
+class VersionCheckE2e : public DialogsE2e {
+ protected:
+  void start(const char* host) {
+    SetEnvironmentVariableA("MURKEL_UPDATE_HOST", host);
+    std::string log = std::string("Z:") + MURKEL_URL_RECORDER + ".log";
+    std::replace(log.begin(), log.end(), '/', '\\');
+    DeleteFileA(log.c_str());
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    RegSetValueExA(key, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(MURKEL_URL_RECORDER),
+                   sizeof(MURKEL_URL_RECORDER));
+    RegCloseKey(key);
+    editor.emplace(folder.path());
+    editor->main_window();
+    information = open_dialog(*editor, kInformation);
+  }
+  void TearDown() override {
+    editor.reset();
+    SetEnvironmentVariableA("MURKEL_UPDATE_HOST", nullptr);
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers");
+  }
+  // Clicks the check button and reads the message box that follows.
+  e2e::DialogInfo check() {
+    e2e::click(nth_child(information, 4));
+    return editor->wait_dialog();
+  }
+  void answer(const e2e::DialogInfo& box, int button) {
+    Editor::press_button(box.hwnd, button);
+    EXPECT_TRUE(closes(box.hwnd));
+  }
+  std::optional<Editor> editor;
+  HWND information = nullptr;
+};
+
+constexpr char kCaption[] = "最新バージョンのチェック";
+constexpr char kCannotConnect[] = "接続できません。";
+
+TEST_F(VersionCheckE2e, VerdictsOfTheServersVersionFileAndTheDownloadPage) {
+  e2e::LoopbackHttpServer server;
+  start("127.0.0.1");
+  const std::vector<int> ok{IDOK}, yes_no{IDYES, IDNO};
+  const struct { std::optional<std::string> file; const char* caption; std::string text; std::vector<int> buttons; int answer; } cases[] = {
+      {"MURKEL_Pro:1200\r\n", kCaption, "このソフトは最新バージョンです。", ok, IDOK},
+      {"MURKEL_Pro:1300\r\n", kCaption,
+       "このソフトは最新バージョンではありません。現在の最新バージョンは1.3.0.0です。最新バージョンにアップデートしますか。",
+       yes_no, IDNO},
+      {"MURKEL_Pro:1300\r\n", kCaption,
+       "このソフトは最新バージョンではありません。現在の最新バージョンは1.3.0.0です。最新バージョンにアップデートしますか。",
+       yes_no, IDYES},
+      {"MURKEL_Pro:1100\r\n", kCaption,
+       "このソフトは現在公式リリースされていません。現在の公式バージョンは1.1.0.0です。", ok, IDOK},
+      {"version 1.3.0.0\r\n", "", "サーバーの応答に最新バージョンの情報がありませんでした。", ok, IDOK},
+      {std::nullopt, "", "サーバーから応答がありませんでした。", ok, IDOK},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(escape(c.file.value_or("(no reply)")));
+    server.set_version_file(c.file);
+    const e2e::DialogInfo box = check();
+    EXPECT_EQ(box.caption, c.caption) << escape(box.caption);
+    EXPECT_EQ(box.text, c.text) << escape(box.text);
+    EXPECT_EQ(e2e::visible_button_ids(box.hwnd), c.buttons);
+    answer(box, c.answer);
+    ASSERT_EQ(server.requests().size(), i + 1);
+    EXPECT_EQ(server.requests().back(), version_request("127.0.0.1")) << escape(server.requests().back());
+  }
+  // Only Yes opened the download page, once.
+  e2e::wait_until([] { return !opened_addresses().empty(); });
+  Sleep(500);
+  EXPECT_EQ(opened_addresses(), "http://127.0.0.1/softs/index.html#MURKEL_Pro\n");
+}
+
+TEST_F(VersionCheckE2e, RefusedConnectionIsToldAndTheDialogStaysUsable) {
+  start("127.0.0.1");
+  const e2e::DialogInfo refused = check();
+  EXPECT_EQ(refused.caption, "");
+  EXPECT_EQ(refused.text, kCannotConnect) << escape(refused.text);
+  answer(refused, IDOK);
+
+  e2e::LoopbackHttpServer server;
+  server.set_version_file("MURKEL_Pro:1200");
+  const e2e::DialogInfo verdict = check();
+  EXPECT_EQ(verdict.caption, kCaption);
+  answer(verdict, IDOK);
+  EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(VersionCheckE2e, HostNotFoundIsToldWithoutConnectingAnywhere) {
+  e2e::LoopbackHttpServer server;  // where a connection to a zero address would land
+  server.set_version_file("MURKEL_Pro:1200");
+  start("no-such-host.invalid");
+  const e2e::DialogInfo box = check();
+  EXPECT_EQ(box.caption, "");
+  EXPECT_EQ(box.text, kCannotConnect) << escape(box.text);
+  answer(box, IDOK);
+  EXPECT_TRUE(server.requests().empty());
+  EXPECT_TRUE(editor->running());
 }
 
 }  // namespace
