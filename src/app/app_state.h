@@ -57,7 +57,8 @@ struct Application {
   HWND main_window = nullptr;
   HWND canvas_window = nullptr;  // stays empty until the canvas's creation returns
 
-  // Document surfaces.
+  // Document surfaces. Undo exchanges the two surfaces together with their
+  // bitmaps: the loaded bitmap is always the one in the working image.
   HBITMAP loaded_bitmap = nullptr;
   HDC working_image = nullptr;
   HBITMAP undo_bitmap = nullptr;

@@ -8,6 +8,7 @@
 #include "app/texts.h"
 #include "canvas/canvas_window.h"
 #include "dialogs/dialog_windows.h"
+#include "effects/effect_commands.h"
 #include "imagefile/document_commands.h"
 
 namespace murkel {
@@ -60,6 +61,12 @@ void dispatch_command(WORD id) {
   switch (id) {
     case kCmdOpen:       open_image(); break;
     case kCmdExit:       exit_application(); break;
+    case kCmdMosaic:
+    case kCmdBlur:
+    case kCmdDiffusion:
+    case kCmdScramble:
+    case kCmdFill:       apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
+    case kCmdUndo:       undo_command(); break;
     case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
     case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
     case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;

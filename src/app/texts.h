@@ -44,6 +44,10 @@ inline constexpr char kCannotOpen[] = "画像が開けません。";
 inline constexpr char kSavePrompt[] = "画像は変更されています。保存しますか?";
 inline constexpr char kRevertPrompt[] = "この動作を行うと今までの編集内容が無効になります。元の状態に戻しますか?";
 
+// Effects.
+inline constexpr char kNotEnoughMemory[] =
+    "メモリが足りないため、この効果を適用できません。\n\n画像は変更されていません。選択範囲を小さくしてお試しください。";
+
 // Open/Save As filter: description, NUL, pattern, NUL, NUL — 27 bytes in CP932.
 inline constexpr char kBitmapFilter[] = "ビットマップ(*.bmp)\0*.bmp\0";
 inline constexpr char kDefaultExtension[] = "bmp";

@@ -68,6 +68,13 @@ Rect diffusion_footprint(const Rect& selection) { return grown_to_cells(selectio
 
 Rect scramble_footprint(const Rect& selection) { return selection; }
 
+void swap_red_and_blue(Colour* pixels, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const Colour c = pixels[i];
+    pixels[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+  }
+}
+
 void put_block(Image& image, const Rect& selection, const std::vector<Colour>& block) {
   if (selection.empty() || block.size() != detail::block_pixel_count(selection)) return;
   const std::int64_t w = selection.width();

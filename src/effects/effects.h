@@ -52,6 +52,11 @@ void diffusion_into(const PixelView& picture, const Rect& selection, BlockRef ou
 void scramble_into(const PixelView& picture, const Rect& selection, std::int32_t level, RandomSource& random,
                    BlockRef out);
 
+// Rows of 32-bit device-independent pixels hold blue, green, red and an
+// unused byte; a colour holds red, green, blue. The one exchange converts
+// either way, in place, and clears the unused byte.
+void swap_red_and_blue(Colour* pixels, std::size_t count);
+
 // The 256-entry permutation of a 16 x 16 tile used by diffusion.
 [[nodiscard]] const std::uint8_t* diffusion_table();
 

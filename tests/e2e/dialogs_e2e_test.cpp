@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e/driver.h"
+#include "effects/effects.h"
 
 namespace {
 
@@ -238,6 +239,64 @@ TEST_F(DialogsE2e, TwoWindowsOfOneKindEachActOnTheirOwnFields) {
   EXPECT_TRUE(closes(second)) << "the second window's Cancel closes it";
   const Shown shown = shown_settings(editor);
   EXPECT_EQ(shown.mosaic_height + "x" + shown.mosaic_width, "5x6");
+}
+
+// --- The settings in the effects
+
+COLORREF noise(int x, int y) {
+  std::uint32_t h = (static_cast<std::uint32_t>(x) * 73856093u) ^ (static_cast<std::uint32_t>(y) * 19349663u);
+  return (h * 2654435761u >> 8) & 0xFFFFFF;
+}
+
+TEST_F(DialogsE2e, TheStoredSettingsChangeTheNextEffect) {
+  constexpr int kWidth = 60, kHeight = 40;
+  murkel::Image original{kWidth, kHeight, std::vector<murkel::Colour>(kWidth * kHeight)};
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) original.pixels[y * kWidth + x] = noise(x, y);
+  const std::string path = folder.file("noise.bmp");
+  e2e::write_bmp24(path, kWidth, kHeight, noise);
+  Editor editor(folder.path(), path);
+  editor.main_window();
+  e2e::wait_until([&] { return editor.canvas_pixel({5, 5}) == noise(0, 0); });
+  // Client (10, 8) to (50, 35) selects image (5, 3) to (45, 30).
+  editor.mouse_press({10, 8});
+  editor.mouse_move({50, 35});
+  ASSERT_EQ(editor.wait_status_text(1, "(5,3)-(45,30)"), "(5,3)-(45,30)");
+  editor.mouse_release({50, 35});
+  const murkel::Rect selection{5, 3, 46, 31};
+
+  HWND mosaic = open_dialog(editor, kMosaicSettings);
+  e2e::set_window_text(nth_child(mosaic, 2), "3");
+  e2e::set_window_text(nth_child(mosaic, 3), "4");
+  e2e::click(nth_child(mosaic, 4));
+  HWND blur = open_dialog(editor, kBlurSettings);
+  e2e::click(nth_child(blur, 0));
+  e2e::click(nth_child(blur, 3));
+  HWND scramble = open_dialog(editor, kScrambleSettings);
+  e2e::set_window_text(nth_child(scramble, 1), "0");
+  e2e::click(nth_child(scramble, 2));
+  for (HWND hwnd : {mosaic, blur, scramble}) ASSERT_TRUE(closes(hwnd));
+
+  // Cells 4 wide and 3 high, blur level 1, and no row shift at level 0.
+  const struct { WORD command; std::vector<murkel::Colour> block; } cases[] = {
+      {2000, murkel::mosaic(original.view(), selection, 4, 3)},
+      {2001, murkel::blur(original.view(), selection, 1)},
+      {2003, std::vector<murkel::Colour>()},
+  };
+  for (const auto& c : cases) {
+    murkel::Image expected = original;
+    murkel::put_block(expected, selection, c.block);
+    ASSERT_TRUE(editor.command_and_wait(c.command));
+    // The selection's outline is drawn over its border pixels: compare inside it.
+    const RECT inner{5 + selection.left + 1, 5 + selection.top + 1, 5 + selection.right - 1, 5 + selection.bottom - 1};
+    std::vector<COLORREF> want;
+    for (LONG y = inner.top - 5; y < inner.bottom - 5; ++y)
+      for (LONG x = inner.left - 5; x < inner.right - 5; ++x) want.push_back(expected.pixels[y * kWidth + x]);
+    std::vector<COLORREF> shown;
+    e2e::wait_until([&] { return (shown = editor.canvas_pixels(inner).pixels) == want; }, 5000);
+    EXPECT_EQ(shown, want) << "effect command " << c.command;
+    ASSERT_TRUE(editor.command_and_wait(2005));  // Undo
+  }
 }
 
 // --- The latest-version check
