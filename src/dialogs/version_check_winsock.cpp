@@ -50,10 +50,12 @@ void tell_verdict(const ReplyEvaluation& result, const std::string& host) {
     case Verdict::kUnreleased:
       MessageBoxA(nullptr, result.message.c_str(), text::kCheckCaption, MB_OK);
       break;
-    case Verdict::kNewer:
-      app.last_answer = MessageBoxA(nullptr, result.message.c_str(), text::kCheckCaption, MB_YESNO);
-      if (app.last_answer == IDYES) shell_open(download_page_address(host));
+    case Verdict::kNewer: {
+      const int answer = MessageBoxA(nullptr, result.message.c_str(), text::kCheckCaption, MB_YESNO);
+      app.last_answer = answer;
+      if (answer == IDYES) shell_open(download_page_address(host));
       break;
+    }
     case Verdict::kNoReply:
     case Verdict::kNoVersion:
       check_failed(result.message.c_str());
