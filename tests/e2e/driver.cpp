@@ -637,13 +637,9 @@ void LoopbackHttpServer::serve() {
 void LoopbackHttpServer::answer(UINT_PTR connection) {
   std::string request;
   char buffer[4096];
-  DWORD wait_ms = 3000;
-  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait_ms), sizeof(wait_ms));
   for (;;) {
-    if (request.size() >= 1024 && wait_ms != 300) {
-      wait_ms = 300;
-      setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait_ms), sizeof(wait_ms));
-    }
+    const DWORD wait_ms = request.size() < 1024 ? 3000 : 300;
+    setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait_ms), sizeof(wait_ms));
     const int received = recv(connection, buffer, sizeof(buffer), 0);
     if (received <= 0) break;
     request.append(buffer, static_cast<size_t>(received));
