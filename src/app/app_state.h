@@ -79,7 +79,7 @@ struct Application {
   char* file_dialog_file_title = nullptr;
 
   // Document.
-  int last_answer = 0;
+  std::atomic<int> last_answer{0};  // also written by the version check's thread
   char* file_name = nullptr;
   BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
 

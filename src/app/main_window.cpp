@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/texts.h"
 #include "canvas/canvas_window.h"
+#include "dialogs/dialog_windows.h"
 #include "effects/effect_commands.h"
 #include "imagefile/document_commands.h"
 
@@ -58,20 +59,24 @@ void open_help_file() {
 
 void dispatch_command(WORD id) {
   switch (id) {
-    case kCmdOpen:       open_image(); break;
-    case kCmdSave:       save_image(); break;
-    case kCmdSaveAs:     save_image_as(); break;
-    case kCmdRevert:     revert_image(); break;
-    case kCmdExit:       exit_application(); break;
+    case kCmdOpen:             open_image(); break;
+    case kCmdSave:             save_image(); break;
+    case kCmdSaveAs:           save_image_as(); break;
+    case kCmdRevert:           revert_image(); break;
+    case kCmdExit:             exit_application(); break;
     case kCmdMosaic:
     case kCmdBlur:
     case kCmdDiffusion:
     case kCmdScramble:
-    case kCmdFill:       apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
-    case kCmdUndo:       undo_command(); break;
-    case kCmdFillColour: ChooseColorA(&app.colour_chooser); break;
-    case kCmdHelp:       open_help_file(); break;
-    default:             break;
+    case kCmdFill:             apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
+    case kCmdUndo:             undo_command(); break;
+    case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
+    case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
+    case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;
+    case kCmdFillColour:       ChooseColorA(&app.colour_chooser); break;
+    case kCmdHelp:             open_help_file(); break;
+    case kCmdVersion:          start_dialog_thread(information_dialog); break;
+    default:                   break;
   }
 }
 

@@ -6,6 +6,7 @@
 #include "app/menus.h"
 #include "app/texts.h"
 #include "canvas/canvas_window.h"
+#include "dialogs/dialog_windows.h"
 
 namespace murkel {
 namespace {
@@ -27,11 +28,6 @@ void register_window_class(HINSTANCE instance, const char* name, WNDPROC proc, H
   RegisterClassExA(&wc);
 }
 
-// The settings dialogs' class; their window procedure comes with the dialogs.
-LRESULT CALLBACK settings_class_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  return DefWindowProcA(hwnd, msg, wparam, lparam);
-}
-
 }  // namespace
 
 void create_editor_windows(HINSTANCE instance, int show_command) {
@@ -47,7 +43,7 @@ void create_editor_windows(HINSTANCE instance, int show_command) {
   app.canvas_window = CreateWindowExA(0, "CANVUS", "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL,
                                       0, 0, 100, 100, app.main_window, nullptr, instance, nullptr);
 
-  register_window_class(instance, "SETTINGS", settings_class_proc, GetSysColorBrush(COLOR_BTNFACE));
+  register_window_class(instance, "SETTINGS", settings_proc, GetSysColorBrush(COLOR_BTNFACE));
 
   create_menu_bar();
   SetMenu(app.main_window, app.menu_bar);

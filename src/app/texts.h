@@ -61,4 +61,39 @@ inline constexpr char kSaveNoMemory[] = "メモリが足りないため、保存
 inline constexpr char kBitmapFilter[] = "ビットマップ(*.bmp)\0*.bmp\0";
 inline constexpr char kDefaultExtension[] = "bmp";
 
+// Settings dialogs.
+inline constexpr char kMosaicSettingsTitle[] = "モザイクの設定";
+inline constexpr char kMosaicHeightLabel[] = "モザイクの縦幅:";
+inline constexpr char kMosaicWidthLabel[] = "モザイクの横幅:";
+inline constexpr char kBlurSettingsTitle[] = "ぼかしの設定";
+inline constexpr char kBlurLevel1[] = "レベル1(軽いぼかし)";
+inline constexpr char kBlurLevel2[] = "レベル2(通常ぼかし)";
+inline constexpr char kBlurLevel3[] = "レベル3(散乱ぼかし)";
+inline constexpr char kScrambleSettingsTitle[] = "スクランブルの設定";
+inline constexpr char kScrambleLevelLabel[] = "スクランブルレベル:";
+inline constexpr char kOk[] = "OK";
+inline constexpr char kCancel[] = "Cancel";
+
+// Information dialog (the blanks in the lines are ideographic spaces).
+inline constexpr char kInformationTitle[] = "バージョン情報";
+inline constexpr char kNameLine[] = "正式ソフト名:MURKEL_Pro";
+inline constexpr char kVersionLine[] = "バージョン　:1.2.0.0";
+inline constexpr char kDateLine[] = "完成日　　　:2004年1月22日";
+inline constexpr char kAuthorLine[] = "著作者　　　:Quorvel";
+inline constexpr char kCheckButton[] = "最新バージョンのチェック";
+
+// Latest-version check.
+inline constexpr char kCheckCaption[] = "最新バージョンのチェック";
+inline constexpr char kNoWinsock[] = "Winsockが利用できません。";
+inline constexpr char kNoSocket[] = "ソケットが作成できません。";
+inline constexpr char kCannotConnect[] = "接続できません。";
+inline constexpr char kCannotSend[] = "サーバーに送信ができません。";
+inline constexpr char kNoReply[] = "サーバーから応答がありませんでした。";
+inline constexpr char kNoVersionInReply[] = "サーバーの応答に最新バージョンの情報がありませんでした。";
+inline constexpr char kVerdictLatest[] = "このソフトは最新バージョンです。";
+inline constexpr char kVerdictNewerBefore[] = "このソフトは最新バージョンではありません。現在の最新バージョンは";
+inline constexpr char kVerdictNewerAfter[] = "です。最新バージョンにアップデートしますか。";
+inline constexpr char kVerdictUnreleasedBefore[] = "このソフトは現在公式リリースされていません。現在の公式バージョンは";
+inline constexpr char kVerdictUnreleasedAfter[] = "です。";
+
 }  // namespace murkel::text

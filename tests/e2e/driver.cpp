@@ -1,4 +1,6 @@
 // End-to-end driver: process start, window lookup, cross-process status bar reads, mouse and pictures.
+#include <winsock2.h>
+
 #include "e2e/driver.h"
 
 #include <commctrl.h>
@@ -415,6 +417,14 @@ std::vector<HWND> Editor::dialogs() {
   return visible;
 }
 
+std::vector<HWND> Editor::windows(const std::string& class_name) {
+  std::vector<HWND> visible;
+  for (HWND hwnd : top_level_windows_of(process_.dwProcessId, class_name)) {
+    if (IsWindowVisible(hwnd)) visible.push_back(hwnd);
+  }
+  return visible;
+}
+
 DialogInfo Editor::wait_dialog() {
   HWND found = nullptr;
   wait_until([&] {
@@ -443,6 +453,16 @@ DialogInfo Editor::read_dialog(HWND dialog) {
 
 void Editor::press_button(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+std::vector<int> visible_button_ids(HWND box) {
+  std::vector<int> ids;
+  for (HWND button : child_windows(box, "Button")) {
+    if (IsWindowVisible(button)) ids.push_back(GetDlgCtrlID(button));
+  }
+  return ids;
 }
 
 void Editor::command(WORD id) { PostMessageA(main_window(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
@@ -556,6 +576,88 @@ std::optional<SCROLLINFO> Editor::scroll_info(bool horizontal) {
   info.fMask = SIF_ALL;
   if (!GetScrollInfo(canvas(), horizontal ? SB_HORZ : SB_VERT, &info)) return std::nullopt;
   return info;
+}
+
+// --- LoopbackHttpServer
+
+LoopbackHttpServer::LoopbackHttpServer() {
+  WSADATA data{};
+  WSAStartup(MAKEWORD(2, 2), &data);
+  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(80);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(listener_, 8) != 0) {
+    const int error = WSAGetLastError();
+    closesocket(listener_);
+    WSACleanup();
+    throw std::runtime_error("cannot listen on 127.0.0.1:80 (error " + std::to_string(error) + ")");
+  }
+  thread_ = CreateThread(nullptr, 0, serve_thread, this, 0, nullptr);
+}
+
+LoopbackHttpServer::~LoopbackHttpServer() {
+  closesocket(listener_);  // ends the accept loop
+  WaitForSingleObject(thread_, kTimeoutMs);
+  CloseHandle(thread_);
+  WSACleanup();
+}
+
+void LoopbackHttpServer::set_version_file(const std::optional<std::string>& body) {
+  std::lock_guard lock(mutex_);
+  version_file_ = body;
+}
+
+std::vector<std::string> LoopbackHttpServer::requests() {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+bool LoopbackHttpServer::wait_requests(size_t count) {
+  return wait_until([&] { return requests().size() >= count; });
+}
+
+DWORD WINAPI LoopbackHttpServer::serve_thread(LPVOID self) {
+  static_cast<LoopbackHttpServer*>(self)->serve();
+  return 0;
+}
+
+void LoopbackHttpServer::serve() {
+  for (;;) {
+    const SOCKET connection = accept(listener_, nullptr, nullptr);
+    if (connection == INVALID_SOCKET) return;
+    answer(connection);
+    closesocket(connection);
+  }
+}
+
+// Reads the request: up to its 1024th byte, then whatever else arrives
+// within a moment, so that a longer request shows in its length.
+void LoopbackHttpServer::answer(UINT_PTR connection) {
+  std::string request;
+  char buffer[4096];
+  for (;;) {
+    const DWORD wait_ms = request.size() < 1024 ? 3000 : 300;
+    setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait_ms), sizeof(wait_ms));
+    const int received = recv(connection, buffer, sizeof(buffer), 0);
+    if (received <= 0) break;
+    request.append(buffer, static_cast<size_t>(received));
+  }
+  std::optional<std::string> body;
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+    body = version_file_;
+  }
+  if (!body) return;
+  const bool found = request.rfind("GET /softs/version.txt ", 0) == 0;
+  const std::string content = found ? *body : "Not Found";
+  const std::string reply = std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
+                            "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(content.size()) +
+                            "\r\nConnection: close\r\n\r\n" + content;
+  send(connection, reply.data(), static_cast<int>(reply.size()), 0);
+  shutdown(connection, SD_SEND);
 }
 
 }  // namespace e2e

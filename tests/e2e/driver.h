@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,6 +94,8 @@ class Editor {
 
   // Top-level #32770 windows of the editor's process.
   std::vector<HWND> dialogs();
+  // Visible top-level windows of the editor's process with that class.
+  std::vector<HWND> windows(const std::string& class_name);
   DialogInfo wait_dialog();  // throws after the time-out
   static DialogInfo read_dialog(HWND dialog);
   // Presses a button of a message box or dialog by its identifier (IDOK, IDYES...).
@@ -135,6 +138,38 @@ class Editor {
   PROCESS_INFORMATION process_{};
   HANDLE job_ = nullptr;
   HWND main_window_ = nullptr;
+};
+
+// Clicks a button the way the mouse does (BM_CLICK); returns at once.
+void click(HWND button);
+// Identifiers of a message box's visible buttons (IDOK, IDYES, ...), in window order.
+std::vector<int> visible_button_ids(HWND box);
+
+// A small HTTP/1.1 server on 127.0.0.1 port 80, on a thread of this process.
+// It serves the version file at /softs/version.txt (404 for other paths),
+// or closes without a word when there is none, and keeps the bytes of each
+// request it was sent. Throws when the port cannot be had.
+class LoopbackHttpServer {
+ public:
+  LoopbackHttpServer();
+  ~LoopbackHttpServer();
+  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  void set_version_file(const std::optional<std::string>& body);
+  std::vector<std::string> requests();
+  // Waits for the request count to reach `count`; false on time-out.
+  bool wait_requests(size_t count);
+
+ private:
+  static DWORD WINAPI serve_thread(LPVOID self);
+  void serve();
+  void answer(UINT_PTR connection);
+  UINT_PTR listener_;
+  HANDLE thread_ = nullptr;
+  std::mutex mutex_;
+  std::optional<std::string> version_file_;
+  std::vector<std::string> requests_;
 };
 
 // Which standard icon (IDI_WARNING, IDI_ERROR, IDI_INFORMATION, IDI_QUESTION)

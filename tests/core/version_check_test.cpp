@@ -1,0 +1,77 @@
+// Version check without the network: the request block and the evaluation of replies.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "dialogs/version_check.h"
+
+namespace murkel {
+namespace {
+
+TEST(VersionRequest, BlockHoldsTheRequestTextThenZeros) {
+  const std::string fits(1024 - 43, 'h');  // 43 bytes of request text around the host
+  const struct { std::string host; bool built; } cases[] = {
+      {"update.murkel-pro.example", true}, {"127.0.0.1", true}, {fits, true},
+      {fits + "h", false}, {"", false}, {"a b", false}, {"x\r\nX-Injected: 1", false}, {"h\xE9", false},
+  };
+  for (const auto& c : cases) {
+    const auto block = build_version_request(c.host);
+    ASSERT_EQ(block.has_value(), c.built) << c.host.substr(0, 40);
+    if (!block) continue;
+    const std::string text = "GET /softs/version.txt HTTP/1.1\r\nHost: " + c.host + "\r\n\r\n";
+    std::string expected(1024, '\0');
+    expected.replace(0, text.size(), text);
+    EXPECT_EQ(std::string(block->begin(), block->end()), expected) << c.host.substr(0, 40);
+  }
+  EXPECT_EQ(download_page_address("h.example"), "http://h.example/softs/index.html#MURKEL_Pro");
+}
+
+TEST(VersionReply, Evaluation) {
+  using enum Verdict;
+  const std::string status = "HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n";
+  const struct { std::string received; Verdict verdict; int packed; const char* text; } cases[] = {
+      // the three verdicts; the key may stand anywhere in the reply
+      {status + "MURKEL_Pro:1200\r\n", kLatest, 270336, "1.2.0.0"},
+      {status + "MURKEL_Pro:1300\r\n", kNewer, 274432, "1.3.0.0"},
+      {status + "MURKEL_Pro:1100\r\n", kUnreleased, 266240, "1.1.0.0"},
+      {"MURKEL_Pro:13A0", kNewer, 275072, "1.3.10.0"},
+      {"xMURKEL_Pro:zz,.", kNewer, 16244671, "61.61.62.63"},
+      // the first key counts; case matters
+      {"MURKEL_Pro:1100 MURKEL_Pro:1300", kUnreleased, 266240, "1.1.0.0"},
+      {"murkel_pro:1300 MURKEL_PRO:1300", kNoVersion, 0, ""},
+      // characters outside the alphabet, and places past the received bytes, are skipped
+      {"MURKEL_Pro:1-3!", kUnreleased, 67, "1..3."},
+      {"MURKEL_Pro:13", kUnreleased, 67, "1.3.."},
+      {"MURKEL_Pro:", kNoVersion, 0, ""},
+      {"MURKEL_Pro:-!-!", kNoVersion, 0, ""},
+      // the key is searched up to the first zero byte only
+      {std::string("ab\0MURKEL_Pro:1300", 18), kNoVersion, 0, ""},
+      {std::string("MURKEL_Pro:1\0" "20", 15), kUnreleased, 4224, "1..2.0"},
+      {status + "<html>Not Found</html>", kNoVersion, 0, ""},
+      {"", kNoReply, 0, ""},
+  };
+  for (const auto& c : cases) {
+    const ReplyEvaluation r = evaluate_reply(c.received);
+    EXPECT_EQ(r.verdict, c.verdict) << c.received;
+    EXPECT_EQ(r.packed_version, c.packed) << c.received;
+    EXPECT_EQ(r.version_text, c.text) << c.received;
+  }
+  // The received bytes end right after the key although the buffer goes on.
+  const std::string buffer = "MURKEL_Pro:1300";
+  EXPECT_EQ(evaluate_reply(std::string_view(buffer.data(), 11)).verdict, kNoVersion);
+}
+
+TEST(VersionReply, Messages) {
+  const struct { const char* received; const char* message; } cases[] = {
+      {"MURKEL_Pro:1200", "このソフトは最新バージョンです。"},
+      {"MURKEL_Pro:13A0",
+       "このソフトは最新バージョンではありません。現在の最新バージョンは1.3.10.0です。最新バージョンにアップデートしますか。"},
+      {"MURKEL_Pro:1100", "このソフトは現在公式リリースされていません。現在の公式バージョンは1.1.0.0です。"},
+      {"no key", "サーバーの応答に最新バージョンの情報がありませんでした。"},
+      {"", "サーバーから応答がありませんでした。"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(evaluate_reply(c.received).message, c.message) << c.received;
+}
+
+}  // namespace
+}  // namespace murkel
