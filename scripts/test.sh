@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core natively (with sanitizers),
 # then the Windows build under Wine and Xvfb (core again, Win32 integration,
-# end), then the BMP and PNG reader fuzzers for a bounded time each. Ends with one
-# summary line; exits non-zero when anything failed.
+# end to end), then the BMP and PNG reader fuzzers for a bounded time each. Ends
+# with one summary line; exits non-zero when anything failed.
 set -uo pipefail
 MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
