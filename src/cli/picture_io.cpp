@@ -79,7 +79,7 @@ std::string choose_output_format(const Options& options, FileFormat& format) {
 }
 
 std::string read_picture(const std::string& input, std::vector<std::uint8_t>& bytes, Picture& picture,
-                         std::vector<std::string>& notes) {
+                         [[maybe_unused]] std::vector<std::string>& notes) {
   if (input == "-") {
     if (std::string error = read_standard_input(bytes); !error.empty()) return error;
   } else {
