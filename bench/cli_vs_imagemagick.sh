@@ -47,7 +47,7 @@ PY
 "$convert" -size 4000x3000 xc:'#f3f3f3' \
   \( -size 4000x60 xc:'#2b579a' \) -geometry +0+0 -composite \
   \( -size 600x2940 xc:'#e8e8e8' \) -geometry +0+60 -composite \
-  \( -size 3300x2000 xc:white -fill '#1a1a1a' -pointsize 18 -annotate +10+30 "$(cat "$work/text.txt")" \) \
+  \( -size 3300x2000 xc:white -fill '#1a1a1a' -font IPAGothic -pointsize 18 -annotate +10+30 "$(cat "$work/text.txt")" \) \
   -geometry +650+100 -composite \
   \( -seed 7 -size 1200x800 plasma:steelblue-orange \) -geometry +2700+2150 -composite \
   -depth 8 -type TrueColor -define png:compression-level=$level "$work/screenshot.png"
