@@ -47,6 +47,7 @@ bool read_picture(png_structp png, png_infop info, ReadState& state, std::uint64
                   PngDecodeResult& result, std::vector<png_bytep>& rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_read_fn(png, &state, on_read);
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);  // the size check below decides
   // Every chunk but IHDR, PLTE, tRNS, IDAT and IEND is skipped unparsed.
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 #if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)

@@ -49,6 +49,7 @@ struct Rows {
   }
 };
 
+// A sum that wraps (rows over 32 MB) only picks a worse filter.
 std::uint32_t sum_of_magnitudes(const std::uint8_t* v, std::size_t n) {
   std::uint32_t sum = 0;
   for (std::size_t i = 0; i < n; ++i) sum += static_cast<std::uint32_t>(std::abs(static_cast<std::int8_t>(v[i])));
@@ -57,7 +58,7 @@ std::uint32_t sum_of_magnitudes(const std::uint8_t* v, std::size_t n) {
 
 // Filters one row with whichever of the five filters gives the smallest sum
 // of magnitudes (the usual heuristic); out gets the filter byte and the row.
-// prev is the raw row above (zeros for the first); scratch holds 5 rows.
+// prev is the raw row above (zeros for the first); scratch holds 4 rows.
 void filter_row(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::size_t bpp,
                 std::uint8_t* scratch, std::uint8_t* out) {
   std::uint8_t* sub = scratch;
@@ -207,6 +208,7 @@ bool write_file(png_structp png, png_infop info, WriteState& state, const Image&
                 const std::vector<Piece>& pieces, const std::uint8_t* zlib_header, const std::uint8_t* adler) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &state, on_write, on_flush);
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);  // the format's own limits
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                rgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
