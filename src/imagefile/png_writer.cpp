@@ -134,9 +134,10 @@ struct Deflater {
 void compress_piece(const Rows& rows, Piece& piece, bool final, int level) {
   const std::size_t n = rows.size;
   std::vector<std::uint8_t> prev(n, 0), cur(n), scratch(4 * n), filtered(n + 1);
-  // memLevel 9: zlib's largest hash tables, its setting for speed (the level stays the caller's).
+  // Z_FILTERED, libpng's own strategy for filtered rows; memLevel 9, zlib's
+  // largest hash tables, its setting for speed (the level stays the caller's).
   Deflater d;
-  d.ready = deflateInit2(&d.z, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+  d.ready = deflateInit2(&d.z, level, Z_DEFLATED, -15, 9, Z_FILTERED) == Z_OK;
   if (!d.ready) {
     piece.failed = true;
     return;
