@@ -1,24 +1,31 @@
 #!/bin/sh
-# Builds the bitmap reader fuzzer with clang (libFuzzer, ASan, UBSan) and runs
-# it for a bounded time over the seed corpus. Usage: run_fuzz.sh [seconds]
-# Build folder: $MURKEL_FUZZ_BUILD (default /work/main/build/fuzz). Exits
-# non-zero when the fuzzer finds a crash; the input is left in the build folder.
+# Builds a reader fuzzer with clang (libFuzzer, ASan, UBSan) and runs it for a
+# bounded time over its seed corpus. Usage: run_fuzz.sh [seconds] [bmp|png]
+# Build folder: $MURKEL_FUZZ_BUILD (default build/fuzz). Exits non-zero when
+# the fuzzer finds a crash; the input is left in the build folder.
 set -eu
 seconds=${1:-60}
+kind=${2:-bmp}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${MURKEL_FUZZ_BUILD:-$root/build/fuzz}
 cxx=${CXX_FUZZ:-clang++-14}
-mkdir -p "$build/corpus" "$build/artifacts"
+case $kind in
+  bmp) sources="bmp_reader.cpp bmp_writer.cpp" libs="" seeds="$here/corpus $here/regressions" dict="" ;;
+  # The PNG reader skips the checksums here, so that mutations reach the decoding.
+  png) sources="png_reader.cpp png_writer.cpp" libs="-lpng -lz -pthread -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION"
+       seeds="$here/png_corpus" dict="-dict=$here/png.dict" ;;
+  *) echo "run_fuzz: no fuzzer '$kind' (bmp or png)" >&2; exit 2 ;;
+esac
+mkdir -p "$build/${kind}_corpus" "$build/artifacts"
 
+# shellcheck disable=SC2086 # the lists split into words on purpose
 "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/src" \
-  "$here/bmp_reader_fuzz.cpp" \
-  "$root/src/imagefile/bmp_reader.cpp" \
-  "$root/src/imagefile/bmp_writer.cpp" \
-  -o "$build/bmp_reader_fuzz"
+  -I"$root/src" "$here/${kind}_reader_fuzz.cpp" $(for s in $sources; do echo "$root/src/imagefile/$s"; done) \
+  $libs -o "$build/${kind}_reader_fuzz"
 
 # New inputs go to the build corpus; the committed seeds and regressions are read only.
-"$build/bmp_reader_fuzz" "$build/corpus" "$here/corpus" "$here/regressions" \
+# shellcheck disable=SC2086
+"$build/${kind}_reader_fuzz" "$build/${kind}_corpus" $seeds $dict \
   -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 -malloc_limit_mb=512 \
-  -timeout=10 -print_final_stats=1 -artifact_prefix="$build/artifacts/"
+  -timeout=10 -print_final_stats=1 -artifact_prefix="$build/artifacts/${kind}-"

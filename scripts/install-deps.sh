@@ -12,6 +12,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
+  libpng-dev zlib1g-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386
   xvfb x11-utils imagemagick

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core natively (with sanitizers),
 # then the Windows build under Wine and Xvfb (core again, Win32 integration,
-# end to end), then the BMP reader fuzzer for a bounded time. Ends with one
-# summary line; exits non-zero when anything failed.
+# end to end), then the BMP and PNG reader fuzzers for a bounded time each. Ends
+# with one summary line; exits non-zero when anything failed.
 set -uo pipefail
 MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
@@ -45,15 +45,18 @@ init_wine_prefix
 trap 'wineserver -k 2>/dev/null || true; [ -n "${MURKEL_XVFB_PID:-}" ] && kill "$MURKEL_XVFB_PID" 2>/dev/null || true' EXIT
 run_ctest win32 --test-dir build/win32
 
-echo "== BMP reader fuzzing, ${MURKEL_FUZZ_SECONDS:-60} s"
-if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-60}" >build/fuzz.log 2>&1; then
-  grep -E '^Done [0-9]+ runs' build/fuzz.log
-  passed=$((passed + 1))
-else
-  tail -40 build/fuzz.log
-  echo "fuzzing found a failure; see build/fuzz.log and build/fuzz/artifacts"
-  failed=$((failed + 1))
-fi
+# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 40).
+for kind in bmp png; do
+  echo "== ${kind^^} reader fuzzing, ${MURKEL_FUZZ_SECONDS:-40} s"
+  if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-40}" "$kind" >"build/fuzz-$kind.log" 2>&1; then
+    grep -E '^Done [0-9]+ runs' "build/fuzz-$kind.log"
+    passed=$((passed + 1))
+  else
+    tail -40 "build/fuzz-$kind.log"
+    echo "fuzzing found a failure; see build/fuzz-$kind.log and build/fuzz/artifacts"
+    failed=$((failed + 1))
+  fi
+done
 
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -80,8 +80,16 @@ std::string quoted(std::string_view text) {
 }  // namespace
 
 const char* usage_text() {
-  return "usage: murkel-cli INPUT.bmp OUTPUT.bmp [--seed N] OPERATION...\n"
+  return "usage: murkel-cli INPUT OUTPUT [--format png|bmp] [--seed N] OPERATION...\n"
+#if MURKEL_HAVE_PNG
+         "Applies the editor's effects to a bitmap or PNG file (told apart by content).\n"
+         "The output's extension, .png or .bmp in any case, or --format picks its format:\n"
+         "PNG as 8-bit RGB (RGBA when the input has transparency), bitmap as 24 bits.\n"
+#else
          "Applies the editor's effects to a bitmap file and writes a 24-bit bitmap file.\n"
+         "This build reads and writes bitmap files only (it was made without libpng).\n"
+#endif
+         "INPUT '-' reads standard input; OUTPUT '-' writes standard output (give --format).\n"
          "Operations run left to right on the same picture.\n"
          "\n"
          "  --rect L,T,R,B   selection for the operations that follow: image coordinates,\n"
@@ -95,9 +103,19 @@ const char* usage_text() {
          "                   random source with --seed, or with the millisecond tick count\n"
          "  --fill RRGGBB    fill with that colour (hex, '#RRGGBB' or 'RRGGBB')\n"
          "  --seed N         seed of the scramble's random source (0..4294967295)\n"
+         "  --format F       output format, png or bmp\n"
          "  --help           show this text\n"
          "\n"
-         "With no operation the picture is written unchanged as a 24-bit file.\n"
+         "WHICH EFFECT HIDES WHAT: only --fill removes what it covers. Mosaic and blur of\n"
+         "text and faces can often be recovered; scramble only shifts rows, which matching\n"
+         "neighbouring rows undoes; diffusion is a fixed permutation without a key, which\n"
+         "anyone with this program inverts exactly. For anything secret, use --fill.\n"
+         "\n"
+         "The output carries none of the input's metadata (text, EXIF, times, colour\n"
+         "profiles). Pixels under a selection come out opaque; every other pixel keeps its\n"
+         "colour and alpha (16-bit PNG files are reduced to 8 bits per channel, and a\n"
+         "bitmap output shows transparent pixels over white). With no operation the\n"
+         "picture is written unchanged.\n"
          "On any error one line goes to standard error, the exit status is 2 and the\n"
          "output file is left as it was.\n";
 }
@@ -119,7 +137,7 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
         result.error = "unknown option " + quoted(arg);
         return result;
       }
-      if (!options.operations.empty() || options.seed) {
+      if (!options.operations.empty() || options.seed || options.format) {
         result.error = "unexpected argument " + quoted(arg) + " (the input and output files come first)";
         return result;
       }
@@ -127,7 +145,7 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
       continue;
     }
     const bool takes_value = arg == "--rect" || arg == "--mosaic" || arg == "--blur" || arg == "--scramble" ||
-                             arg == "--fill" || arg == "--seed";
+                             arg == "--fill" || arg == "--seed" || arg == "--format";
     if (!takes_value && arg != "--diffusion") {
       result.error = "unknown option " + quoted(arg);
       return result;
@@ -155,6 +173,15 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
       if (!parse_int(value, 0, std::numeric_limits<std::uint32_t>::max(), number))
         return bad("expected a whole number from 0 to 4294967295");
       options.seed = static_cast<std::uint32_t>(number);
+      continue;
+    }
+    if (arg == "--format") {
+      if (options.format) {
+        result.error = "--format given twice";
+        return result;
+      }
+      if (value != "png" && value != "bmp") return bad("expected png or bmp");
+      options.format = value == "png" ? FileFormat::png : FileFormat::bmp;
       continue;
     }
     if (arg == "--rect") {

@@ -10,6 +10,8 @@
 
 namespace murkel::cli {
 
+enum class FileFormat { bmp, png };
+
 enum class OperationKind { rect, mosaic, blur, diffusion, scramble, fill };
 
 struct Operation {
@@ -24,7 +26,8 @@ struct Operation {
 struct Options {
   bool help = false;
   std::string input;
-  std::string output;
+  std::string output;                // "-": standard output, as "-" input is standard input
+  std::optional<FileFormat> format;  // --format; otherwise the output's extension decides
   std::optional<std::uint32_t> seed;
   std::vector<Operation> operations;  // in command-line order
 };

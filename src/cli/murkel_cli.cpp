@@ -1,15 +1,15 @@
-// murkel-cli: applies the editor's effects to a bitmap file from the command line.
+// murkel-cli: applies the editor's effects to a bitmap or PNG file from the command line.
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/picture_io.h"
 #include "effects/effects.h"
-#include "imagefile/bmp_file_io.h"
-#include "imagefile/bmp_reader.h"
-#include "imagefile/bmp_writer.h"
 
 namespace {
 
@@ -37,7 +37,9 @@ std::string rect_text(const Rect& r) {
 }
 
 // Runs the operations in order; returns an empty string or the reason to stop.
-std::string apply_operations(Image& image, const cli::Options& options) {
+// What an effect made is opaque, so that a viewer shows it and nothing under it.
+std::string apply_operations(cli::Picture& picture, const cli::Options& options) {
+  Image& image = picture.image;
   Rect selection{0, 0, image.width, image.height};
   for (const Operation& op : options.operations) {
     const PixelView view = image.view();
@@ -72,6 +74,9 @@ std::string apply_operations(Image& image, const cli::Options& options) {
         break;
     }
     put_block(image, selection, block);
+    if (!picture.alpha.empty())
+      for (std::int32_t y = selection.top; y < selection.bottom; ++y)
+        std::fill_n(picture.alpha.begin() + std::ptrdiff_t{y} * image.width + selection.left, selection.width(), 255);
   }
   return {};
 }
@@ -85,26 +90,28 @@ int run(const std::vector<std::string>& args) {
   if (!parsed.error.empty()) return fail(parsed.error + " (see --help)");
   const cli::Options& options = parsed.options;
 
-  FileBytes input = read_file_bytes(options.input);
-  if (!input.ok()) return fail(input.error);
-  DecodeResult decoded = decode_bmp(input.bytes);
-  if (!decoded.ok()) return fail("cannot read '" + options.input + "': " + decoded.error);
+  cli::FileFormat format = cli::FileFormat::bmp;
+  if (std::string error = cli::choose_output_format(options, format); !error.empty()) return fail(error);
 
-  Image& image = decoded.image;
-  if (std::string error = apply_operations(image, options); !error.empty()) return fail(error);
-
-  // The file's own buffer takes the output: a 24-bit input needs no new memory.
-  std::vector<std::uint8_t>& file = input.bytes;
-  if (std::string error = encode_bmp24_into(image, file); !error.empty())
-    return fail("cannot write '" + options.output + "': " + error);
-  if (std::string error = write_file_atomically(options.output, file.data(), file.size()); !error.empty())
+  // One buffer holds the input file and then the output file.
+  std::vector<std::uint8_t> bytes;
+  cli::Picture picture;
+  std::vector<std::string> notes;
+  if (std::string error = cli::read_picture(options.input, bytes, picture, notes); !error.empty()) return fail(error);
+  if (std::string error = apply_operations(picture, options); !error.empty()) return fail(error);
+  if (std::string error = cli::write_picture(options.output, format, picture, bytes, notes); !error.empty())
     return fail(error);
+  for (const std::string& note : notes) std::fprintf(stderr, "murkel-cli: %s\n", note.c_str());
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(SIGPIPE)
+  // A closed pipe on standard output is a write error to report, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   try {
     return run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::bad_alloc&) {

@@ -1,20 +1,21 @@
 // End-to-end tests of murkel-cli: the built program run on real files.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <spawn.h>
+#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "bmp_test_files.h"
-
-extern char** environ;
+#include "effects/effects.h"
+#include "imagefile/png_codec.h"
 
 namespace {
 
@@ -22,12 +23,9 @@ namespace fs = std::filesystem;
 using bmp_test::Bytes;
 using murkel::Colour;
 using murkel::Image;
+using murkel::Rect;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+struct RunResult { int status = -1; std::string out, err; };
 
 Bytes read_all(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -39,10 +37,7 @@ void write_all(const fs::path& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string text_of(const fs::path& path) {
-  const Bytes b = read_all(path);
-  return std::string(b.begin(), b.end());
-}
+std::string text_of(const fs::path& path) { const Bytes b = read_all(path); return {b.begin(), b.end()}; }
 
 class Cli : public ::testing::Test {
  protected:
@@ -54,33 +49,13 @@ class Cli : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs the program with its output streams caught in files outside the work folder.
-  RunResult run(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {MURKEL_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string out_path = (dir_ / "stdout.txt").string();
-    const std::string err_path = (dir_ / "stderr.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    RunResult result;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << argv[0];
-      return result;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
-    result.out = text_of(out_path);
-    result.err = text_of(err_path);
-    return result;
+  // Runs the program with standard input from a file and its output streams caught in files.
+  RunResult run(const std::vector<std::string>& args, const std::string& input = "/dev/null") {
+    std::string command = MURKEL_CLI_PATH;
+    for (const std::string& a : args) command += " '" + a + "'";
+    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+    const int status = std::system((command + " <'" + input + "' >" + out.string() + " 2>" + err.string()).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000, text_of(out), text_of(err)};
   }
 
   std::string path(const std::string& name) const { return (dir_ / "work" / name).string(); }
@@ -95,167 +70,282 @@ class Cli : public ::testing::Test {
   fs::path dir_;
 };
 
-Image image(int w, int h, std::vector<Colour> pixels) { return Image{w, h, std::move(pixels)}; }
 Colour rgb(int r, int g, int b) { return murkel::make_colour(r, g, b); }
 
-// The output must be the 24-bit file of exactly this picture.
-void expect_output(const std::string& file, const Image& expected) {
-  EXPECT_EQ(read_all(file), bmp_test::make_bmp24(expected));
+// A PNG written with libpng from samples as stored (channels per pixel, top row first).
+struct PngSpec {
+  int colour_type = PNG_COLOR_TYPE_RGB, depth = 8;
+  bool interlaced = false;
+  int width = 7, height = 5;
+  std::vector<unsigned> samples;
+  std::vector<png_color> palette;
+  std::vector<png_byte> trans;  // palette alpha
+  bool key = false;             // a tRNS colour key: the first pixel's samples
+  std::vector<std::pair<std::string, std::string>> chunks;  // written raw before the pixels
+};
+
+Bytes make_png(const PngSpec& s) {
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, [](png_structp p, png_bytep d, size_t n) {
+    static_cast<Bytes*>(png_get_io_ptr(p))->insert(static_cast<Bytes*>(png_get_io_ptr(p))->end(), d, d + n);
+  }, nullptr);
+  png_set_IHDR(png, info, s.width, s.height, s.depth, s.colour_type,
+               s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, 0, 0);
+  if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
+  png_color_16 key{};
+  if (s.key) key = {0, png_uint_16(s.samples[0]), png_uint_16(s.samples[1]), png_uint_16(s.samples[2]), key.red};
+  if (s.key || !s.trans.empty())
+    png_set_tRNS(png, info, s.trans.data(), static_cast<int>(s.trans.size()), s.key ? &key : nullptr);
+  png_write_info(png, info);
+  for (const auto& [name, data] : s.chunks)
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>(name.c_str()),
+                    reinterpret_cast<png_const_bytep>(data.data()), data.size());
+  if (!s.samples.empty()) {  // else the chunks were the whole file
+    png_set_interlace_handling(png);
+    const std::size_t per_row = s.samples.size() / s.height;
+    std::vector<Bytes> rows(s.height, Bytes((per_row * s.depth + 7) / 8));
+    std::vector<png_bytep> pointers;
+    for (Bytes& row : rows) pointers.push_back(row.data());
+    for (std::size_t i = 0, bit = 0; i < s.samples.size(); ++i, bit = (i % per_row) * s.depth) {
+      png_bytep at = pointers[i / per_row] + bit / 8;
+      if (s.depth == 16) at[0] = png_byte(s.samples[i] >> 8), at[1] = png_byte(s.samples[i]);
+      else at[0] |= png_byte(s.samples[i] << (8 - s.depth - bit % 8));
+    }
+    png_write_image(png, pointers.data());
+    png_write_end(png, info);
+  }
+  png_destroy_write_struct(&png, &info);
+  return out;
 }
 
-TEST_F(Cli, MosaicIsBitExact) {
-  struct Case {
-    const char* name;
-    Image input;
-    std::vector<std::string> ops;
-    Image expected;
-  };
-  const Case cases[] = {
-      // Two 2 x 2 cells; averages 2.5 -> 2, 1.25 -> 1, 10.5 -> 10, 3.5 -> 4, 0.5 -> 0.
-      {"whole picture, ties to even",
-       image(4, 2, {rgb(0, 1, 255), rgb(1, 1, 255), rgb(10, 3, 0), rgb(10, 3, 0),  //
-                    rgb(4, 1, 255), rgb(5, 2, 255), rgb(10, 3, 0), rgb(12, 5, 2)}),
-       {"--mosaic", "2"},
-       image(4, 2, {rgb(2, 1, 255), rgb(2, 1, 255), rgb(10, 4, 0), rgb(10, 4, 0),  //
-                    rgb(2, 1, 255), rgb(2, 1, 255), rgb(10, 4, 0), rgb(10, 4, 0)})},
-      // The 2 x 2 cell reaches below the picture: that row counts as white.
-      // (10 + 20 + 255 + 255) / 4 = 135, (0 + 4 + 510) / 4 = 128.5 -> 128.
-      {"cell past the picture edge, pixels outside the rect kept",
-       image(3, 1, {rgb(1, 2, 3), rgb(10, 0, 100), rgb(20, 4, 50)}),
-       {"--rect", "1,0,3,1", "--mosaic", "2x2"},
-       image(3, 1, {rgb(1, 2, 3), rgb(135, 128, 165), rgb(135, 128, 165)})},
-      // Cells 1 x 3 over a 2 x 1 selection: white below, 2 of 3 pixels outside.
-      {"tall cells", image(2, 1, {rgb(0, 0, 0), rgb(255, 0, 30)}), {"--mosaic", "1x3"},
-       image(2, 1, {rgb(170, 170, 170), rgb(255, 170, 180)})},
-  };
-  for (const Case& c : cases) {
-    write_all(path("in.bmp"), bmp_test::make_bmp24(c.input));
-    std::vector<std::string> args = {path("in.bmp"), path("out.bmp")};
-    args.insert(args.end(), c.ops.begin(), c.ops.end());
+struct Op {
+  Rect rect;
+  int kind = 0, a = 0, b = 0;  // mosaic W x H, blur N, diffusion, scramble N, fill 0xBBGGRR
+};
+
+// What the operations make, computed with the core's effects: results under a selection are opaque.
+void apply(Image& image, std::vector<std::uint8_t>& alpha, const std::vector<Op>& ops, std::uint32_t seed) {
+  for (const Op& op : ops) {
+    const murkel::PixelView view = image.view();
+    murkel::RandomSource random;
+    murkel::seed_random_source(random, seed);
+    const std::vector<Colour> block = op.kind == 0   ? murkel::mosaic(view, op.rect, op.a, op.b)
+                                      : op.kind == 1 ? murkel::blur(view, op.rect, std::uint16_t(op.a))
+                                      : op.kind == 2 ? murkel::diffusion(view, op.rect)
+                                      : op.kind == 3 ? murkel::scramble(view, op.rect, op.a, random)
+                                                     : murkel::fill(op.rect, Colour(op.a));
+    murkel::put_block(image, op.rect, block);
+    for (int y = op.rect.top; y < op.rect.bottom && !alpha.empty(); ++y)
+      std::fill_n(alpha.begin() + y * image.width + op.rect.left, op.rect.right - op.rect.left, 255);
+  }
+}
+
+murkel::PngDecodeResult decode_file(const std::string& file) {
+  const Bytes bytes = read_all(file);
+  return murkel::decode_png(bytes.data(), bytes.size());
+}
+
+TEST_F(Cli, MatchesTheCoreEffectsInBitmapAndPngOutput) {
+  std::mt19937 random(11);
+  const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+  for (int trial = 0; trial < 40; ++trial) {
+    Image image{pick(1, 40), pick(1, 30), {}};
+    for (int i = 0; i < image.width * image.height; ++i) image.pixels.push_back(Colour(pick(0, 0xFFFFFF)));
+    write_all(path("in.bmp"), bmp_test::make_bmp24(image));
+    const std::uint32_t seed = std::uint32_t(pick(0, 1 << 30)) * 3;
+    // Odd trials write PNG (the extension in any case); some replace their input.
+    const std::string out = path(trial % 5 == 4 ? "in.bmp" : trial % 2 ? "out.PNG" : "out.bmp");
+    std::vector<std::string> args = {path("in.bmp"), out, "--seed", std::to_string(seed)};
+    std::vector<Op> ops(pick(1, 3));
+    for (Op& op : ops) {
+      const int left = pick(0, image.width), top = pick(0, image.height);
+      op = {Rect{left, top, pick(left, image.width), pick(top, image.height)}, pick(0, 4), 0, pick(1, 12)};
+      op.a = std::vector<int>{pick(1, 12), pick(0, 3), 0, pick(-40, 100), pick(0, 0xFFFFFF)}[op.kind];
+      char text[64];
+      std::snprintf(text, sizeof text, "%d,%d,%d,%d", left, top, op.rect.right, op.rect.bottom);
+      args.insert(args.end(), {"--rect", text});
+      const char* formats[] = {"--mosaic %dx%d", "--blur %d", "--diffusion", "--scramble %d",
+                               trial % 3 ? "--fill %02X%02X%02X" : "--fill #%02x%02x%02x"};
+      std::snprintf(text, sizeof text, formats[op.kind], op.kind == 4 ? op.a & 255 : op.a,
+                    op.kind == 4 ? op.a >> 8 & 255 : op.b, op.a >> 16);
+      args.push_back(std::string(text).substr(0, std::string(text).find(' ')));
+      if (op.kind != 2) args.push_back(std::string(text).substr(std::string(text).find(' ') + 1));
+    }
+    std::vector<std::uint8_t> no_alpha;  // a bitmap input has none
+    apply(image, no_alpha, ops, seed);
     const RunResult r = run(args);
-    ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
-    EXPECT_EQ(r.err, "") << c.name;
-    SCOPED_TRACE(c.name);
-    expect_output(path("out.bmp"), c.expected);
-  }
-}
-
-TEST_F(Cli, OperationsRunLeftToRightOnTheSamePicture) {
-  write_all(path("in.bmp"), bmp_test::make_bmp24(image(4, 1, {0, 0, 0, 0})));
-  // The fill's white takes part in the mosaic that follows: (255 + 0) / 2 = 127.5 -> 128.
-  const RunResult r = run({path("in.bmp"), path("out.bmp"), "--rect", "0,0,1,1", "--fill", "FFFFFF", "--rect",
-                           "0,0,2,1", "--mosaic", "2x1", "--rect", "3,0,4,1", "--fill", "#0a0B0c"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  expect_output(path("out.bmp"), image(4, 1, {rgb(128, 128, 128), rgb(128, 128, 128), 0, rgb(10, 11, 12)}));
-}
-
-TEST_F(Cli, FillTakesHexWithOrWithoutHash) {
-  write_all(path("in.bmp"), bmp_test::make_bmp24(image(3, 2, {1, 2, 3, 4, 5, 6})));
-  for (const std::string colour : {"123456", "#123456"}) {
-    const RunResult r = run({path("in.bmp"), path("out.bmp"), "--fill", colour});
     ASSERT_EQ(r.status, 0) << r.err;
-    // RR = 12, GG = 34, BB = 56; the file holds B, G, R.
-    expect_output(path("out.bmp"), image(3, 2, std::vector<Colour>(6, 0x563412)));
+    if (out.ends_with(".PNG")) EXPECT_EQ(decode_file(out).image.pixels, image.pixels) << ::testing::PrintToString(args);
+    else EXPECT_EQ(read_all(out), bmp_test::make_bmp24(image)) << ::testing::PrintToString(args);
   }
 }
 
-TEST_F(Cli, ReadsOtherFormatsAndWritesTwentyFourBits) {
-  bmp_test::FileLayout s;
-  s.width = 3;
-  s.height = 2;
-  s.bits = 8;
-  s.palette = {rgb(255, 0, 0), rgb(0, 0, 255), rgb(1, 2, 3)};
-  s.colours_used = 3;
-  s.pixel_data = {2, 1, 0, 0, 0, 1, 2, 0};  // bottom row first
-  write_all(path("in8.bmp"), bmp_test::build_file(s));
-  const RunResult r = run({path("in8.bmp"), path("out.bmp")});
-  ASSERT_EQ(r.status, 0) << r.err;
-  expect_output(path("out.bmp"), image(3, 2, {rgb(255, 0, 0), rgb(0, 0, 255), rgb(1, 2, 3),  //
-                                              rgb(1, 2, 3), rgb(0, 0, 255), rgb(255, 0, 0)}));
-}
-
-TEST_F(Cli, ScrambleWithASeedRepeatsAndKeepsTheRestOfThePicture) {
-  Image input{16, 8, {}};
-  for (int i = 0; i < 16 * 8; ++i) input.pixels.push_back(rgb(i, 255 - i, i * 2));
-  write_all(path("in.bmp"), bmp_test::make_bmp24(input));
-  const auto scrambled = [&](const std::string& out) {
-    const RunResult r = run({path("in.bmp"), path(out), "--seed", "12345", "--rect", "2,1,14,7", "--scramble", "32"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    return read_all(path(out));
+TEST_F(Cli, ReadsEveryPngKindAsImageMagickDoes) {
+  const png_color colours[] = {{255, 0, 7}, {0, 9, 255}, {1, 2, 3}, {200, 100, 50}, {7, 77, 177}};
+  struct Case { int type, depth; bool interlaced; int trans, width = 7, height = 5; };  // trans -1: a colour key
+  const Case cases[] = {
+      {PNG_COLOR_TYPE_GRAY, 1, false, 0},       {PNG_COLOR_TYPE_GRAY, 2, true, 0},
+      {PNG_COLOR_TYPE_GRAY, 4, false, -1},      {PNG_COLOR_TYPE_GRAY, 8, false, 0},
+      {PNG_COLOR_TYPE_GRAY, 16, true, -1},      {PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, 0},
+      {PNG_COLOR_TYPE_GRAY_ALPHA, 16, true, 0}, {PNG_COLOR_TYPE_PALETTE, 1, false, 0},
+      {PNG_COLOR_TYPE_PALETTE, 2, true, 0},     {PNG_COLOR_TYPE_PALETTE, 4, false, 2},
+      {PNG_COLOR_TYPE_PALETTE, 8, true, 5},     {PNG_COLOR_TYPE_RGB, 8, false, -1},
+      {PNG_COLOR_TYPE_RGB, 16, false, 0},       {PNG_COLOR_TYPE_RGB_ALPHA, 8, true, 0},
+      {PNG_COLOR_TYPE_RGB_ALPHA, 16, false, 0},
+      // Large enough for the writer's pieces on several cores.
+      {PNG_COLOR_TYPE_RGB_ALPHA, 8, false, 0, 600, 500},
   };
-  const Bytes first = scrambled("a.bmp");
-  EXPECT_EQ(first, scrambled("b.bmp"));
-  const Bytes original = bmp_test::make_bmp24(input);
-  ASSERT_EQ(first.size(), original.size());
-  EXPECT_NE(first, original);
-  // Row 0 (the last row in the file) lies outside the rectangle.
-  const std::size_t row = 48;
-  EXPECT_TRUE(std::equal(first.end() - row, first.end(), original.end() - row));
+  const bool have_imagemagick = std::system("convert -version >/dev/null 2>&1") == 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "colour type " << c.type << ", " << c.depth << " bits, tRNS " << c.trans);
+    PngSpec s{c.type, c.depth, c.interlaced, c.width, c.height};
+    const bool palette = c.type == PNG_COLOR_TYPE_PALETTE;
+    const int channels = palette ? 1 : png_byte((c.type & 2 ? 3 : 1) + (c.type & 4 ? 1 : 0));
+    const unsigned top = palette ? std::min(5u, (1u << c.depth)) : (1u << c.depth);
+    for (int i = 0; i < c.width * c.height * channels; ++i) s.samples.push_back((i * 2654435761u >> 7) % top);
+    if (palette) s.palette.assign(colours, colours + top);
+    s.trans = std::vector<png_byte>{0, 128, 255, 9, 60}, s.trans.resize(std::max(c.trans, 0));
+    s.key = c.trans < 0;
+    write_all(path("in.png"), make_png(s));
+    // Expected: 8 bits per sample, scaled with rounding.
+    const unsigned max = (1u << c.depth) - 1;
+    const auto scale = [&](unsigned v) { return int((v * 255 + max / 2) / max); };
+    Image image{c.width, c.height, {}};
+    std::vector<std::uint8_t> alpha;
+    for (int p = 0; p < c.width * c.height; ++p) {
+      const unsigned* v = &s.samples[p * channels];
+      const bool keyed = s.key && std::equal(v, v + channels, s.samples.begin());
+      if (palette) image.pixels.push_back(rgb(s.palette[*v].red, s.palette[*v].green, s.palette[*v].blue));
+      else image.pixels.push_back(channels < 3 ? rgb(scale(v[0]), scale(v[0]), scale(v[0]))
+                                               : rgb(scale(v[0]), scale(v[1]), scale(v[2])));
+      if (c.type & 4) alpha.push_back(std::uint8_t(scale(v[channels - 1])));
+      else if (c.trans) alpha.push_back(palette ? (*v < s.trans.size() ? s.trans[*v] : 255) : keyed ? 0 : 255);
+    }
+    const RunResult r = run({path("in.png"), path("out.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string note = "murkel-cli: note: '" + path("in.png") + "' has 16 bits per channel; the output has 8\n";
+    EXPECT_EQ(r.err, c.depth == 16 ? note : "");
+    const murkel::PngDecodeResult out = decode_file(path("out.png"));
+    ASSERT_TRUE(out.ok()) << out.error;
+    EXPECT_EQ(out.image.pixels, image.pixels);
+    EXPECT_EQ(out.alpha, alpha);
+    if (!have_imagemagick) continue;
+    // ImageMagick reduces 16 bits without rounding: its 16-bit samples are compared, scaled as above.
+    const std::string depth = c.depth == 16 ? " -depth 16 -endian MSB" : " -depth 8";
+    ASSERT_EQ(std::system(("convert " + path("in.png") + depth + " rgba:" + path("im.rgba")).c_str()), 0);
+    Bytes rgba, im = read_all(path("im.rgba"));
+    for (std::size_t i = 0; i < image.pixels.size(); ++i)
+      for (int k : {0, 8, 16, 32})
+        rgba.push_back(k < 32 ? (image.pixels[i] >> k) & 255 : alpha.empty() ? 255 : alpha[i]);
+    for (std::size_t i = 0; c.depth == 16 && i < rgba.size(); ++i)
+      im[i] = png_byte(scale(im[2 * i] << 8 | im[2 * i + 1]));
+    im.resize(rgba.size());
+    EXPECT_EQ(im, rgba);
+  }
 }
 
-TEST_F(Cli, HelpGoesToStandardOutput) {
+TEST_F(Cli, NothingOfTheInputLeaks) {
+  // Transparent pixels hide a secret colour, partly under the selections.
+  PngSpec s{PNG_COLOR_TYPE_RGB_ALPHA, 8, false, 40, 30};
+  Image image{40, 30, {}};
+  std::vector<std::uint8_t> alpha;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const bool hidden = x >= 10 && x < 30 && y >= 5 && y < 25;
+      image.pixels.push_back(hidden ? rgb(0x12, 0x34, 0x56) : rgb(x * 6, y * 8, 99));
+      alpha.push_back(hidden ? 0 : std::uint8_t(x * y % 256));
+      s.samples.insert(s.samples.end(), {image.pixels.back() & 255u, image.pixels.back() >> 8 & 255u,
+                                         image.pixels.back() >> 16, alpha.back()});
+    }
+  const auto raw = [](const auto& text) { return std::string(text, sizeof text - 1); };
+  s.chunks = {{"tEXt", raw("Comment\0SECRET text")}, {"tIME", raw("\7\xe8\1\2\3\4\5")},
+              {"eXIf", raw("MM\0*SECRET exif")}, {"iCCP", raw("SECRET profile\0\0\x78\x9c\3\0\0\0\0\1")}};
+  write_all(path("in.png"), make_png(s));
+  apply(image, alpha, {{Rect{5, 3, 20, 20}, 4, 0x0000FF}, {Rect{20, 10, 35, 28}, 0, 4, 4}}, 0);
+  const RunResult r = run({path("in.png"), path("out.png"), "--rect", "5,3,20,20", "--fill", "FF0000", "--rect",
+                           "20,10,35,28", "--mosaic", "4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Bytes file = read_all(path("out.png"));
+  std::vector<std::string> chunks;  // the kinds in order, repeats once
+  for (std::size_t at = 8; at + 8 <= file.size();
+       at += 12 + (std::size_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3])) {
+    const std::string kind(file.begin() + at + 4, file.begin() + at + 8);
+    if (chunks.empty() || chunks.back() != kind) chunks.push_back(kind);
+  }
+  EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
+  EXPECT_EQ(std::search(file.begin(), file.end(), "SECRET", "SECRET" + 6), file.end());
+  const murkel::PngDecodeResult out = decode_file(path("out.png"));
+  EXPECT_EQ(out.image.pixels, image.pixels);
+  EXPECT_EQ(out.alpha, alpha);
+}
+
+TEST_F(Cli, StandardInputAndOutputGiveTheFileResults) {
+  PngSpec s{PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, 9, 4};
+  for (unsigned i = 0; i < 72; ++i) s.samples.push_back(i * 7 % 256);
+  write_all(path("in.png"), make_png(s));
+  for (const std::string format : {"png", "bmp"}) {
+    ASSERT_EQ(run({path("in.png"), path("out." + format), "--rect", "2,1,8,3", "--blur", "2"}).status, 0);
+    const RunResult r = run({"-", "-", "--format", format, "--rect", "2,1,8,3", "--blur", "2"}, path("in.png"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, text_of(path("out." + format)));
+  }
+}
+
+TEST_F(Cli, HelpTellsWhichEffectHidesWhat) {
   const RunResult r = run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out.rfind("usage: murkel-cli INPUT.bmp OUTPUT.bmp", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("whole picture"), std::string::npos);
+  EXPECT_EQ(r.out.rfind("usage: murkel-cli INPUT OUTPUT", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("only --fill removes what it covers"), std::string::npos);
 }
 
 TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
-  write_all(path("in.bmp"), bmp_test::make_bmp24(image(4, 2, std::vector<Colour>(8, 0x102030))));
+  write_all(path("in.bmp"), bmp_test::make_bmp24(Image{4, 2, std::vector<Colour>(8, 0x102030)}));
   write_all(path("text.bmp"), Bytes{'h', 'e', 'l', 'l', 'o'});
-  Bytes cut = bmp_test::make_bmp24(image(4, 2, std::vector<Colour>(8, 1)));
-  cut.resize(cut.size() - 5);
-  write_all(path("cut.bmp"), cut);
+  const Bytes bmp = bmp_test::make_bmp24(Image{4, 2, std::vector<Colour>(8, 1)});
+  write_all(path("cut.bmp"), Bytes(bmp.begin(), bmp.end() - 5));
+  Bytes png = make_png(PngSpec{PNG_COLOR_TYPE_RGB, 8, false, 50, 40, std::vector<unsigned>(6000, 7)});
+  write_all(path("short.png"), Bytes(png.begin(), png.end() - 30));
+  png[png.size() - 20] ^= 1;  // inside the IDAT: its checksum fails
+  write_all(path("crc.png"), png);
+  PngSpec huge{PNG_COLOR_TYPE_GRAY, 1, false, 100000, 100000};
+  huge.chunks = {{"IDAT", "x"}, {"IEND", ""}};
+  write_all(path("huge.png"), make_png(huge));
   const std::string in = path("in.bmp");
   const std::string out = path("out.bmp");
-  struct Case {
-    const char* name;
-    std::vector<std::string> args;
-  };
+  struct Case { const char* name; std::vector<std::string> args; };
   const Case cases[] = {
-      {"missing input", {path("absent.bmp"), out, "--blur", "1"}},
-      {"input is not a bitmap", {path("text.bmp"), out}},
-      {"truncated bitmap", {path("cut.bmp"), out}},
-      {"input is a folder", {(dir_ / "work").string(), out}},
-      {"unknown option", {in, out, "--sharpen", "3"}},
-      {"unknown short option", {in, out, "-x"}},
-      {"no files", {"--blur", "1"}},
-      {"no output file", {in}},
-      {"third file", {in, out, path("more.bmp")}},
-      {"file after an operation", {in, "--blur", "1", out}},
-      {"blur level 4", {in, out, "--blur", "4"}},
-      {"blur level -1", {in, out, "--blur", "-1"}},
-      {"blur without level", {in, out, "--blur"}},
-      {"mosaic trailing junk", {in, out, "--mosaic", "10q"}},
-      {"mosaic 0", {in, out, "--mosaic", "0"}},
-      {"mosaic overflow", {in, out, "--mosaic", "99999999999"}},
-      {"mosaic empty height", {in, out, "--mosaic", "3x"}},
-      {"mosaic without size", {in, out, "--rect", "0,0,1,1", "--mosaic"}},
-      {"scramble out of range", {in, out, "--scramble", "40000"}},
+      {"missing input", {path("absent.bmp"), out, "--blur", "1"}}, {"input is not a picture", {path("text.bmp"), out}},
+      {"truncated bitmap", {path("cut.bmp"), out}}, {"truncated PNG", {path("short.png"), path("out.png")}},
+      {"PNG with a bad checksum", {path("crc.png"), out}}, {"PNG too large to decode", {path("huge.png"), out}},
+      {"empty standard input", {"-", out}}, {"input is a folder", {(dir_ / "work").string(), out}},
+      {"unknown output extension", {in, path("out.jpg")}}, {"standard output without --format", {in, "-"}},
+      {"unknown format", {in, out, "--format", "gif"}}, {"unknown option", {in, out, "--sharpen", "3"}},
+      {"unknown short option", {in, out, "-x"}}, {"no files", {"--blur", "1"}},
+      {"no output file", {in}}, {"third file", {in, out, path("more.bmp")}},
+      {"file after an operation", {in, "--blur", "1", out}}, {"blur level 4", {in, out, "--blur", "4"}},
+      {"blur without level", {in, out, "--blur"}}, {"mosaic trailing junk", {in, out, "--mosaic", "10q"}},
+      {"mosaic 0", {in, out, "--mosaic", "0"}}, {"mosaic overflow", {in, out, "--mosaic", "99999999999"}},
+      {"mosaic empty height", {in, out, "--mosaic", "3x"}}, {"scramble out of range", {in, out, "--scramble", "40000"}},
       {"scramble with spaces", {in, out, "--scramble", " 5"}},
-      {"seed not a number", {in, out, "--seed", "abc", "--scramble", "5"}},
       {"seed negative", {in, out, "--seed", "-1", "--scramble", "5"}},
-      {"seed twice", {in, out, "--seed", "1", "--seed", "2"}},
-      {"fill bad digit", {in, out, "--fill", "12345G"}},
+      {"seed twice", {in, out, "--seed", "1", "--seed", "2"}}, {"fill bad digit", {in, out, "--fill", "12345G"}},
       {"fill too long", {in, out, "--fill", "#1234567"}},
-      {"fill too short", {in, out, "--fill", "#12345"}},
       {"rect with three values", {in, out, "--rect", "1,2,3", "--fill", "000000"}},
-      {"rect with five values", {in, out, "--rect", "0,0,1,1,1"}},
       {"rect past the right edge", {in, out, "--rect", "0,0,5,2", "--fill", "000000"}},
-      {"rect past the bottom", {in, out, "--rect", "0,0,4,3"}},
-      {"rect negative", {in, out, "--rect", "-1,0,2,2"}},
+      {"rect past the bottom", {in, out, "--rect", "0,0,4,3"}}, {"rect negative", {in, out, "--rect", "-1,0,2,2"}},
       {"rect reversed", {in, out, "--rect", "3,0,1,2"}},
       {"bad rect after a good operation", {in, out, "--fill", "FFFFFF", "--rect", "0,0,9,9", "--blur", "1"}},
-      {"output folder missing", {in, path("no/such/out.bmp")}},
-      {"output is a folder", {in, (dir_ / "work").string()}},
+      {"output folder missing", {in, path("no/such/out.png")}},
+      {"output is a folder", {in, (dir_ / "work").string(), "--format", "bmp"}},
   };
   for (const bool existed : {false, true}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + (existed ? ", output existed" : ""));
       const Bytes old = {'o', 'l', 'd'};
-      if (existed) write_all(out, old);
-      else fs::remove(out);
+      for (const std::string& file : {out, path("out.png")}) existed ? write_all(file, old) : (void)fs::remove(file);
       const std::vector<std::string> before = work_files();
       const RunResult r = run(c.args);
       EXPECT_EQ(r.status, 2);
@@ -263,18 +353,10 @@ TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
       EXPECT_EQ(r.err.rfind("murkel-cli: ", 0), 0u) << r.err;
       EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
       EXPECT_EQ(work_files(), before);
-      if (existed) EXPECT_EQ(read_all(out), old);
-      else EXPECT_FALSE(fs::exists(out));
+      for (const std::string& file : {out, path("out.png")})
+        if (existed) EXPECT_EQ(read_all(file), old);
     }
   }
-}
-
-TEST_F(Cli, OutputMayReplaceTheInput) {
-  write_all(path("pic.bmp"), bmp_test::make_bmp24(image(2, 2, {1, 2, 3, 4})));
-  const RunResult r = run({path("pic.bmp"), path("pic.bmp"), "--fill", "000000"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  expect_output(path("pic.bmp"), image(2, 2, {0, 0, 0, 0}));
-  EXPECT_EQ(work_files(), std::vector<std::string>{"pic.bmp"});
 }
 
 }  // namespace
