@@ -54,27 +54,17 @@ TEST(CommandLineFileName, OnlyTheFirst256BytesAreScanned) {
   }
 }
 
-TEST(CommandLineFileName, LongCommandLineIsCutAndReadSafely) {
-  // Far longer than the 260-byte copy; the name is inside the scan.
-  std::string line = R"("app.exe" "x.bmp" )" + std::string(5000, 'z') + R"("y")";
-  EXPECT_EQ(command_line_file_name(line), "x.bmp");
-  // Exactly 259 and 260 bytes with the name at the start.
-  for (std::size_t total : {259u, 260u, 261u}) {
-    std::string l = R"("app.exe" "x.bmp")";
-    l.resize(total, ' ');
-    EXPECT_EQ(command_line_file_name(l), "x.bmp") << total;
-  }
-}
-
-TEST(CommandLineFileName, ExactlyThreeQuotesGiveNoFile) {
-  // The fourth quote is missing, or lies beyond the scanned bytes of a long line.
-  EXPECT_EQ(command_line_file_name(R"("app.exe" "x.bmp)"), "");
-  std::string line = R"("app.exe" ")" + std::string(400, 'n') + R"(")";
-  EXPECT_EQ(command_line_file_name(line), "");
-}
-
-TEST(CommandLineFileName, ZeroByteEndsTheCommandLine) {
+TEST(CommandLineFileName, LongLinesAreCutAndAZeroByteEndsTheLine) {
   using namespace std::string_literals;
+  // Far longer than the 260-byte copy; the name is inside the scan.
+  EXPECT_EQ(command_line_file_name(R"("app.exe" "x.bmp" )" + std::string(5000, 'z') + R"("y")"), "x.bmp");
+  for (std::size_t total : {259u, 260u, 261u}) {
+    std::string line = R"("app.exe" "x.bmp")";
+    line.resize(total, ' ');
+    EXPECT_EQ(command_line_file_name(line), "x.bmp") << total;
+  }
+  // Exactly three quotes: the fourth lies beyond the scanned bytes of a long line.
+  EXPECT_EQ(command_line_file_name(R"("app.exe" ")" + std::string(400, 'n') + R"(")"), "");
   EXPECT_EQ(command_line_file_name("\"app.exe\"\0\"x.bmp\""s), "");
   EXPECT_EQ(command_line_file_name("\"app.exe\" \"x.bmp\"\0\"y\""s), "x.bmp");
 }
