@@ -1,0 +1,572 @@
+// The real editor built in-process: window layout, scrolling and the redraw,
+// the drag selection and its menu, effects and Undo on the working image,
+// bitmap files in and out, and failures told without losing anything.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/menus.h"
+#include "app/startup.h"
+#include "app/texts.h"
+#include "canvas/canvas_window.h"
+#include "core/bmp_test_files.h"
+#include "effects/effect_commands.h"
+#include "imagefile/bitmap_files.h"
+#include "imagefile/bmp_reader.h"
+#include "imagefile/bmp_writer.h"
+#include "imagefile/document_commands.h"
+
+namespace murkel {
+namespace {
+
+using bmp_test::Bytes;
+using bmp_test::FileLayout;
+
+std::string temp_path(const std::string& name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  CreateDirectoryA((std::string(folder) + "murkel_editor_test").c_str(), nullptr);
+  return std::string(folder) + "murkel_editor_test\\" + name;
+}
+
+void write_bytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+Bytes read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file whose raw values differ from pixel to pixel (top-down when height < 0);
+// colour-table files get `entries` colours.
+FileLayout make_file(std::uint32_t header, int width, int height, int bits, int entries = 0,
+                     std::vector<std::uint32_t> masks = {}) {
+  FileLayout s{header, width, height, static_cast<std::uint16_t>(bits), masks.empty() ? 0u : 3u};
+  for (int i = 0; i < entries; ++i) s.palette.push_back(make_colour(i * 7 + 3, 255 - i, (i * 37) & 0xFF));
+  s.colours_used = header == 12 ? 0 : entries;
+  s.masks_present = !masks.empty();
+  std::copy(masks.begin(), masks.end(), s.masks);
+  std::vector<std::vector<std::uint32_t>> rows(std::abs(height), std::vector<std::uint32_t>(width));
+  for (int y = 0; y < std::abs(height); ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t v = (x * 0x9E3779B1u) ^ (y * 0x85EBCA77u) ^ 0x5A3C96E1u;
+      rows[y][x] = entries ? (v & 0xFFFF) % entries : bits == 32 ? v : v & ((1u << bits) - 1);
+    }
+  s.pixel_data = bmp_test::pack_rows(rows, bits, height < 0);
+  return s;
+}
+
+// Every pixel its own colour, red differing from blue.
+Image noisy_picture(int width, int height) {
+  Image image{width, height, std::vector<Colour>(static_cast<size_t>(width) * height)};
+  std::uint32_t state = 12345;
+  for (Colour& c : image.pixels) c = ((state = state * 1103515245u + 12345u) >> 8) & 0xFFFFFF;
+  return image;
+}
+
+// The file of a picture at 24 or 32 bits per pixel.
+Bytes file_of(const Image& image, int bits = 24) {
+  std::vector<std::vector<std::uint32_t>> rows(image.height);
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) {
+      const Colour c = image.pixels[static_cast<size_t>(y) * image.width + x];
+      rows[y].push_back(((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
+    }
+  FileLayout layout{40, image.width, image.height, static_cast<std::uint16_t>(bits)};
+  layout.pixel_data = bmp_test::pack_rows(rows, bits, false);
+  return bmp_test::build_file(layout);
+}
+
+// Writes the file and opens it as the command line does.
+std::string open_file(const Bytes& file, const std::string& name = "picture.bmp") {
+  const std::string path = temp_path(name);
+  write_bytes(path, file);
+  lstrcpyA(app.command_line_file_name, path.c_str());
+  open_command_line_image(app.canvas_window);
+  return path;
+}
+
+// A bitmap's pixels through GDI, top row first, as 0x00BBGGRR.
+std::vector<Colour> pixels_of(HBITMAP bitmap, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+  std::vector<Colour> pixels(static_cast<std::size_t>(width) * height);
+  EXPECT_EQ(GetDIBits(app.working_image, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS), height);
+  swap_red_and_blue(pixels.data(), pixels.size());
+  return pixels;
+}
+
+Image working_picture() {
+  const int width = app.bitmap.bmWidth, height = app.bitmap.bmHeight;
+  return Image{width, height, pixels_of(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)), width, height)};
+}
+
+// "" when the pictures are equal, else how many pixels differ and the first.
+std::string difference(const Image& actual, const Image& expected) {
+  if (actual.width != expected.width || actual.height != expected.height) return "another size";
+  std::size_t wrong = 0, first = 0;
+  for (std::size_t i = expected.pixels.size(); i-- > 0;)
+    if (actual.pixels[i] != expected.pixels[i]) ++wrong, first = i;
+  if (wrong == 0) return "";
+  char text[120];
+  snprintf(text, sizeof(text), "%zu differ, first (%zu,%zu) %06X, expected %06X", wrong, first % expected.width,
+           first / expected.width, actual.pixels[first], expected.pixels[first]);
+  return text;
+}
+
+int bits_per_pixel(HBITMAP bitmap) {
+  BITMAP record{};
+  GetObjectA(bitmap, sizeof(record), &record);
+  return record.bmBitsPixel;
+}
+
+std::string window_title() {
+  char title[400] = {};
+  GetWindowTextA(app.main_window, title, sizeof(title));
+  return title;
+}
+
+bool grayed(UINT position) { return (GetMenuState(app.edit_menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
+
+// Runs `action` and answers the editor's message box with OK: the box's
+// longest text ("" when none came), and whether it carried the warning icon.
+struct Box {
+  std::string text;
+  bool warning = false;
+};
+Box answer_box(const std::function<void()>& action) {
+  std::atomic<bool> done{false};
+  Box box;
+  std::thread watcher([&] {
+    for (; !done; Sleep(20)) {
+      HWND hwnd = FindWindowA("#32770", text::kDocumentCaption);
+      if (hwnd == nullptr) continue;
+      for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char line[2048] = {};
+        GetWindowTextA(child, line, sizeof(line));
+        if (std::string(line).size() > box.text.size()) box.text = line;
+        box.warning |= reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0)) == LoadIconA(nullptr, IDI_WARNING);
+      }
+      PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  action();
+  done = true;
+  watcher.join();
+  return box;
+}
+
+class EditorTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static const bool started = [] {
+      init_application_state();
+      create_editor_windows(GetModuleHandleA(nullptr), SW_SHOW);
+      return true;
+    }();
+    (void)started;
+  }
+};
+
+// ---------------------------------------------------------------- canvas
+
+// Canvas client size by resizing the frame around it.
+void size_canvas(int width, int height) {
+  RECT frame{}, client{}, canvas{}, canvas_window{};
+  GetWindowRect(app.main_window, &frame);
+  GetClientRect(app.main_window, &client);
+  GetClientRect(app.canvas_window, &canvas);
+  GetWindowRect(app.canvas_window, &canvas_window);
+  // The canvas is one pixel wider than the client area and as high as the
+  // client area less the status bar (plus one); its bars take their part.
+  const int extra_w = (frame.right - frame.left) - client.right + (canvas_window.right - canvas_window.left) - canvas.right;
+  const int extra_h = (frame.bottom - frame.top) - client.bottom + (canvas_window.bottom - canvas_window.top) - canvas.bottom;
+  MoveWindow(app.main_window, 0, 0, width + extra_w - 1, height + extra_h - 1 + app.status_height, TRUE);
+}
+
+TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
+  size_canvas(300, 200);
+  RECT client{}, canvas{}, status{};
+  GetClientRect(app.main_window, &client);
+  GetWindowRect(app.canvas_window, &canvas);
+  GetClientRect(app.status_bar, &status);
+  EXPECT_EQ(canvas.right - canvas.left, client.right + 1);
+  EXPECT_EQ(canvas.bottom - canvas.top, client.bottom + 1 - (status.bottom + 1));
+  int parts[4] = {};
+  ASSERT_EQ(SendMessageA(app.status_bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(parts)), 3);
+  EXPECT_EQ(std::vector<int>(parts, parts + 3),
+            (std::vector<int>{100, 300, static_cast<int>(client.right + 2 * GetSystemMetrics(SM_CXDLGFRAME))}));
+
+  const Image picture = noisy_picture(1000, 800);
+  open_file(file_of(picture), "large.bmp");
+  ASSERT_EQ(app.canvas_client.cx, 300);
+  ASSERT_EQ(app.canvas_client.cy, 200);
+  const auto max = [](int bar) {
+    SCROLLINFO info{sizeof(info), SIF_ALL};
+    GetScrollInfo(app.canvas_window, bar, &info);
+    return info.nMax;
+  };
+  EXPECT_EQ(max(SB_HORZ), 710);
+  EXPECT_EQ(max(SB_VERT), 610);
+  // Line steps stop exactly at the maximum; a page step is one pixel.
+  for (int i = 0; i < 80; ++i) SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(app.scroll_x, 710);
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_PAGEUP, 0);
+  EXPECT_EQ(app.scroll_x, 709);
+  // Widening keeps the offset while the picture is still wider, sets it to 0 once it fits.
+  size_canvas(500, 200);
+  EXPECT_EQ(app.scroll_x, 709);
+  EXPECT_EQ(max(SB_HORZ), 510);
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(app.scroll_x, 510);
+  size_canvas(1010, 200);
+  EXPECT_EQ(app.scroll_x, 0);
+  EXPECT_LE(max(SB_HORZ), 0);
+
+  // The wheel scrolls a line up or down, never above 0, and sideways level with the horizontal bar.
+  size_canvas(300, 200);
+  RECT rc{};
+  GetWindowRect(app.canvas_window, &rc);
+  const auto wheel = [](int x, int y, bool towards_user) {
+    SetCursorPos(x, y);
+    SendMessageA(app.main_window, WM_MOUSEWHEEL, MAKEWPARAM(0, towards_user ? -WHEEL_DELTA : WHEEL_DELTA), 0);
+  };
+  for (bool towards_user : {true, true, false, false, false}) wheel(rc.left + 50, rc.top + 50, towards_user);
+  EXPECT_EQ(app.scroll_y, 0);
+  wheel(rc.left + 50, rc.top + 50, true);
+  wheel(rc.left + 50, rc.bottom - 2, true);
+  EXPECT_EQ(app.scroll_y, 10);
+  EXPECT_EQ(app.scroll_x, 10);
+
+  // At the maximum the picture's last pixel stands 5 pixels from the canvas's edges, gray beyond.
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_BOTTOM, 0);
+  SendMessageA(app.canvas_window, WM_VSCROLL, SB_BOTTOM, 0);
+  HDC screen = GetDC(nullptr);
+  HDC target = CreateCompatibleDC(screen);
+  const int wide = GetSystemMetrics(SM_CXSCREEN) + 400, high = GetSystemMetrics(SM_CYSCREEN) + 300;
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, wide, high);
+  SelectObject(target, bitmap);
+  full_redraw(target);
+  EXPECT_EQ(GetPixel(target, 300 - 6, 200 - 6), picture.pixels.back());
+  EXPECT_EQ(GetPixel(target, 300 - 5, 200 - 6), RGB(128, 128, 128));
+  EXPECT_EQ(GetPixel(target, 300 - 6, 200 - 5), RGB(128, 128, 128));
+  // A canvas larger than the screen of start-up is painted whole (a frame cannot outgrow the screen, its child can).
+  MoveWindow(app.canvas_window, 0, 0, wide, high, TRUE);
+  PatBlt(target, 0, 0, wide, high, BLACKNESS);
+  full_redraw(target);
+  EXPECT_EQ(GetPixel(target, wide - 50, high - 50), RGB(128, 128, 128));
+  EXPECT_EQ(GetPixel(target, wide - 50, 10), RGB(128, 128, 128));
+  DeleteDC(target);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+}
+
+// Press and release at canvas client points, the cursor where a person's would be.
+void click_canvas(POINT press, POINT release) {
+  POINT screen = press;
+  ClientToScreen(app.canvas_window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(press.x, press.y));
+  screen = release;
+  ClientToScreen(app.canvas_window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  // The drag loop follows the cursor every 50 ms; wait for it to get there,
+  // answering its status bar messages as the editor's message loop would.
+  RECT window{};
+  GetWindowRect(app.canvas_window, &window);
+  const Point expected = clamp_drag_point(Point{screen.x, screen.y}, Point{window.left, window.top},
+                                          Point{app.bitmap.bmWidth, app.bitmap.bmHeight}, Point{app.scroll_x, app.scroll_y});
+  for (int waited = 0; waited < 5000 && app.dragging; waited += 10) {
+    if (app.drag_point_x == expected.x && app.drag_point_y == expected.y) break;
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(10);
+  }
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, MAKELPARAM(release.x, release.y));
+}
+
+// The effect items follow the selection, Undo stays as it was; past the
+// picture's edges the drag stops at its last pixel.
+TEST_F(EditorTest, DragSelectsWithinThePictureAndTheEffectItemsFollow) {
+  size_canvas(400, 300);
+  open_file(file_of(noisy_picture(200, 150)), "select.bmp");
+  const auto effects_grayed = [] { return grayed(2) + grayed(3) + grayed(4) + grayed(5) + grayed(6); };
+  ASSERT_EQ(effects_grayed(), 5);
+  click_canvas({54, 74}, {15, 25});
+  EXPECT_EQ(app.selection, (Rect{10, 20, 50, 70}));
+  EXPECT_EQ(effects_grayed(), 0);
+  click_canvas({100, 100}, {100, 100});
+  EXPECT_EQ(app.selection, Rect{});
+  EXPECT_EQ(effects_grayed(), 5);
+  EXPECT_TRUE(grayed(0)) << "Undo stays as it was";
+  click_canvas({30, 30}, {390, 290});
+  EXPECT_EQ(app.selection, (Rect{25, 25, 200, 150}));
+  click_canvas({0, 0}, {0, 0});
+}
+
+// ---------------------------------------------------------------- effects
+
+// Each menu command gives exactly the core's colours on true-colour pictures,
+// at the right and bottom edges (effects read past the picture) and partly outside it.
+TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
+  const Image original = noisy_picture(70, 50);
+  app.mosaic_cell_width = 9;
+  app.mosaic_cell_height = 4;
+  app.blur_level = 1;
+  app.colour_chooser.rgbResult = RGB(12, 200, 77);
+  for (const Rect selection : {Rect{13, 7, 70, 50}, Rect{50, 30, 90, 70}}) {
+    const struct { WORD command; std::vector<Colour> block; } cases[] = {
+        {kCmdMosaic, mosaic(original.view(), selection, 9, 4)},
+        {kCmdBlur, blur(original.view(), selection, 1)},
+        {kCmdDiffusion, diffusion(original.view(), selection)},
+        {kCmdFill, fill(selection, RGB(12, 200, 77))},
+    };
+    for (int bits : {24, 32}) {
+      for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << bits << " bpp, command " << c.command << ", selection left " << selection.left);
+        const std::string path = open_file(file_of(original, bits));
+        app.selection = selection;
+        SendMessageA(app.main_window, WM_COMMAND, c.command, 0);
+        Image expected = original;
+        put_block(expected, selection, c.block);
+        EXPECT_EQ(difference(working_picture(), expected), "");
+        EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + path + "]");
+      }
+    }
+  }
+  // Whatever the seed, each row of the selection is its own rotation by at
+  // most half the level, and nothing outside the selection moves.
+  const Rect s{5, 3, 45, 28};
+  open_file(file_of(original));
+  app.selection = s;
+  app.scramble_level = 32;
+  SendMessageA(app.main_window, WM_COMMAND, kCmdScramble, 0);
+  const Image result = working_picture();
+  int moved = 0;
+  for (int y = 0; y < original.height; ++y) {
+    int shift = y >= s.top && y < s.bottom ? -16 : 0;
+    const auto rotated = [&](int d) {
+      for (int x = 0; x < original.width; ++x) {
+        const int source = x < s.left || x >= s.right || d == 0 ? x : s.left + ((x - s.left + d) % 40 + 40) % 40;
+        if (result.pixels[y * 70 + x] != original.pixels[y * 70 + source]) return false;
+      }
+      return true;
+    };
+    while (shift <= 15 && !rotated(shift)) ++shift;
+    EXPECT_LE(shift, 15) << "row " << y << " is no rotation within the level";
+    moved += shift != 0 && shift <= 15;
+  }
+  EXPECT_GT(moved, 0);
+}
+
+// A palette picture goes through GDI both ways and keeps its format; the
+// diffusion only moves colours of the table, so the result is exact (the
+// table's colours lie far apart: Wine's mapping is approximate).
+TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
+  FileLayout layout = make_file(40, 40, 20, 8);
+  std::vector<std::vector<std::uint32_t>> rows(20);
+  Image original{40, 20, std::vector<Colour>(800)};
+  for (Colour i = 0; i < 27; ++i) layout.palette.push_back(RGB(i % 3 * 127, i / 3 % 3 * 127, i / 9 * 127));
+  layout.colours_used = 27;
+  for (int i = 0; i < 800; ++i) {
+    rows[i / 40].push_back(i * 7 % 27);
+    original.pixels[i] = layout.palette[i * 7 % 27];
+  }
+  layout.pixel_data = bmp_test::pack_rows(rows, 8, false);
+  open_file(bmp_test::build_file(layout));
+  app.selection = Rect{3, 2, 35, 18};
+  apply_effect(EffectCode::diffusion);
+  Image expected = original;
+  put_block(expected, app.selection, diffusion(original.view(), app.selection));
+  EXPECT_EQ(difference(working_picture(), expected), "");
+  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8);
+  undo_command();
+  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8) << "the undo copy keeps the format too";
+  EXPECT_EQ(difference(working_picture(), original), "");
+}
+
+TEST_F(EditorTest, UndoRestoresAPictureLargerThanTheScreenWholeAndRedoes) {
+  const Image original = noisy_picture(GetSystemMetrics(SM_CXSCREEN) + 300, GetSystemMetrics(SM_CYSCREEN) + 200);
+  open_file(file_of(original));
+  app.selection = Rect{0, 0, original.width, original.height};
+  app.colour_chooser.rgbResult = RGB(1, 2, 3);
+  apply_effect(EffectCode::fill);
+  const Image filled{original.width, original.height, std::vector<Colour>(original.pixels.size(), RGB(1, 2, 3))};
+  EXPECT_EQ(difference(working_picture(), filled), "");
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  EXPECT_EQ(difference(working_picture(), original), "");
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_EQ(GetCurrentObject(app.working_image, OBJ_BITMAP), app.loaded_bitmap) << "the bitmap follows its surface";
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  EXPECT_EQ(difference(working_picture(), filled), "");
+  EXPECT_EQ(app.modification_counter, 1);
+}
+
+TEST_F(EditorTest, BlockTooLargeForMemoryIsReportedAndChangesNothing) {
+  const Image original = noisy_picture(30, 20);
+  open_file(file_of(original));
+  app.selection = Rect{0, 0, 30, 20};
+  apply_effect(EffectCode::fill);  // the document now has one change to keep
+  const Image before = working_picture();
+  app.selection = Rect{0, 0, 40000, 30000};  // needs a block of gigabytes
+  const Box box = answer_box([] { apply_effect(EffectCode::mosaic); });
+  EXPECT_EQ(box.text, text::kNotEnoughMemory);
+  EXPECT_TRUE(box.warning);
+  EXPECT_EQ(app.modification_counter, 1);
+  EXPECT_EQ(difference(working_picture(), before), "");
+  undo_command();  // the undo copy still holds the picture before the fill
+  EXPECT_EQ(difference(working_picture(), original), "");
+}
+
+// ---------------------------------------------------------------- files
+
+// For every format the reader takes, the loaded bitmap shows exactly the
+// reader's pixels and keeps the file's bits per pixel and colour table;
+// files the reader refuses are not loaded.
+TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
+  const auto run_length = [](int bits, int width, int height, Bytes stream) {
+    FileLayout s = make_file(40, width, height, bits, 16);
+    s.compression = bits == 8 ? 1 : 2;
+    s.pixel_data = std::move(stream);
+    return s;
+  };
+  FileLayout bad_index = make_file(40, 4, 1, 8, 2);
+  bad_index.pixel_data[1] = 5;
+  const struct { const char* name; FileLayout file; int dib_bits; } cases[] = {  // dib_bits 0: refused
+      {"1 bpp", make_file(40, 13, 5, 1, 2), 1},
+      {"4 bpp, 11 of 16 colours", make_file(40, 7, 4, 4, 11), 4},
+      {"8 bpp", make_file(40, 9, 6, 8, 256), 8},
+      {"8 bpp, 20 colours, top-down", make_file(40, 5, -4, 8, 20), 8},
+      {"8 bpp V5 header", make_file(124, 6, 3, 8, 40), 8},
+      {"1 bpp core header", make_file(12, 11, 3, 1, 2), 1},
+      {"4 bpp core header", make_file(12, 5, 3, 4, 16), 4},
+      {"8 bpp core header", make_file(12, 7, 4, 8, 256), 8},
+      {"24 bpp core header", make_file(12, 5, 3, 24), 24},
+      {"8 bpp run-length with delta", run_length(8, 4, 3, {3, 5, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 0, 1, 1, 7, 0, 1}), 8},
+      {"4 bpp run-length", run_length(4, 6, 2, {6, 0x1F, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}), 4},
+      {"16 bpp 5-5-5", make_file(40, 5, 3, 16), 16},
+      {"16 bpp 5-6-5 bit fields", make_file(40, 5, 3, 16, 0, {0xF800, 0x07E0, 0x001F}), 16},
+      {"16 bpp 5-6-5 V4 top-down", make_file(108, 3, -4, 16, 0, {0xF800, 0x07E0, 0x001F}), 16},
+      {"16 bpp 4-4-4 bit fields", make_file(40, 4, 2, 16, 0, {0x0F00, 0x00F0, 0x000F}), 32},
+      {"24 bpp", make_file(40, 5, 3, 24), 24},
+      {"24 bpp top-down", make_file(40, 6, -5, 24), 24},
+      {"32 bpp", make_file(40, 3, 2, 32), 32},
+      {"32 bpp 10-10-10 bit fields", make_file(56, 3, 2, 32, 0, {0x3FF00000, 0x000FFC00, 0x000003FF}), 32},
+      // Files our reader refuses, some of which Wine's loader would take.
+      {"64-byte header", make_file(64, 3, 2, 24), 0},
+      {"8 bpp run-length without end mark", run_length(8, 2, 1, {2, 1, 0, 0}), 0},
+      {"index past a 2-colour table", bad_index, 0},
+  };
+  const std::string path = temp_path("format.bmp");
+  for (const auto& c : cases) {
+    const Bytes file = bmp_test::build_file(c.file);
+    write_bytes(path, file);
+    HBITMAP bitmap = load_bitmap_file(path.c_str());
+    const DecodeResult decoded = decode_bmp(file);
+    ASSERT_EQ(decoded.ok(), c.dib_bits != 0) << c.name << ": " << decoded.error;
+    ASSERT_EQ(bitmap != nullptr, c.dib_bits != 0) << c.name;
+    if (c.dib_bits == 0) continue;
+    EXPECT_EQ(bits_per_pixel(bitmap), c.dib_bits) << c.name;
+    EXPECT_EQ(pixels_of(bitmap, decoded.image.width, decoded.image.height), decoded.image.pixels) << c.name;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RGBQUAD table[256];
+    const UINT entries = GetDIBColorTable(dc, 0, 256, table);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ASSERT_GE(entries, decoded.palette.size()) << c.name;
+    for (UINT i = 0; i < decoded.palette.size(); ++i)
+      EXPECT_EQ(make_colour(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue), decoded.palette[i]) << c.name;
+    DeleteObject(bitmap);
+  }
+}
+
+// write_bitmap_file gives the encoder's file of the picture shown, over a
+// longer file that was there, and leaves no temporary file behind.
+TEST_F(EditorTest, WrittenFileIsTheEncodersFileOfThePictureShown) {
+  const std::string out = temp_path("out.bmp");
+  for (const int bits : {1, 4, 8, 16, 24, 32}) {
+    for (const int width : {1, 4, 5}) {
+      const Bytes file = bmp_test::build_file(make_file(40, width, 3, bits, bits <= 8 ? 1 << bits : 0));
+      open_file(file, "in.bmp");
+      write_bytes(out, Bytes(5000, 0xAB));
+      ASSERT_TRUE(write_bitmap_file(out.c_str())) << bits << " bpp, width " << width;
+      EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(file).image).bytes) << bits << " bpp, width " << width;
+    }
+  }
+  // After an Undo the working image is the other surface: its picture is written.
+  app.selection = Rect{0, 0, 5, 3};
+  app.colour_chooser.rgbResult = RGB(255, 255, 255);
+  apply_effect(EffectCode::fill);
+  undo_command();
+  undo_command();
+  ASSERT_TRUE(write_bitmap_file(out.c_str()));
+  EXPECT_EQ(read_bytes(out), encode_bmp24(Image{5, 3, std::vector<Colour>(15, 0xFFFFFF)}).bytes);
+  WIN32_FIND_DATAA found{};
+  EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
+}
+
+// A save that cannot be written is told, keeps the old file byte for byte,
+// leaves no temporary file and the document unsaved; written, it is saved.
+TEST_F(EditorTest, FailedSaveIsReportedAndLosesNothing) {
+  const Bytes picture = bmp_test::build_file(make_file(40, 7, 5, 24)), old_bytes = bmp_test::build_file(make_file(40, 2, 2, 24));
+  enum Way { kReadOnly, kMissingFolder, kHeldOpen, kTooLarge };
+  const struct { Way way; std::string target, reason; } cases[] = {
+      {kReadOnly, temp_path("read-only.bmp"), text::kSaveDenied},
+      {kMissingFolder, temp_path("no such folder\\x.bmp"), text::kSaveNoFolder},
+      {kHeldOpen, temp_path("held.bmp"), text::kSaveInUse},
+      // A picture whose file would pass the header's 32-bit sizes.
+      {kTooLarge, temp_path("large.bmp"), text::kSaveTooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    open_file(picture);
+    if (c.way != kMissingFolder) write_bytes(c.target, old_bytes);
+    if (c.way == kReadOnly) SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE held = c.way == kHeldOpen
+                      ? CreateFileA(c.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    const BITMAP record = app.bitmap;
+    if (c.way == kTooLarge) app.bitmap.bmWidth = 46341, app.bitmap.bmHeight = 15447;
+    lstrcpyA(app.file_name, c.target.c_str());
+    app.modification_counter = 2;
+    enable_undo_item(true);
+    set_document_title(true);
+    const Box box = answer_box(save_image);
+    EXPECT_EQ(box.text, std::string(text::kCannotSave) + "\n\n" + c.target + "\n\n" + c.reason);
+    EXPECT_TRUE(box.warning);
+    EXPECT_EQ(app.modification_counter, 2);
+    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + c.target + "]");
+    EXPECT_FALSE(grayed(0));
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (c.way != kMissingFolder) EXPECT_EQ(read_bytes(c.target), old_bytes);
+    app.bitmap = record;
+  }
+  WIN32_FIND_DATAA found{};
+  EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
+  // The same save where it can write: saved, and the document marked so.
+  const std::string good = temp_path("saved.bmp");
+  lstrcpyA(app.file_name, good.c_str());
+  save_image();
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_TRUE(grayed(0));
+  EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + good + "]");
+  EXPECT_EQ(read_bytes(good), encode_bmp24(decode_bmp(picture).image).bytes);
+}
+
+}  // namespace
+}  // namespace murkel
