@@ -23,13 +23,13 @@ constexpr COLORREF kGray = RGB(128, 128, 128);
 void expect_title(Editor& editor, const std::string& expected) {
   std::string title;
   e2e::wait_until([&] { return (title = editor.title()) == expected; });
-  EXPECT_EQ(title, expected) << "read: " << e2e::escape(title);
+  EXPECT_EQ(title, expected);
 }
 
 // Waits for the box the editor shows, checks its caption and text, and answers it.
 void answer(Editor& editor, const std::string& text, int button, const std::string& caption = "MURKEL Pro") {
   const e2e::Dialog box = editor.wait_dialog();
-  EXPECT_EQ(box.caption + " " + box.text, caption + " " + text) << "read: " << e2e::escape(box.text);
+  EXPECT_EQ(box.caption + " " + box.text, caption + " " + text);
   Editor::press(box.hwnd, button);
   EXPECT_TRUE(e2e::wait_until([&] { return !IsWindow(box.hwnd); })) << "the box stayed open";
 }

@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -96,16 +95,6 @@ std::vector<HWND> descendants(HWND parent, const std::string& class_name, bool v
 }
 
 void click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
-
-std::string escape(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    char hex[8];
-    std::snprintf(hex, sizeof(hex), "\\x%02X", c);
-    out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
-  }
-  return out;
-}
 
 // --- Editor
 

@@ -41,9 +41,6 @@ std::vector<HWND> descendants(HWND parent, const std::string& class_name = "", b
 // Clicks a button as the mouse does (BM_CLICK); returns at once.
 void click(HWND button);
 
-// Bytes as text for messages: printable ASCII kept, others as \xNN.
-std::string escape(const std::string& bytes);
-
 // A message box or dialog of the editor: caption and message text (its first non-empty Static).
 struct Dialog {
   HWND hwnd = nullptr;
