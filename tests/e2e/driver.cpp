@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -53,18 +54,17 @@ TempFolder::TempFolder() {
   static int counter = 0;
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
-  path_ = std::string(temp) + "murkel-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-  if (!CreateDirectoryA(path_.c_str(), nullptr)) throw std::runtime_error("cannot create the folder " + path_);
+  path = std::string(temp) + "murkel-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+  if (!CreateDirectoryA(path.c_str(), nullptr)) throw std::runtime_error("cannot create the folder " + path);
 }
 
 TempFolder::~TempFolder() {
   WIN32_FIND_DATAA found{};
   HANDLE search = FindFirstFileA(file("*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
     DeleteFileA(file(found.cFileName).c_str());
-  }
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  RemoveDirectoryA(path_.c_str());
+  RemoveDirectoryA(path.c_str());
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
@@ -101,8 +101,8 @@ void click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 Editor::Editor(const std::string& folder, const std::optional<std::string>& picture) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
-  command_line_ = std::string(path);
-  command_line_ = "\"" + command_line_.substr(0, command_line_.find_last_of('\\') + 1) + "murkel.exe\"";
+  *strrchr(path, '\\') = '\0';  // the test's folder holds murkel.exe too
+  command_line_ = "\"" + std::string(path) + "\\murkel.exe\"";
   if (picture) command_line_ += " \"" + *picture + "\"";
   // A job takes the editor and whatever it starts (a help viewer), so that
   // nothing is left running after the test.
@@ -141,17 +141,12 @@ HWND Editor::main_window() {
   return main_window_;
 }
 
-HWND Editor::canvas() {
-  const std::vector<HWND> found = descendants(main_window(), "CANVUS");
-  if (found.empty()) throw std::runtime_error("the main window has no CANVUS child");
-  return found.front();
-}
+HWND Editor::canvas() { return descendants(main_window(), "CANVUS").at(0); }
 
 std::string Editor::status_text(int part) {
-  const std::vector<HWND> bar = descendants(main_window(), STATUSCLASSNAMEA);
-  if (bar.empty()) throw std::runtime_error("the main window has no status bar");
+  const HWND bar = descendants(main_window(), STATUSCLASSNAMEA).at(0);
   void* remote = VirtualAllocEx(process_.hProcess, nullptr, 1024, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  const auto length = LOWORD(send_with_timeout(bar.front(), SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote)));
+  const auto length = LOWORD(send_with_timeout(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(remote)));
   std::string text(std::min<size_t>(length, 1023), '\0');
   ReadProcessMemory(process_.hProcess, remote, text.data(), text.size(), nullptr);
   VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
@@ -175,9 +170,8 @@ Dialog Editor::wait_dialog() {
   wait_until([&] { return !(found = windows("#32770")).empty() || !running(); });
   if (found.empty()) throw std::runtime_error("no dialog of " + command_line_ + " appeared");
   Dialog dialog{found.front(), window_text(found.front()), {}};
-  for (HWND child : descendants(dialog.hwnd, "Static")) {
+  for (HWND child : descendants(dialog.hwnd, "Static"))
     if (!(dialog.text = window_text(child)).empty()) break;
-  }
   return dialog;
 }
 
@@ -206,11 +200,8 @@ void Editor::mouse(UINT message, POINT client) {
   ClientToScreen(canvas(), &screen);
   SetCursorPos(screen.x, screen.y);
   const LPARAM at = MAKELPARAM(client.x, client.y);
-  if (message == WM_MOUSEMOVE) {
-    PostMessageA(canvas(), message, 0, at);
-  } else {
-    send_with_timeout(canvas(), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, at);
-  }
+  if (message == WM_MOUSEMOVE) PostMessageA(canvas(), message, 0, at);
+  else send_with_timeout(canvas(), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, at);
 }
 
 void Editor::drag(POINT from, POINT to, const std::string& selection) {
@@ -227,23 +218,22 @@ void Editor::scroll(bool horizontal, WORD code, WORD position) {
   PostMessageA(canvas(), horizontal ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position), 0);
 }
 
-Capture Editor::capture(const RECT& client_rect) {
+std::vector<COLORREF> Editor::capture(const RECT& client_rect) {
   POINT origin{client_rect.left, client_rect.top};
   ClientToScreen(canvas(), &origin);
-  Capture capture{client_rect.right - client_rect.left, {}};
-  const int height = client_rect.bottom - client_rect.top;
+  const int width = client_rect.right - client_rect.left, height = client_rect.bottom - client_rect.top;
   BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), capture.width, -height, 1, 32, BI_RGB};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, dib);
-  BitBlt(memory, 0, 0, capture.width, height, screen, origin.x, origin.y, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
   GdiFlush();
   const auto* words = static_cast<const DWORD*>(bits);  // 0x00RRGGBB
-  for (int i = 0; i < capture.width * height; ++i)
-    capture.pixels.push_back(RGB(words[i] >> 16 & 0xFF, words[i] >> 8 & 0xFF, words[i] & 0xFF));
+  std::vector<COLORREF> capture;
+  for (int i = 0; i < width * height; ++i) capture.push_back(RGB(words[i] >> 16 & 0xFF, words[i] >> 8 & 0xFF, words[i] & 0xFF));
   SelectObject(memory, old);
   DeleteObject(dib);
   DeleteDC(memory);
@@ -261,12 +251,8 @@ LoopbackHttpServer::LoopbackHttpServer() {
   address.sin_family = AF_INET;
   address.sin_port = htons(80);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(listener_, 8) != 0) {
-    const int error = WSAGetLastError();
-    closesocket(listener_);
-    WSACleanup();
-    throw std::runtime_error("cannot listen on 127.0.0.1:80 (error " + std::to_string(error) + ")");
-  }
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(listener_, 8) != 0)
+    throw std::runtime_error("cannot listen on 127.0.0.1:80 (error " + std::to_string(WSAGetLastError()) + ")");
   thread_ = std::thread([this] { serve(); });
 }
 
@@ -304,11 +290,8 @@ void LoopbackHttpServer::serve() {
       body = version_file_;
     }
     if (!body) continue;
-    const bool found = request.rfind("GET /softs/version.txt ", 0) == 0;
-    const std::string content = found ? *body : "Not Found";
-    const std::string reply = std::string(found ? "HTTP/1.1 200 OK" : "HTTP/1.1 404 Not Found") +
-                              "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(content.size()) +
-                              "\r\nConnection: close\r\n\r\n" + content;
+    const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                              std::to_string(body->size()) + "\r\nConnection: close\r\n\r\n" + *body;
     send(connection, reply.data(), static_cast<int>(reply.size()), 0);
     shutdown(connection, SD_SEND);
   }

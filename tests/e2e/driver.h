@@ -1,8 +1,10 @@
-// End-to-end driver: starts murkel.exe and works it from another process as a person would.
-// Waits that run out throw std::runtime_error, which the test reports.
+// End-to-end driver: starts murkel.exe and works it from another process as a person would
+// (waits that run out throw, and the test reports it); test pictures and what the canvas must show.
 #pragma once
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <mutex>
@@ -11,24 +13,22 @@
 #include <thread>
 #include <vector>
 
+#include "effects/effects.h"
+#include "imagefile/bmp_writer.h"
+
 namespace e2e {
 
-// Generous: the machines are shared and Wine is slow to start.
-inline constexpr DWORD kTimeoutMs = 20000;
+inline constexpr DWORD kTimeoutMs = 20000;  // generous: the machines are shared and Wine is slow to start
 
-// Polls `condition` every 50 ms until it holds (true) or `timeout_ms` passes (false).
+// Polls `condition` every 50 ms until it holds (true) or the time passes (false).
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kTimeoutMs);
 
 // A fresh folder under the temp folder, removed with its files at the end.
-class TempFolder {
- public:
+struct TempFolder {
   TempFolder();
   ~TempFolder();
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
+  std::string file(const std::string& name) const { return path + "\\" + name; }
+  std::string path;
 };
 
 void write_file(const std::string& path, const std::string& bytes);
@@ -38,21 +38,10 @@ std::string read_file(const std::string& path);
 std::string window_text(HWND hwnd);
 void set_window_text(HWND hwnd, const std::string& text);
 std::vector<HWND> descendants(HWND parent, const std::string& class_name = "", bool visible_only = false);
-// Clicks a button as the mouse does (BM_CLICK); returns at once.
-void click(HWND button);
+void click(HWND button);  // as the mouse does (BM_CLICK); returns at once
 
 // A message box or dialog of the editor: caption and message text (its first non-empty Static).
-struct Dialog {
-  HWND hwnd = nullptr;
-  std::string caption, text;
-};
-
-// Screen pixels of a block, row by row, as COLORREF.
-struct Capture {
-  int width = 0;
-  std::vector<COLORREF> pixels;
-  COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
+struct Dialog { HWND hwnd = nullptr; std::string caption, text; };
 
 // The running editor; terminated at destruction with whatever it started.
 class Editor {
@@ -60,8 +49,6 @@ class Editor {
   // Starts `"<bin>\murkel.exe"`, and ` "<picture>"` when given, in `folder`.
   explicit Editor(const std::string& folder, const std::optional<std::string>& picture = std::nullopt);
   ~Editor();
-  Editor(const Editor&) = delete;
-  Editor& operator=(const Editor&) = delete;
 
   HWND main_window();  // the visible MAINWND frame
   HWND canvas();
@@ -91,8 +78,9 @@ class Editor {
   // A drag from `from` to `to` that the status field must report as `selection`.
   void drag(POINT from, POINT to, const std::string& selection);
   void scroll(bool horizontal, WORD code, WORD position = 0);
-  Capture capture(const RECT& client_rect);
-  COLORREF pixel(POINT client) { return capture({client.x, client.y, client.x + 1, client.y + 1}).pixels[0]; }
+  // Screen pixels of a block of the canvas, row by row.
+  std::vector<COLORREF> capture(const RECT& client_rect);
+  COLORREF pixel(POINT client) { return capture({client.x, client.y, client.x + 1, client.y + 1})[0]; }
 
  private:
   std::string command_line_;
@@ -102,8 +90,8 @@ class Editor {
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 port 80, on a thread of this process.
-// It serves the version file at /softs/version.txt (404 for other paths), or
-// closes without a word when there is none, and keeps each request's bytes.
+// It answers with the version file, or closes without a word when there is
+// none, and keeps each request's bytes.
 class LoopbackHttpServer {
  public:
   LoopbackHttpServer();
@@ -114,10 +102,50 @@ class LoopbackHttpServer {
  private:
   void serve();
   UINT_PTR listener_;
-  std::thread thread_;
   std::mutex mutex_;
   std::optional<std::string> version_file_;
   std::vector<std::string> requests_;
+  std::thread thread_;
 };
+
+// ---- Pictures, their 24-bit files, and what the canvas must show of them.
+
+// Every pixel its own colour, red differing from blue; another seed gives another picture.
+inline murkel::Image noise_picture(int width, int height, std::uint32_t seed = 0) {
+  murkel::Image image{width, height, std::vector<murkel::Colour>(static_cast<std::size_t>(width) * height)};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (seed * 83492791u);
+      image.pixels[static_cast<std::size_t>(y) * width + x] = (h * 2654435761u >> 8) & 0xFFFFFF;
+    }
+  return image;
+}
+
+// The editor writes exactly this file of a picture (the Win32 tests hold its writer to the encoder).
+inline std::string bmp_file(const murkel::Image& image) {
+  const std::vector<std::uint8_t> bytes = murkel::encode_bmp24(image).bytes;
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Waits for the canvas to show the picture at (5, 5) with the gray margin
+// about it (the selection's outline aside), then reports the first difference.
+inline void expect_shown(Editor& editor, const murkel::Image& picture, const murkel::Rect& s = {}) {
+  const int w = picture.width + 10, h = picture.height + 10;
+  std::vector<COLORREF> want(static_cast<std::size_t>(w) * h, RGB(128, 128, 128)), shot;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) want[(y + 5) * w + x + 5] = picture.pixels[y * picture.width + x];
+  std::size_t i = 0;
+  const bool same = wait_until([&] {
+    shot = editor.capture({0, 0, w, h});
+    for (i = 0; i < want.size(); ++i) {
+      const int x = static_cast<int>(i % w) - 5, y = static_cast<int>(i / w) - 5;
+      const bool columns = x >= s.left && x < s.right, rows = y >= s.top && y < s.bottom;
+      const bool outline = (rows && (x == s.left || x == s.right - 1)) || (columns && (y == s.top || y == s.bottom - 1));
+      if (!outline && shot[i] != want[i]) return false;
+    }
+    return true;
+  }, 5000);
+  EXPECT_TRUE(same) << "client (" << i % w << "," << i / w << ") shows " << std::hex << shot[i] << ", expected " << want[i];
+}
 
 }  // namespace e2e
