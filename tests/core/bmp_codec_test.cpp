@@ -48,7 +48,7 @@ TEST(BmpWriter, HeadersThenRowsBottomUpBgrWithZeroPadding) {
   for (const auto& [w, h] : {std::pair{0, 0}, {1, 2}, {4, 1}, {5, 3}, {6, 5}, {7, 2}})
     EXPECT_EQ(encode_bmp24(gradient(w, h)).bytes, bmp_test::make_bmp24(gradient(w, h))) << w << "x" << h;
   // Bits above 24 in a colour do not leak into the file.
-  EXPECT_EQ(encode_bmp24(Image{2, 1, {0xFF123456u, 0xFFFFFFFFu}}).bytes, bmp_test::make_bmp24(Image{2, 1, {0x123456, 0xFFFFFF}}));
+  EXPECT_EQ(encode_bmp24(Image{2, 1, {0xFF123456, 0xFFFFFFFF}}).bytes, bmp_test::make_bmp24({2, 1, {0x123456, 0xFFFFFF}}));
   // Into a used buffer, longer or shorter: the same file, padding cleared.
   for (const std::size_t old_size : {std::size_t{40}, std::size_t{200}}) {
     Bytes buffer(old_size, 0xAA);

@@ -133,7 +133,7 @@ inline std::vector<FormatCase> format_cases() {
                          "x" + std::to_string(t.h), s, expected});
   }
   // Run-length streams by hand: bits, width, height, stream, the table entries expected (top row first).
-  const struct { const char* name; std::uint16_t bits; int w, h; Bytes stream; std::vector<std::uint32_t> indices; } runs[] = {
+  const struct { const char* name; std::uint16_t bits; int w, h; Bytes stream, indices; } runs[] = {
       {"8-bit runs with end of line", 8, 4, 2, {3, 5, 1, 6, 0, 0, 4, 9, 0, 0, 0, 1}, {9, 9, 9, 9, 5, 5, 5, 6}},
       {"8-bit absolute run, odd length padded", 8, 4, 1, {0, 3, 1, 2, 3, 0xAA, 1, 7, 0, 1}, {1, 2, 3, 7}},
       {"8-bit absolute run, even length", 8, 4, 1, {0, 4, 4, 3, 2, 1, 0, 1}, {4, 3, 2, 1}},
@@ -147,8 +147,8 @@ inline std::vector<FormatCase> format_cases() {
        {1, 1, 1, 1, 10, 11, 12, 0}},
   };
   for (const auto& r : runs) {
-    FormatCase c{r.name, FileLayout{40, r.w, r.h, r.bits, r.bits == 8 ? 1u : 2u, test_palette(16), 16, false, {}, r.stream}};
-    for (std::uint32_t i : r.indices) c.expected.push_back(c.layout.palette[i]);
+    FormatCase c{r.name, {40, r.w, r.h, r.bits, r.bits == 8 ? 1u : 2u, test_palette(16), 16, false, {}, r.stream}};
+    for (std::uint8_t i : r.indices) c.expected.push_back(c.layout.palette[i]);
     cases.push_back(c);
   }
   // 16 bpp without masks is 5-5-5; 5-bit values widen as (v << 3) | (v >> 2), 6-bit as (v << 2) | (v >> 4).

@@ -185,8 +185,8 @@ TEST(Effects, WorkedExamples) {
       // Two picture pixels and two white ones: blue (30 + 61 + 510) / 4 = 150.25.
       {"mosaic counts white past the picture", mosaic(edge.view(), {1, 0, 3, 1}, 2, 2),
        Block(2, make_colour(140, 145, 150))},
-      {"mosaic with a cell below one changes nothing", mosaic(row.view(), {1, 0, 3, 1}, 0, 5), {row.pixels[1], row.pixels[2]}},
-      {"mosaic with a cell below one changes nothing", mosaic(row.view(), {1, 0, 3, 1}, -3, -3), {row.pixels[1], row.pixels[2]}},
+      {"mosaic, a cell below one changes nothing", mosaic(row.view(), {1, 0, 3, 1}, 0, 5), {row.pixels[1], row.pixels[2]}},
+      {"mosaic, a cell below one changes nothing", mosaic(row.view(), {1, 0, 3, 1}, -3, -3), {row.pixels[1], row.pixels[2]}},
       // 255 * (n - 1) / n for a cell of 2^31 - 1 pixels, and of 2^62: both round to white.
       {"mosaic, widest cell", mosaic(black.view(), {0, 0, 3, 1}, 2147483647, 1), Block(3, 0x00FFFFFFu)},
       {"mosaic, largest cell", mosaic(black.view(), {3, 2, 4, 3}, 2147483647, 2147483647), {0x00FFFFFFu}},

@@ -24,7 +24,7 @@ void close_box(HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); 
 // made) and works its controls by index: a text is typed into the field,
 // nullptr clicks the button.
 HWND work_dialog(Editor& editor, WORD command, std::vector<std::pair<size_t, const char*>> steps = {}) {
-  const size_t controls = command == kMosaicSettings ? 6 : command == kBlurSettings ? 5 : command == kScrambleSettings ? 4 : 5;
+  const size_t controls = command == kMosaicSettings ? 6 : command == kScrambleSettings ? 4 : 5;
   const std::vector<HWND> before = editor.windows("SETTINGS");
   editor.command(command);
   HWND dialog = nullptr;

@@ -79,15 +79,19 @@ TEST(DocumentE2e, OpenSelectApplyUndoSaveAndExit) {
   expect_title(editor, kTitle + copy + "]");
   EXPECT_TRUE(e2e::read_file(copy) == e2e::bmp_file(diffused)) << "the file saved as";
 
-  // Exit and closing ask while there are changes: Cancel, and Yes then a
-  // cancelled dialog, keep the editor running; No ends it without writing.
+  // Exit and closing ask while there are changes: Cancel, and Yes then a cancelled dialog or
+  // a file that cannot be written, keep the editor running; No ends it without writing.
   ASSERT_TRUE(editor.command_and_wait(2004));  // fill
   expect_title(editor, kModified + copy + "]");
   editor.command(1005);
   answer(editor, kSavePrompt, IDCANCEL);
-  editor.command(1005);
-  answer(editor, kSavePrompt, IDYES);
-  answer_file_dialog(editor, "");
+  for (const std::string target : {std::string(), folder.file("no such folder\\x.bmp")}) {
+    editor.command(1005);
+    answer(editor, kSavePrompt, IDYES);
+    answer_file_dialog(editor, target);
+    if (!target.empty())
+      answer(editor, "画像を保存できません。元のファイルは変更されていません。\n\n" + target + "\n\n保存先のフォルダが見つかりません。", IDOK);
+  }
   EXPECT_TRUE(editor.running());
   EXPECT_EQ(editor.title(), kModified + copy + "]");
   editor.close();

@@ -233,7 +233,7 @@ std::vector<COLORREF> Editor::capture(const RECT& client_rect) {
   GdiFlush();
   const auto* words = static_cast<const DWORD*>(bits);  // 0x00RRGGBB
   std::vector<COLORREF> capture;
-  for (int i = 0; i < width * height; ++i) capture.push_back(RGB(words[i] >> 16 & 0xFF, words[i] >> 8 & 0xFF, words[i] & 0xFF));
+  for (int i = 0; i < width * height; ++i) capture.push_back(RGB(words[i] >> 16, words[i] >> 8 & 0xFF, words[i] & 0xFF));
   SelectObject(memory, old);
   DeleteObject(dib);
   DeleteDC(memory);

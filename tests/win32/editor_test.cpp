@@ -40,7 +40,7 @@ std::string temp_path(const std::string& name) {
   return std::string(folder) + "murkel_editor_test\\" + name;
 }
 
-void write_bytes(const std::string& path, const Bytes& b) { ASSERT_EQ(write_file_atomically(path, b.data(), b.size()), ""); }
+void write_bytes(const std::string& path, const Bytes& b) { EXPECT_EQ(write_file_atomically(path, b.data(), b.size()), ""); }
 Bytes read_bytes(const std::string& path) { return read_file_bytes(path).bytes; }
 
 // Every pixel its own colour, red differing from blue.
@@ -128,7 +128,6 @@ class EditorTest : public ::testing::Test {
 };
 
 // ---------------------------------------------------------------- canvas
-
 // Canvas client size by resizing the frame around it.
 void size_canvas(int width, int height) {
   RECT frame{}, canvas{};
@@ -234,7 +233,6 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
 }
 
 // ---------------------------------------------------------------- effects
-
 // Each menu command gives exactly the core's colours on true-colour pictures,
 // at the right and bottom edges (effects read past the picture) and partly outside it.
 TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
@@ -334,10 +332,9 @@ TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemo
 }
 
 // ---------------------------------------------------------------- files
-
-// For every format the reader takes, the loaded bitmap shows exactly the
-// reader's pixels and keeps the file's bits per pixel where GDI has them (16-bit files of other masks than 5-5-5 and 5-6-5 become
-// 32 bits); files the reader refuses are not loaded.
+// For every format the reader takes, the loaded bitmap shows exactly the reader's pixels and keeps the
+// file's bits per pixel where GDI has them (16-bit files of other masks than 5-5-5 and 5-6-5 become 32);
+// files the reader refuses are not loaded.
 TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
   std::vector<bmp_test::FormatCase> cases = bmp_test::format_cases();
   for (const std::size_t i : {0, 2, 12}) {  // files our reader refuses, some of which Wine's loader would take
@@ -355,7 +352,7 @@ TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
     ASSERT_EQ(bitmap != nullptr, !c.expected.empty()) << c.name << ": " << decoded.error;
     if (bitmap == nullptr) continue;
     const std::uint32_t* m = c.layout.masks;
-    const bool gdi_masks = !c.layout.masks_present || (m[0] == 0x7C00 && m[1] == 0x03E0) || (m[0] == 0xF800 && m[1] == 0x07E0);
+    const bool gdi_masks = !c.layout.masks_present || (m[0] == 0x7C00 && m[1] == 0x3E0) || (m[0] == 0xF800 && m[1] == 0x7E0);
     EXPECT_EQ(bits_per_pixel(bitmap), c.layout.bits == 16 && !gdi_masks ? 32 : c.layout.bits) << c.name;
     EXPECT_EQ(pixels_of(bitmap, decoded.image.width, decoded.image.height), decoded.image.pixels) << c.name;
     DeleteObject(bitmap);
