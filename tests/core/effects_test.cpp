@@ -274,7 +274,7 @@ int plain_value(std::uint32_t state) {
 TEST(RandomSource, RoundsTheQuotientToEvenAndWrapsAt32768) {
   // The state / 65536 rounded to even, then taken mod 32768.
   const struct { std::uint32_t state; int value; } cases[] = {
-      {0x00018000u, 2}, {0x00028000u, 2}, {0x00027FFFu, 2}, {0x00028001u, 3},    // 1.5, 2.5, just below and above
+      {0x00018000u, 2}, {0x00028000u, 2}, {0x00027FFFu, 2}, {0x00028001u, 3},    // ties 1.5, 2.5; below, above
       {0x80008000u, 0}, {0x7FFF8000u, 0}, {0xFFFF8000u, 0}, {0xFFFFFFFFu, 0},    // 32768.5, 32767.5, 65535.5, 65536
       {0xFFFE8000u, 32766},                                                      // 65534.5
   };
