@@ -1,7 +1,10 @@
-// A small independent bitmap file builder for the codec and CLI tests.
+// A small independent bitmap file builder, and files of every format with the colours they hold,
+// for the codec, Win32 and CLI tests.
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,13 +14,8 @@ namespace bmp_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline void put16(Bytes& b, std::size_t at, std::uint32_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+inline void put16(Bytes& b, std::size_t at, std::uint32_t v) { b[at] = v & 0xFF, b[at + 1] = v >> 8 & 0xFF; }
+inline void put32(Bytes& b, std::size_t at, std::uint32_t v) { put16(b, at, v & 0xFFFF), put16(b, at + 2, v >> 16); }
 
 // What goes into a file: the header kind and fields, and the pixel data as
 // it is stored (rows already packed and ordered, or a run-length stream).
@@ -40,16 +38,13 @@ inline Bytes build_file(const FileLayout& s) {
   const std::size_t mask_bytes = (s.masks_present && s.header_size == 40) ? 12 : 0;
   const std::size_t offset = 14 + s.header_size + mask_bytes + s.palette.size() * entry;
   Bytes b(offset + s.pixel_data.size(), 0);
-  b[0] = 'B';
-  b[1] = 'M';
+  put16(b, 0, 'B' | 'M' << 8);
   put32(b, 2, static_cast<std::uint32_t>(b.size()));
   put32(b, 10, static_cast<std::uint32_t>(offset));
   put32(b, 14, s.header_size);
   if (core) {
-    put16(b, 18, static_cast<std::uint32_t>(s.width));
-    put16(b, 20, static_cast<std::uint32_t>(s.height));
-    put16(b, 22, 1);
-    put16(b, 24, s.bits);
+    put16(b, 18, static_cast<std::uint32_t>(s.width)), put16(b, 20, static_cast<std::uint32_t>(s.height));
+    put16(b, 22, 1), put16(b, 24, s.bits);
   } else {
     put32(b, 18, static_cast<std::uint32_t>(s.width));
     put32(b, 22, static_cast<std::uint32_t>(s.height));
@@ -93,21 +88,107 @@ inline Bytes pack_rows(const std::vector<std::vector<std::uint32_t>>& rows, int 
   return out;
 }
 
-// A plain 24-bit file of a picture (top row first), for tests that need input.
-inline Bytes make_bmp24(const murkel::Image& image) {
+inline std::vector<murkel::Colour> test_palette(std::uint32_t n) {
+  std::vector<murkel::Colour> palette;
+  for (std::uint32_t i = 0; i < n; ++i) palette.push_back(murkel::make_colour(i * 7 % 256, 255 - i, i * 13 % 256));
+  return palette;
+}
+
+struct FormatCase {
+  std::string name;
+  FileLayout layout;
+  std::vector<murkel::Colour> expected;  // top row first
+};
+
+// A file of raw pixel values (top row first) and the colours they must give; sign < 0 stores it top-down.
+inline FormatCase direct(const char* name, std::uint32_t header, std::uint16_t bits, std::vector<std::uint32_t> masks,
+                         std::vector<std::vector<std::uint32_t>> rows, std::vector<murkel::Colour> colours, int sign = 1) {
+  FileLayout s{header, static_cast<std::int32_t>(rows[0].size()), sign * static_cast<std::int32_t>(rows.size()), bits,
+               masks.empty() ? 0u : 3u};
+  s.masks_present = !masks.empty();
+  std::copy(masks.begin(), masks.end(), s.masks);
+  s.pixel_data = pack_rows(rows, bits, sign < 0);
+  return {name, s, std::move(colours)};
+}
+
+// Every header kind, bit depth, colour table size, channel mask and run-length form the reader takes.
+inline std::vector<FormatCase> format_cases() {
+  std::vector<FormatCase> cases;
+  // Colour tables: header size, bits, entries used (0: all), width, height (< 0: top-down).
+  const struct { std::uint32_t header, bits, used; int w, h; } tables[] = {
+      {40, 1, 0, 11, 3}, {40, 1, 0, 33, 2}, {40, 4, 9, 7, 4}, {40, 8, 0, 6, 5},  {40, 8, 20, 5, 3},
+      {40, 8, 0, 5, -3}, {12, 8, 0, 5, 3},  {12, 1, 0, 9, 2}, {12, 4, 0, 5, 3},  {108, 8, 0, 5, 3}, {124, 4, 0, 5, -3}};
+  for (const auto& t : tables) {
+    const std::uint32_t n = t.used ? t.used : 1u << t.bits;
+    std::vector<std::vector<std::uint32_t>> rows(std::abs(t.h));
+    std::vector<murkel::Colour> expected;
+    FileLayout s{t.header, t.w, t.h, static_cast<std::uint16_t>(t.bits), 0, test_palette(n), t.header == 12 ? 0 : t.used};
+    for (int y = 0; y < std::abs(t.h); ++y)
+      for (int x = 0; x < t.w; ++x) {
+        rows[y].push_back(static_cast<std::uint32_t>(x * 3 + y * 7) % n);
+        expected.push_back(s.palette[rows[y].back()]);
+      }
+    s.pixel_data = pack_rows(rows, t.bits, t.h < 0);
+    cases.push_back({std::to_string(t.bits) + " bpp, header " + std::to_string(t.header) + ", " + std::to_string(t.w) +
+                         "x" + std::to_string(t.h), s, expected});
+  }
+  // Run-length streams by hand: bits, width, height, stream, the table entries expected (top row first).
+  const struct { const char* name; std::uint16_t bits; int w, h; Bytes stream, indices; } runs[] = {
+      {"8-bit runs with end of line", 8, 4, 2, {3, 5, 1, 6, 0, 0, 4, 9, 0, 0, 0, 1}, {9, 9, 9, 9, 5, 5, 5, 6}},
+      {"8-bit absolute run, odd length padded", 8, 4, 1, {0, 3, 1, 2, 3, 0xAA, 1, 7, 0, 1}, {1, 2, 3, 7}},
+      {"8-bit absolute run, even length", 8, 4, 1, {0, 4, 4, 3, 2, 1, 0, 1}, {4, 3, 2, 1}},
+      {"8-bit delta skips pixels that keep entry 0", 8, 3, 3, {1, 8, 0, 2, 1, 1, 1, 9, 0, 1}, {0, 0, 0, 0, 0, 9, 8, 0, 0}},
+      {"8-bit run past the right edge is cut", 8, 3, 2, {5, 4, 0, 0, 1, 2, 0, 1}, {2, 0, 0, 4, 4, 4}},
+      {"8-bit end of bitmap early leaves entry 0", 8, 2, 2, {2, 3, 0, 1}, {0, 0, 3, 3}},
+      {"4-bit run alternates nibbles", 4, 5, 1, {5, 0x12, 0, 1}, {1, 2, 1, 2, 1}},
+      {"4-bit absolute run of 5 takes 3 bytes and a pad", 4, 6, 1, {0, 5, 0x34, 0x56, 0x70, 0, 1, 0xF0, 0, 1},
+       {3, 4, 5, 6, 7, 15}},
+      {"4-bit absolute run of 3 takes 2 bytes, no pad", 4, 4, 2, {0, 3, 0xAB, 0xC0, 0, 0, 4, 0x11, 0, 1},
+       {1, 1, 1, 1, 10, 11, 12, 0}},
+  };
+  for (const auto& r : runs) {
+    FormatCase c{r.name, {40, r.w, r.h, r.bits, r.bits == 8 ? 1u : 2u, test_palette(16), 16, false, {}, r.stream}};
+    for (std::uint8_t i : r.indices) c.expected.push_back(c.layout.palette[i]);
+    cases.push_back(c);
+  }
+  // 16 bpp without masks is 5-5-5; 5-bit values widen as (v << 3) | (v >> 2), 6-bit as (v << 2) | (v >> 4).
+  cases.push_back(direct("16 bpp 555", 40, 16, {}, {{0x7C00, 0x03E0, 0x001F}, {0x7FFF, 0x0000, 0x8421}},
+                         {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF, 0x000000, 0x080808}));
+  cases.push_back(direct("16 bpp 565 bit fields", 40, 16, {0xF800, 0x07E0, 0x001F},
+                         {{0xF800, 0x07E0, 0x001F}, {0x0020, 0x0400, 0x0821}},
+                         {0x0000FF, 0x00FF00, 0xFF0000, 0x000400, 0x008200, 0x080408}));
+  cases.push_back(direct("16 bpp 565 V5 top-down", 124, 16, {0xF800, 0x07E0, 0x001F}, {{0xF800, 0x0001}, {0x07E0, 0xFFFF}},
+                         {0x0000FF, 0x080000, 0x00FF00, 0xFFFFFF}, -1));
+  // A 3-bit channel widens by repeating its bits: 0b101 -> 0b10110110; 4 bits as 0xA -> 0xAA.
+  cases.push_back(direct("16 bpp 3-bit channels", 40, 16, {0x01C0, 0x0038, 0x0007}, {{0x0140, 0x0001}},
+                         {0x0000B6, 0x240000}));
+  cases.push_back(direct("16 bpp 4-4-4", 40, 16, {0x0F00, 0x00F0, 0x000F}, {{0x0A00, 0x0013}}, {0x0000AA, 0x331100}));
+  cases.push_back(direct("16 bpp zero bit fields give black", 40, 16, {0, 0, 0}, {{0x7FFF, 0x1234}}, {0, 0}));
+  cases.push_back(direct("24 bpp", 40, 24, {}, {{0x0000FF, 0x00FF00, 0xFF0000}, {0x123456, 0, 0xFFFFFF}},
+                         {0xFF0000, 0x00FF00, 0x0000FF, 0x563412, 0, 0xFFFFFF}));
+  cases.push_back(direct("24 bpp core header", 12, 24, {}, {{0x0000FF, 0x123456}}, {0xFF0000, 0x563412}));
+  // 32 bpp: B, G, R, and a fourth byte that is ignored; 10-bit channels keep their top 8 bits.
+  cases.push_back(direct("32 bpp", 40, 32, {}, {{0xFF0000FF, 0x7F123456}, {0x00FF0000, 0x0000FF00}},
+                         {0xFF0000, 0x563412, 0x0000FF, 0x00FF00}));
+  cases.push_back(direct("32 bpp RGBX bit fields", 40, 32, {0x000000FF, 0x0000FF00, 0x00FF0000},
+                         {{0x000000FF, 0x00563412}}, {0x0000FF, 0x563412}));
+  cases.push_back(direct("32 bpp 10-10-10 bit fields, 56-byte header", 56, 32, {0x3FF00000, 0x000FFC00, 0x000003FF},
+                         {{0x3FF00000, 0x00080000 | 0x0000000F}}, {0x0000FF, 0x038000}));
+  cases.push_back(direct("32 bpp V4 bit fields", 108, 32, {0x00FF0000, 0x0000FF00, 0x000000FF},
+                         {{0x00010203, 0xFFFFFFFF}}, {0x030201, 0xFFFFFF}));
+  return cases;
+}
+
+// A plain 24-bit (or 32-bit) file of a picture (top row first), for tests that need input.
+inline Bytes make_bmp24(const murkel::Image& image, int bits = 24) {
   std::vector<std::vector<std::uint32_t>> rows(image.height);
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x) {
       const murkel::Colour c = image.pixels[y * image.width + x];
-      // Stored as B, G, R.
-      rows[y].push_back(((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
+      rows[y].push_back(((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));  // stored as B, G, R
     }
-  FileLayout s;
-  s.width = image.width;
-  s.height = image.height;
-  s.bits = 24;
-  s.pixel_data = pack_rows(rows, 24, false);
-  return build_file(s);
+  return build_file(FileLayout{40, image.width, image.height, static_cast<std::uint16_t>(bits), 0, {}, 0, false, {},
+                               pack_rows(rows, bits, false)});
 }
 
 }  // namespace bmp_test

@@ -61,17 +61,5 @@ TEST(VersionReply, Evaluation) {
   EXPECT_EQ(evaluate_reply(std::string_view(buffer.data(), 11)).verdict, kNoVersion);
 }
 
-TEST(VersionReply, Messages) {
-  const struct { const char* received; const char* message; } cases[] = {
-      {"MURKEL_Pro:1200", "このソフトは最新バージョンです。"},
-      {"MURKEL_Pro:13A0",
-       "このソフトは最新バージョンではありません。現在の最新バージョンは1.3.10.0です。最新バージョンにアップデートしますか。"},
-      {"MURKEL_Pro:1100", "このソフトは現在公式リリースされていません。現在の公式バージョンは1.1.0.0です。"},
-      {"no key", "サーバーの応答に最新バージョンの情報がありませんでした。"},
-      {"", "サーバーから応答がありませんでした。"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(evaluate_reply(c.received).message, c.message) << c.received;
-}
-
 }  // namespace
 }  // namespace murkel

@@ -1,137 +1,86 @@
-// End-to-end driver: starts murkel.exe and works it from another process as a person would.
+// End-to-end driver: starts murkel.exe and works it from another process as a person would
+// (waits that run out throw, and the test reports it); test pictures and what the canvas must show.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "effects/effects.h"
+#include "imagefile/bmp_writer.h"
 
 namespace e2e {
 
-// Generous: the machines are shared and Wine is slow to start.
-inline constexpr DWORD kTimeoutMs = 20000;
+inline constexpr DWORD kTimeoutMs = 20000;  // generous: the machines are shared and Wine is slow to start
 
-// Polls `condition` every 50 ms until it holds or `timeout_ms` passes.
+// Polls `condition` every 50 ms until it holds (true) or the time passes (false).
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kTimeoutMs);
 
-// Folder of the running test binary, with a trailing backslash.
-std::string module_folder();
-
 // A fresh folder under the temp folder, removed with its files at the end.
-class TempFolder {
- public:
+struct TempFolder {
   TempFolder();
   ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }  // no trailing backslash
-  std::string file(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
+  std::string file(const std::string& name) const { return path + "\\" + name; }
+  std::string path;
 };
 
-// Test pictures. Colours are 0x00BBGGRR; rows are given top-down.
-using PixelFunction = std::function<COLORREF(int x, int y)>;
-void write_bmp24(const std::string& path, int width, int height, const PixelFunction& pixel);
-void write_bmp8(const std::string& path, int width, int height, const std::vector<COLORREF>& palette,
-                const std::function<std::uint8_t(int x, int y)>& index);
 void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
 
-// A block of screen pixels, row by row.
-struct Capture {
-  int width = 0;
-  int height = 0;
-  std::vector<COLORREF> pixels;
-  COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// A message box or dialog of the editor's process.
-struct DialogInfo {
-  HWND hwnd = nullptr;
-  std::string caption;
-  std::string text;  // the message text (first non-empty Static child)
-};
-
-// Text of any window, read with WM_GETTEXT (works across processes).
+// Any window, across processes: its text, and its descendants of a class ("" for all) in window order.
 std::string window_text(HWND hwnd);
-std::string class_name(HWND hwnd);
-std::vector<HWND> child_windows(HWND parent, const std::string& class_name);
-// Visible descendants of any depth with that class, in window order.
-std::vector<HWND> descendant_windows(HWND parent, const std::string& class_name);
-// Sets a control's text with WM_SETTEXT (works across processes).
 void set_window_text(HWND hwnd, const std::string& text);
+std::vector<HWND> descendants(HWND parent, const std::string& class_name = "", bool visible_only = false);
+void click(HWND button);  // as the mouse does (BM_CLICK); returns at once
 
-// The running editor; terminates it at destruction if it is still alive.
+// A message box or dialog of the editor: caption and message text (its first non-empty Static).
+struct Dialog { HWND hwnd = nullptr; std::string caption, text; };
+
+// The running editor; terminated at destruction with whatever it started.
 class Editor {
  public:
-  // Starts `"<bin>\murkel.exe"` (and ` "<picture>"` when given) in `working_folder`.
-  Editor(const std::string& working_folder, const std::optional<std::string>& picture = std::nullopt);
+  // Starts `"<bin>\murkel.exe"`, and ` "<picture>"` when given, in `folder`.
+  explicit Editor(const std::string& folder, const std::optional<std::string>& picture = std::nullopt);
   ~Editor();
-  Editor(const Editor&) = delete;
-  Editor& operator=(const Editor&) = delete;
 
-  static std::string program_path();
-  const std::string& command_line() const { return command_line_; }
-  DWORD process_id() const { return process_.dwProcessId; }
-
-  // The MAINWND frame (waits for it; visible only once start-up is over).
-  HWND main_window(bool visible = true);
+  HWND main_window();  // the visible MAINWND frame
   HWND canvas();
-  HWND status_bar();
-  std::string title() { return window_text(main_window(false)); }
-
-  // Status bar, read through a buffer placed in the editor's memory.
+  std::string title() { return window_text(main_window()); }
+  // Status bar field, read through a buffer placed in the editor's memory.
   std::string status_text(int part);
-  std::vector<int> status_parts();
   // Waits until the field reads `expected`; returns what it read last.
   std::string wait_status_text(int part, const std::string& expected);
 
-  // Top-level #32770 windows of the editor's process.
-  std::vector<HWND> dialogs();
-  // Visible top-level windows of the editor's process with that class.
+  // Visible top-level windows of the editor with that class; the first #32770 to appear.
   std::vector<HWND> windows(const std::string& class_name);
-  DialogInfo wait_dialog();  // throws after the time-out
-  static DialogInfo read_dialog(HWND dialog);
-  // Presses a button of a message box or dialog by its identifier (IDOK, IDYES...).
-  static void press_button(HWND dialog, int id);
+  Dialog wait_dialog();
+  // Presses a button of a box or dialog by its identifier (IDOK, IDYES...).
+  static void press(HWND dialog, int id);
 
-  // Menu commands and closing.
   void command(WORD id);
-  // Sends the command and returns once the editor has handled it; false when
-  // it did not return within the time-out (for example a box is open).
+  // Sends the command and returns once it is handled; false when it did not
+  // return in time (for example because a box is open).
   bool command_and_wait(WORD id, DWORD timeout_ms = kTimeoutMs);
   void close();
-  // Waits for the process to end; its exit code, or nothing on time-out.
-  std::optional<DWORD> wait_exit(DWORD timeout_ms = kTimeoutMs);
+  std::optional<DWORD> wait_exit();  // the exit code, or nothing on time-out
   bool running();
 
-  // Geometry of the canvas in screen coordinates.
-  POINT canvas_to_screen(POINT client);
-  SIZE canvas_client_size();
-  RECT main_client_rect_on_screen();
-
-  // Screen pixel at a canvas client point; a block of them in one read.
-  COLORREF canvas_pixel(POINT client);
-  Capture canvas_pixels(const RECT& client_rect);
-
-  // Mouse as a person uses it: the editor reads GetCursorPos, so the cursor
-  // goes there first and the button message follows. Press and release
-  // return once the editor has handled them, so that the next cursor move
-  // cannot overtake them.
-  void mouse_move(POINT client);
-  void mouse_press(POINT client);
-  void mouse_release(POINT client);
-  void cursor_to(POINT client);
-  void wheel(POINT screen, bool towards_user);
+  // Canvas client points: the cursor goes there first (the editor reads
+  // GetCursorPos), then the message follows; button messages return once handled.
+  void mouse(UINT message, POINT client);
+  // A drag from `from` to `to` that the status field must report as `selection`.
+  void drag(POINT from, POINT to, const std::string& selection);
   void scroll(bool horizontal, WORD code, WORD position = 0);
-  // The canvas's scroll bar (GetScrollInfo); nothing when it cannot be read.
-  std::optional<SCROLLINFO> scroll_info(bool horizontal);
+  // Screen pixels of a block of the canvas, row by row.
+  std::vector<COLORREF> capture(const RECT& client_rect);
+  COLORREF pixel(POINT client) { return capture({client.x, client.y, client.x + 1, client.y + 1})[0]; }
 
  private:
   std::string command_line_;
@@ -140,44 +89,63 @@ class Editor {
   HWND main_window_ = nullptr;
 };
 
-// Clicks a button the way the mouse does (BM_CLICK); returns at once.
-void click(HWND button);
-// Identifiers of a message box's visible buttons (IDOK, IDYES, ...), in window order.
-std::vector<int> visible_button_ids(HWND box);
-
 // A small HTTP/1.1 server on 127.0.0.1 port 80, on a thread of this process.
-// It serves the version file at /softs/version.txt (404 for other paths),
-// or closes without a word when there is none, and keeps the bytes of each
-// request it was sent. Throws when the port cannot be had.
+// It answers with the version file, or closes without a word when there is
+// none, and keeps each request's bytes.
 class LoopbackHttpServer {
  public:
   LoopbackHttpServer();
   ~LoopbackHttpServer();
-  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
-
   void set_version_file(const std::optional<std::string>& body);
   std::vector<std::string> requests();
-  // Waits for the request count to reach `count`; false on time-out.
-  bool wait_requests(size_t count);
 
  private:
-  static DWORD WINAPI serve_thread(LPVOID self);
   void serve();
-  void answer(UINT_PTR connection);
   UINT_PTR listener_;
-  HANDLE thread_ = nullptr;
   std::mutex mutex_;
   std::optional<std::string> version_file_;
   std::vector<std::string> requests_;
+  std::thread thread_;
 };
 
-// Which standard icon (IDI_WARNING, IDI_ERROR, IDI_INFORMATION, IDI_QUESTION)
-// a message box shows, told by comparing its icon's pixels on screen with
-// each standard icon drawn here; nullptr when none matches.
-LPCSTR message_box_icon(HWND box);
+// ---- Pictures, their 24-bit files, and what the canvas must show of them.
 
-// Bytes as text for messages: printable ASCII kept, others as \xNN.
-std::string escape(const std::string& bytes);
+// Every pixel its own colour, red differing from blue; another seed gives another picture.
+inline murkel::Image noise_picture(int width, int height, std::uint32_t seed = 0) {
+  murkel::Image image{width, height, std::vector<murkel::Colour>(static_cast<std::size_t>(width) * height)};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (seed * 83492791u);
+      image.pixels[static_cast<std::size_t>(y) * width + x] = (h * 2654435761u >> 8) & 0xFFFFFF;
+    }
+  return image;
+}
+
+// The editor writes exactly this file of a picture (the Win32 tests hold its writer to the encoder).
+inline std::string bmp_file(const murkel::Image& image) {
+  const std::vector<std::uint8_t> bytes = murkel::encode_bmp24(image).bytes;
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Waits for the canvas to show the picture at (5, 5) with the gray margin
+// about it (the selection's outline aside), then reports the first difference.
+inline void expect_shown(Editor& editor, const murkel::Image& picture, const murkel::Rect& s = {}) {
+  const int w = picture.width + 10, h = picture.height + 10;
+  std::vector<COLORREF> want(static_cast<std::size_t>(w) * h, RGB(128, 128, 128)), shot;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) want[(y + 5) * w + x + 5] = picture.pixels[y * picture.width + x];
+  std::size_t i = 0;
+  const bool same = wait_until([&] {
+    shot = editor.capture({0, 0, w, h});
+    for (i = 0; i < want.size(); ++i) {
+      const int x = static_cast<int>(i % w) - 5, y = static_cast<int>(i / w) - 5;
+      const bool columns = x >= s.left && x < s.right, rows = y >= s.top && y < s.bottom;
+      const bool outline = (rows && (x == s.left || x == s.right - 1)) || (columns && (y == s.top || y == s.bottom - 1));
+      if (!outline && shot[i] != want[i]) return false;
+    }
+    return true;
+  }, 5000);
+  EXPECT_TRUE(same) << "client (" << i % w << "," << i / w << ") shows " << std::hex << shot[i] << ", expected " << want[i];
+}
 
 }  // namespace e2e

@@ -1,0 +1,428 @@
+// The real editor built in-process: window layout, scrolling and the redraw,
+// the drag selection and its menu, effects and Undo on the working image,
+// bitmap files in and out, and failures told without losing anything.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <numeric>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/menus.h"
+#include "app/startup.h"
+#include "app/texts.h"
+#include "canvas/canvas_window.h"
+#include "core/bmp_test_files.h"
+#include "effects/effect_commands.h"
+#include "imagefile/bitmap_files.h"
+#include "imagefile/bmp_file_io.h"
+#include "imagefile/bmp_reader.h"
+#include "imagefile/bmp_writer.h"
+#include "imagefile/document_commands.h"
+
+namespace murkel {
+namespace {
+
+using bmp_test::Bytes;
+using bmp_test::FileLayout;
+
+std::string temp_path(const std::string& name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  CreateDirectoryA((std::string(folder) + "murkel_editor_test").c_str(), nullptr);
+  return std::string(folder) + "murkel_editor_test\\" + name;
+}
+
+void write_bytes(const std::string& path, const Bytes& b) { EXPECT_EQ(write_file_atomically(path, b.data(), b.size()), ""); }
+Bytes read_bytes(const std::string& path) { return read_file_bytes(path).bytes; }
+
+// Every pixel its own colour, red differing from blue.
+Image noisy_picture(int width, int height) {
+  Image image{width, height, std::vector<Colour>(static_cast<size_t>(width) * height)};
+  std::uint32_t state = 12345;
+  for (Colour& c : image.pixels) c = ((state = state * 1103515245u + 12345u) >> 8) & 0xFFFFFF;
+  return image;
+}
+
+// Writes the file and opens it as the command line does.
+std::string open_file(const Bytes& file, const std::string& name = "picture.bmp") {
+  const std::string path = temp_path(name);
+  write_bytes(path, file);
+  lstrcpyA(app.command_line_file_name, path.c_str());
+  open_command_line_image(app.canvas_window);
+  return path;
+}
+
+// A bitmap's pixels through GDI, top row first, as 0x00BBGGRR.
+std::vector<Colour> pixels_of(HBITMAP bitmap, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+  std::vector<Colour> pixels(static_cast<std::size_t>(width) * height);
+  EXPECT_EQ(GetDIBits(app.working_image, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS), height);
+  swap_red_and_blue(pixels.data(), pixels.size());
+  return pixels;
+}
+
+Image working_picture() {
+  return Image{app.bitmap.bmWidth, app.bitmap.bmHeight,
+               pixels_of(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)), app.bitmap.bmWidth,
+                         app.bitmap.bmHeight)};
+}
+
+// How many pixels differ (-1: another size).
+long difference(const Image& actual, const Image& expected) {
+  if (actual.width != expected.width || actual.height != expected.height) return -1;
+  return std::inner_product(actual.pixels.begin(), actual.pixels.end(), expected.pixels.begin(), 0L, std::plus<>(),
+                            std::not_equal_to<>());
+}
+
+int bits_per_pixel(HBITMAP bitmap) {
+  BITMAP record{};
+  return GetObjectA(bitmap, sizeof(record), &record) ? record.bmBitsPixel : 0;
+}
+
+std::string window_title() {
+  char title[400] = {};
+  GetWindowTextA(app.main_window, title, sizeof(title));
+  return title;
+}
+
+bool grayed(UINT position) { return (GetMenuState(app.edit_menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
+
+// Runs `action` and answers the editor's message box with OK: the box's
+// longest text ("" when none came), and whether it carried the warning icon.
+struct Box { std::string text; bool warning = false; };
+Box answer_box(const std::function<void()>& action) {
+  std::atomic<bool> done{false};
+  Box box;
+  std::thread watcher([&] {
+    HWND hwnd = nullptr;
+    while (!done && (hwnd = FindWindowA("#32770", text::kDocumentCaption)) == nullptr) Sleep(20);
+    for (HWND child = hwnd ? GetWindow(hwnd, GW_CHILD) : nullptr; child; child = GetWindow(child, GW_HWNDNEXT)) {
+      char line[2048] = {};
+      GetWindowTextA(child, line, sizeof(line));
+      if (std::string(line).size() > box.text.size()) box.text = line;
+      box.warning |= reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0)) == LoadIconA(nullptr, IDI_WARNING);
+    }
+    if (hwnd) PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+  });
+  action();
+  done = true;
+  watcher.join();
+  return box;
+}
+
+class EditorTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    init_application_state();
+    create_editor_windows(GetModuleHandleA(nullptr), SW_SHOW);
+  }
+};
+
+// ---------------------------------------------------------------- canvas
+// Canvas client size by resizing the frame around it.
+void size_canvas(int width, int height) {
+  RECT frame{}, canvas{};
+  GetWindowRect(app.main_window, &frame);
+  GetClientRect(app.canvas_window, &canvas);
+  MoveWindow(app.main_window, frame.left, frame.top, frame.right - frame.left + width - canvas.right,
+             frame.bottom - frame.top + height - canvas.bottom, TRUE);
+}
+
+TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
+  size_canvas(300, 200);
+  RECT client{}, canvas{}, status{};
+  GetClientRect(app.main_window, &client);
+  GetWindowRect(app.canvas_window, &canvas);
+  GetClientRect(app.status_bar, &status);
+  int parts[4] = {};
+  ASSERT_EQ(SendMessageA(app.status_bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(parts)), 3);
+  // The canvas one pixel wider than the client area, down to the status bar; fields end at 100, 300, past the edge.
+  EXPECT_EQ((std::vector<long>{canvas.right - canvas.left, canvas.bottom - canvas.top, parts[0], parts[1], parts[2]}),
+            (std::vector<long>{client.right + 1, client.bottom - status.bottom, 100, 300,
+                               client.right + 2 * GetSystemMetrics(SM_CXDLGFRAME)}));
+
+  const Image picture = noisy_picture(1000, 800);
+  open_file(bmp_test::make_bmp24(picture), "large.bmp");
+  const auto max = [](int bar) {
+    SCROLLINFO info{sizeof(info), SIF_ALL};
+    GetScrollInfo(app.canvas_window, bar, &info);
+    return info.nMax;
+  };
+  EXPECT_EQ(std::vector<int>({app.canvas_client.cx, app.canvas_client.cy, max(SB_HORZ), max(SB_VERT)}),
+            std::vector<int>({300, 200, 710, 610}));
+  // Line steps stop exactly at the maximum; a page step is one pixel; widening keeps the offset
+  // while the picture is still wider (the next step lands on the new maximum), sets it to 0 once it fits.
+  std::vector<int> seen;  // offset and range after each step
+  const auto note = [&] { seen.insert(seen.end(), {app.scroll_x.load(), std::max(max(SB_HORZ), 0)}); };
+  for (int i = 0; i < 80; ++i) SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  note();
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_PAGEUP, 0);
+  note();
+  size_canvas(500, 200);
+  note();
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  note();
+  size_canvas(1010, 200);
+  note();
+  EXPECT_EQ(seen, (std::vector<int>{710, 710, 709, 710, 709, 510, 510, 510, 0, 0}));
+
+  // The wheel scrolls a line up or down, never above 0, and sideways level with the horizontal bar.
+  size_canvas(300, 200);
+  RECT rc{};
+  GetWindowRect(app.canvas_window, &rc);
+  const auto wheel = [](int x, int y, bool towards_user) {
+    SetCursorPos(x, y);
+    SendMessageA(app.main_window, WM_MOUSEWHEEL, MAKEWPARAM(0, towards_user ? -WHEEL_DELTA : WHEEL_DELTA), 0);
+  };
+  for (bool towards_user : {true, true, false, false, false}) wheel(rc.left + 50, rc.top + 50, towards_user);
+  EXPECT_EQ(app.scroll_y, 0);
+  wheel(rc.left + 50, rc.top + 50, true);
+  wheel(rc.left + 50, rc.bottom - 2, true);
+  EXPECT_EQ(app.scroll_y, 10);
+  EXPECT_EQ(app.scroll_x, 10);
+
+  // At the maximum the picture's last pixel stands 5 pixels from the canvas's edges, gray beyond.
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_BOTTOM, 0);
+  SendMessageA(app.canvas_window, WM_VSCROLL, SB_BOTTOM, 0);
+  HDC target = CreateCompatibleDC(app.view_surface);
+  const int wide = GetSystemMetrics(SM_CXSCREEN) + 400, high = GetSystemMetrics(SM_CYSCREEN) + 300;
+  HBITMAP bitmap = CreateCompatibleBitmap(app.view_surface, wide, high);
+  SelectObject(target, bitmap);
+  full_redraw(target);
+  EXPECT_EQ((std::vector<COLORREF>{GetPixel(target, 294, 194), GetPixel(target, 295, 194), GetPixel(target, 294, 195)}),
+            (std::vector<COLORREF>{picture.pixels.back(), RGB(128, 128, 128), RGB(128, 128, 128)}));
+  // A canvas larger than the screen of start-up is painted whole (a frame cannot outgrow the screen, its child can).
+  MoveWindow(app.canvas_window, 0, 0, wide, high, TRUE);
+  PatBlt(target, 0, 0, wide, high, BLACKNESS);
+  full_redraw(target);
+  EXPECT_EQ((std::vector<COLORREF>{GetPixel(target, wide - 50, high - 50), GetPixel(target, wide - 50, 10)}),
+            (std::vector<COLORREF>(2, RGB(128, 128, 128))));
+  DeleteDC(target);
+  DeleteObject(bitmap);
+}
+
+// A click selects its pixel and enables the effect items; the next click
+// clears the selection and grays them; Undo stays as it was.
+TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
+  open_file(bmp_test::make_bmp24(noisy_picture(200, 150)), "select.bmp");
+  const auto click = [] {
+    POINT screen{54, 74};
+    ClientToScreen(app.canvas_window, &screen);
+    SetCursorPos(screen.x, screen.y);
+    SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  };
+  const auto effects_grayed = [] { return grayed(2) + grayed(3) + grayed(4) + grayed(5) + grayed(6); };
+  ASSERT_EQ(effects_grayed(), 5);
+  click();
+  EXPECT_EQ(app.selection, (Rect{49, 69, 50, 70}));
+  EXPECT_EQ(effects_grayed(), 0);
+  click();
+  EXPECT_EQ(app.selection, Rect{});
+  EXPECT_EQ(effects_grayed(), 5);
+  EXPECT_TRUE(grayed(0)) << "Undo stays as it was";
+}
+
+// ---------------------------------------------------------------- effects
+// Each menu command gives exactly the core's colours on true-colour pictures,
+// at the right and bottom edges (effects read past the picture) and partly outside it.
+TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
+  const Image original = noisy_picture(70, 50);
+  app.mosaic_cell_width = 9;
+  app.mosaic_cell_height = 4;
+  app.blur_level = 1;
+  app.colour_chooser.rgbResult = RGB(12, 200, 77);
+  for (const Rect selection : {Rect{13, 7, 70, 50}, Rect{50, 30, 90, 70}}) {
+    const struct { WORD command; std::vector<Colour> block; } cases[] = {
+        {kCmdMosaic, mosaic(original.view(), selection, 9, 4)},
+        {kCmdBlur, blur(original.view(), selection, 1)},
+        {kCmdDiffusion, diffusion(original.view(), selection)},
+        {kCmdFill, fill(selection, RGB(12, 200, 77))},
+    };
+    for (int bits : {24, 32}) {
+      for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << bits << " bpp, command " << c.command << ", selection left " << selection.left);
+        const std::string path = open_file(bmp_test::make_bmp24(original, bits));
+        app.selection = selection;
+        SendMessageA(app.main_window, WM_COMMAND, c.command, 0);
+        Image expected = original;
+        put_block(expected, selection, c.block);
+        EXPECT_EQ(difference(working_picture(), expected), 0);
+        EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + path + "]");
+      }
+    }
+  }
+  // The scramble is seeded with the tick count: one between those before and after gives the picture shown.
+  const Rect s{5, 3, 45, 28};
+  open_file(bmp_test::make_bmp24(original));
+  app.selection = s;
+  app.scramble_level = 32;
+  const DWORD before = GetTickCount();
+  SendMessageA(app.main_window, WM_COMMAND, kCmdScramble, 0);
+  const DWORD after = GetTickCount();
+  const Image shown = working_picture();
+  bool found = false;
+  for (DWORD seed = before; seed <= after && !found; ++seed) {
+    RandomSource random;
+    seed_random_source(random, seed);
+    Image expected = original;
+    put_block(expected, s, scramble(original.view(), s, 32, random));
+    found = expected.pixels == shown.pixels && expected.pixels != original.pixels;
+  }
+  EXPECT_TRUE(found);
+}
+
+// A palette picture goes through GDI both ways and keeps its format; the
+// diffusion only moves colours of the table, so the result is exact (the
+// table's colours lie far apart: Wine's mapping is approximate).
+TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
+  FileLayout layout{40, 40, 20, 8, 0, {}, 27};
+  std::vector<std::vector<std::uint32_t>> rows(20);
+  for (int i = 0; i < 800; ++i) rows[i / 40].push_back(i * 7 % 27);
+  for (Colour i = 0; i < 27; ++i) layout.palette.push_back(RGB(i % 3 * 127, i / 3 % 3 * 127, i / 9 * 127));
+  layout.pixel_data = bmp_test::pack_rows(rows, 8, false);
+  const Image original = decode_bmp(bmp_test::build_file(layout)).image;
+  open_file(bmp_test::build_file(layout));
+  app.selection = Rect{3, 2, 35, 18};
+  apply_effect(EffectCode::diffusion);
+  Image expected = original;
+  put_block(expected, app.selection, diffusion(original.view(), app.selection));
+  EXPECT_EQ(difference(working_picture(), expected), 0);
+  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8);
+  undo_command();
+  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8) << "the undo copy keeps the format too";
+  EXPECT_EQ(difference(working_picture(), original), 0);
+}
+
+// Undo restores a picture larger than the screen whole and a second Undo
+// redoes; a block too large for memory is told and changes nothing.
+TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemory) {
+  const Image original = noisy_picture(GetSystemMetrics(SM_CXSCREEN) + 300, GetSystemMetrics(SM_CYSCREEN) + 200);
+  open_file(bmp_test::make_bmp24(original));
+  app.selection = Rect{0, 0, original.width, original.height};
+  app.colour_chooser.rgbResult = RGB(1, 2, 3);
+  apply_effect(EffectCode::fill);
+  const Image filled{original.width, original.height, std::vector<Colour>(original.pixels.size(), RGB(1, 2, 3))};
+  EXPECT_EQ(difference(working_picture(), filled), 0);
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  EXPECT_EQ(difference(working_picture(), original), 0);
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_EQ(GetCurrentObject(app.working_image, OBJ_BITMAP), app.loaded_bitmap) << "the bitmap follows its surface";
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  EXPECT_EQ(difference(working_picture(), filled), 0);
+  EXPECT_EQ(app.modification_counter, 1);
+
+  app.selection = Rect{0, 0, 40000, 30000};  // needs a block of gigabytes
+  const Box box = answer_box([] { apply_effect(EffectCode::mosaic); });
+  EXPECT_EQ(box.text, text::kNotEnoughMemory);
+  EXPECT_TRUE(box.warning);
+  EXPECT_EQ(app.modification_counter, 1);
+  EXPECT_EQ(difference(working_picture(), filled), 0);
+  undo_command();  // the undo copy still holds the picture before the fill
+  EXPECT_EQ(difference(working_picture(), original), 0);
+}
+
+// ---------------------------------------------------------------- files
+// For every format the reader takes, the loaded bitmap shows exactly the reader's pixels and keeps the
+// file's bits per pixel where GDI has them (16-bit files of other masks than 5-5-5 and 5-6-5 become 32);
+// files the reader refuses are not loaded.
+TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
+  std::vector<bmp_test::FormatCase> cases = bmp_test::format_cases();
+  for (const std::size_t i : {0, 2, 12}) {  // files our reader refuses, some of which Wine's loader would take
+    cases.push_back({"refused: " + cases[i].name, cases[i].layout});
+    if (i == 0) cases.back().layout.header_size = 64;
+    if (i == 12) cases.back().layout.pixel_data.resize(cases.back().layout.pixel_data.size() - 2);  // no end mark
+    if (i == 2) cases.back().layout.pixel_data[0] = 0xF0;  // an index past the 9-entry table
+  }
+  const std::string path = temp_path("format.bmp");
+  for (const auto& c : cases) {
+    const Bytes file = bmp_test::build_file(c.layout);
+    write_bytes(path, file);
+    HBITMAP bitmap = load_bitmap_file(path.c_str());
+    const DecodeResult decoded = decode_bmp(file);
+    ASSERT_EQ(bitmap != nullptr, !c.expected.empty()) << c.name << ": " << decoded.error;
+    if (bitmap == nullptr) continue;
+    const std::uint32_t* m = c.layout.masks;
+    const bool gdi_masks = !c.layout.masks_present || (m[0] == 0x7C00 && m[1] == 0x3E0) || (m[0] == 0xF800 && m[1] == 0x7E0);
+    EXPECT_EQ(bits_per_pixel(bitmap), c.layout.bits == 16 && !gdi_masks ? 32 : c.layout.bits) << c.name;
+    EXPECT_EQ(pixels_of(bitmap, decoded.image.width, decoded.image.height), decoded.image.pixels) << c.name;
+    DeleteObject(bitmap);
+  }
+}
+
+// write_bitmap_file gives the encoder's file of the picture shown over a
+// longer file that was there; a save that cannot be written is told, keeps the
+// old file byte for byte and the document unsaved; no temporary file is left.
+TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
+  const std::string out = temp_path("out.bmp");
+  for (const bmp_test::FormatCase& c : bmp_test::format_cases()) {
+    const Bytes file = bmp_test::build_file(c.layout);
+    open_file(file, "in.bmp");
+    write_bytes(out, Bytes(5000, 0xAB));
+    ASSERT_TRUE(write_bitmap_file(out.c_str())) << c.name;
+    EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(file).image).bytes) << c.name;
+  }
+  // After an Undo the working image is the other surface: its picture is written.
+  app.selection = Rect{0, 0, 2, 1};
+  app.colour_chooser.rgbResult = RGB(255, 255, 255);
+  apply_effect(EffectCode::fill);
+  undo_command();
+  undo_command();
+  ASSERT_TRUE(write_bitmap_file(out.c_str()));
+  EXPECT_EQ(read_bytes(out), encode_bmp24(Image{2, 1, std::vector<Colour>(2, 0xFFFFFF)}).bytes);
+
+  const Bytes picture = bmp_test::make_bmp24(noisy_picture(7, 5)), old_bytes(60, 0x55);
+  enum Way { kReadOnly, kMissingFolder, kHeldOpen, kTooLarge };
+  const struct { Way way; std::string target, reason; } cases[] = {
+      {kReadOnly, temp_path("read-only.bmp"), text::kSaveDenied},
+      {kMissingFolder, temp_path("no such folder\\x.bmp"), text::kSaveNoFolder},
+      {kHeldOpen, temp_path("held.bmp"), text::kSaveInUse},
+      // A picture whose file would pass the header's 32-bit sizes.
+      {kTooLarge, temp_path("large.bmp"), text::kSaveTooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    open_file(picture);
+    if (c.way != kMissingFolder) write_bytes(c.target, old_bytes);
+    if (c.way == kReadOnly) SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE held = CreateFileA(c.way == kHeldOpen ? c.target.c_str() : "", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    const BITMAP record = app.bitmap;
+    if (c.way == kTooLarge) app.bitmap.bmWidth = 46341, app.bitmap.bmHeight = 15447;
+    lstrcpyA(app.file_name, c.target.c_str());
+    app.modification_counter = 2;
+    enable_undo_item(true);
+    set_document_title(true);
+    const Box box = answer_box(save_image);
+    EXPECT_EQ(box.text, std::string(text::kCannotSave) + "\n\n" + c.target + "\n\n" + c.reason);
+    EXPECT_TRUE(box.warning);
+    EXPECT_EQ(app.modification_counter, 2);
+    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + c.target + "]");
+    EXPECT_FALSE(grayed(0));
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (c.way != kMissingFolder) EXPECT_EQ(read_bytes(c.target), old_bytes);
+    app.bitmap = record;
+  }
+  // The same save where it can write: saved, and the document marked so.
+  lstrcpyA(app.file_name, out.c_str());
+  save_image();
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_TRUE(grayed(0));
+  EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + out + "]");
+  EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(picture).image).bytes);
+  WIN32_FIND_DATAA found{};
+  EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
+}
+
+}  // namespace
+}  // namespace murkel

@@ -1,0 +1,80 @@
+// The texts as code page 932 bytes, the Application state after start-up, and the real menu bar.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/menus.h"
+#include "app/texts.h"
+
+namespace murkel {
+namespace {
+
+// The build turns these UTF-8 literals into code page 932, as it does the program's own.
+TEST(Texts, AreCodePage932Bytes) {
+  EXPECT_EQ(std::string(text::kTitlePrefix), "MURKEL_Pro\x84\x9F[");  // the box-drawing dash
+  EXPECT_EQ(std::string(text::kDocumentCaption), "MURKEL Pro");
+  EXPECT_EQ(std::string(text::kBitmapFilter, sizeof(text::kBitmapFilter)),
+            std::string("\x83\x72\x83\x62\x83\x67\x83\x7D\x83\x62\x83\x76(*.bmp)\0*.bmp\0\0", 27));
+  EXPECT_EQ(std::string(text::kCannotOpen), "\x89\xE6\x91\x9C\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42");
+}
+
+TEST(StartValues, SettingsAndTheColourChooser) {
+  init_application_state();
+  const int values[] = {app.modification_counter, app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
+                        app.scramble_level, app.undo_toggle, app.status_field_edges[0], app.status_field_edges[1]};
+  EXPECT_EQ(std::vector<int>(std::begin(values), std::end(values)), (std::vector<int>{0, 10, 10, 2, 32, 0, 100, 300}));
+  for (COLORREF colour : app.custom_colours) EXPECT_EQ(colour, 0x00FFFFFFu);
+  EXPECT_EQ(app.colour_chooser.Flags, static_cast<DWORD>(CC_RGBINIT | CC_FULLOPEN));
+  EXPECT_EQ(app.colour_chooser.rgbResult, 0u);
+  EXPECT_EQ(std::string(app.file_dialog.lpstrFilter, 27), std::string(text::kBitmapFilter, 27));
+}
+
+// What a menu holds at one position: identifier, caption, separator and grayed flags, drop-down.
+std::string item(HMENU menu, UINT position) {
+  char caption[128] = {};
+  MENUITEMINFOA info{sizeof(info), MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_FTYPE | MIIM_STRING};
+  info.dwTypeData = caption;
+  info.cch = sizeof(caption);
+  EXPECT_TRUE(GetMenuItemInfoA(menu, position, TRUE, &info));
+  return std::to_string(info.wID) + " " + caption + ((info.fType & MFT_SEPARATOR) ? " -" : "") +
+         ((info.fState & MF_GRAYED) ? " (grayed)" : "") + (info.hSubMenu ? " >" : "");
+}
+
+std::vector<std::string> items(HMENU menu) {
+  std::vector<std::string> all;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) all.push_back(item(menu, i));
+  return all;
+}
+
+TEST(Menus, BarDropDownsAndEditMenuEnabling) {
+  create_menu_bar();
+  using List = std::vector<std::string>;
+  EXPECT_EQ(items(app.menu_bar), (List{"0 ファイル(&F) >", "0 編集(&E) >", "0 設定(&S) >", "0 ヘルプ(&H) >"}));
+  EXPECT_EQ(GetSubMenu(app.menu_bar, 1), app.edit_menu);
+  EXPECT_EQ(items(app.file_menu), (List{"1001 ファイルを開く(&O)", "1002 上書き保存(&S)", "1003 名前をつけて保存(&A)", "0  -",
+                                        "1004 元の状態に戻す(&R)", "0  -", "1005 アプリケーションの終了(&E)"}));
+  EXPECT_EQ(items(app.settings_menu), (List{"3000 モザイクの設定(&M)", "3001 ぼかしの設定(&G)", "3002 スクランブルの設定(&S)",
+                                            "3003 塗りつぶし色の指定(&P)"}));
+  EXPECT_EQ(items(app.help_menu), (List{"4001 ヘルプ(&H)", "4002 バージョン情報(&V)"}));
+  const List edit_grayed{"2005 元に戻す(&U) (grayed)", "0  - (grayed)", "2000 モザイク(&M) (grayed)", "2001 ぼかし(&G) (grayed)",
+                         "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)"};
+  EXPECT_EQ(items(app.edit_menu), edit_grayed);
+  // The effects are enabled and grayed as one block, Undo alone.
+  enable_effect_items(true);
+  List edit = items(app.edit_menu);
+  EXPECT_EQ(edit[0], edit_grayed[0]);
+  for (int i = 2; i < 7; ++i) EXPECT_EQ(edit[i] + " (grayed)", edit_grayed[i]);
+  enable_undo_item(true);
+  enable_effect_items(false);
+  edit = items(app.edit_menu);
+  EXPECT_EQ(edit[0] + " (grayed)", edit_grayed[0]);
+  EXPECT_EQ(List(edit.begin() + 1, edit.end()), List(edit_grayed.begin() + 1, edit_grayed.end()));
+  DestroyMenu(app.menu_bar);
+}
+
+}  // namespace
+}  // namespace murkel
