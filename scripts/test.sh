@@ -45,10 +45,10 @@ init_wine_prefix
 trap 'wineserver -k 2>/dev/null || true; [ -n "${MURKEL_XVFB_PID:-}" ] && kill "$MURKEL_XVFB_PID" 2>/dev/null || true' EXIT
 run_ctest win32 --test-dir build/win32
 
-# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 40).
+# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 30).
 for kind in bmp png; do
-  echo "== ${kind^^} reader fuzzing, ${MURKEL_FUZZ_SECONDS:-40} s"
-  if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-40}" "$kind" >"build/fuzz-$kind.log" 2>&1; then
+  echo "== ${kind^^} reader fuzzing, ${MURKEL_FUZZ_SECONDS:-30} s"
+  if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-30}" "$kind" >"build/fuzz-$kind.log" 2>&1; then
     grep -E '^Done [0-9]+ runs' "build/fuzz-$kind.log"
     passed=$((passed + 1))
   else
