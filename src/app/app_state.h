@@ -149,6 +149,9 @@ struct Application {
 
 extern Application app;
 
+// A picture is open once one has loaded (0 x 0 before).
+inline bool picture_open() { return app.bitmap.bmWidth > 0 && app.bitmap.bmHeight > 0; }
+
 // Start-up steps 1-4: heap buffers, start values, records, command line.
 void init_application_state();
 

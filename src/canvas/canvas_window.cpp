@@ -14,8 +14,6 @@
 namespace murkel {
 namespace {
 
-bool picture_open() { return app.bitmap.bmWidth > 0 && app.bitmap.bmHeight > 0; }
-
 // The working image from source (sx - 5, sy - 5); parts of the source
 // outside the picture leave the target as it was.
 void copy_working_image(HDC target, int scroll_x, int scroll_y) {

@@ -108,8 +108,6 @@ EffectSettings read_settings(EffectCode code) {
   return settings;
 }
 
-bool picture_open() { return app.bitmap.bmWidth > 0 && app.bitmap.bmHeight > 0; }
-
 // The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
 // memory: copying them there is several times faster than a GDI transfer.
 std::optional<DibRows> true_colour_rows(HDC surface) {

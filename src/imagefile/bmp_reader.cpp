@@ -350,9 +350,4 @@ DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_
   return result;
 }
 
-bool bmp_stores_top_down(const std::uint8_t* data, std::size_t size) {
-  if (data == nullptr || size < 26 || data[0] != 'B' || data[1] != 'M') return false;
-  return get_u32(data + 14) >= 40 && get_i32(data + 22) < 0;
-}
-
 }  // namespace murkel

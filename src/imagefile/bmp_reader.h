@@ -41,8 +41,4 @@ struct DecodeResult {
   return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes, keep_indices);
 }
 
-// Whether a bitmap file's first bytes (26 suffice) say it stores its top row
-// first: an info header with a negative height.
-[[nodiscard]] bool bmp_stores_top_down(const std::uint8_t* data, std::size_t size);
-
 }  // namespace murkel
