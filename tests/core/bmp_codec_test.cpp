@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "bmp_test_files.h"
-#include "imagefile/bmp_file_io.h"
-#include "imagefile/bmp_reader.h"
-#include "imagefile/bmp_writer.h"
+#include "core/codecs/bmp_file_io.h"
+#include "core/codecs/bmp_reader.h"
+#include "core/codecs/bmp_writer.h"
 
 using namespace murkel;
 using bmp_test::Bytes;

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "effects/effects.h"
-#include "effects/random_source.h"
-#include "effects/undo_state.h"
+#include "core/document/undo_state.h"
+#include "core/effects/effects.h"
+#include "core/effects/random_source.h"
 
 namespace murkel {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dialogs/version_check.h"
+#include "core/update/version_check.h"
 
 namespace murkel {
 namespace {

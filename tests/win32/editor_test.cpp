@@ -13,19 +13,20 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
-#include "app/menus.h"
-#include "app/startup.h"
-#include "app/texts.h"
-#include "canvas/canvas_window.h"
 #include "core/bmp_test_files.h"
-#include "effects/effect_commands.h"
-#include "imagefile/bitmap_files.h"
-#include "imagefile/bmp_file_io.h"
-#include "imagefile/bmp_reader.h"
-#include "imagefile/bmp_writer.h"
-#include "imagefile/document_commands.h"
+#include "core/codecs/bmp_file_io.h"
+#include "core/codecs/bmp_reader.h"
+#include "core/codecs/bmp_writer.h"
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/canvas/canvas_window.h"
+#include "editor/document/bitmap_files.h"
+#include "editor/document/document_commands.h"
+#include "editor/effects/effect_commands.h"
+#include "editor/main/main_window.h"
+#include "editor/main/startup.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
 
 namespace murkel {
 namespace {

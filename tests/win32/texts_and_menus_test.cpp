@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/menus.h"
-#include "app/texts.h"
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/menus/menus.h"
 
 namespace murkel {
 namespace {
