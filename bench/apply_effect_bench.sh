@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the editor's effect benchmark for Windows and runs it under Wine:
+# Builds the editor's effect benchmark for Windows and runs it under the
+# Wine this machine can run (scripts/wine-env.sh):
 #   bench/apply_effect_bench.sh [RUNS]
 set -euo pipefail
 MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win32 -j2 --target apply_effect_bench
 source scripts/wine-env.sh
+build_windows "$MURKEL_WINE_BITS" --target apply_effect_bench
+echo "$MURKEL_WINE_ABOUT"
 start_xvfb
 init_wine_prefix
-wine build/win32/bin/apply_effect_bench.exe "${1:-11}"
+wine "$MURKEL_WIN_BUILD/bin/apply_effect_bench.exe" "${1:-11}"

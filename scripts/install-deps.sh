@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine.
-# Idempotent: a second run only checks and returns.
+# Idempotent: a second run only checks and returns. Both Wines are installed:
+# the 32-bit one is harmless where the machine cannot execute it, and
+# scripts/wine-env.sh then takes the 64-bit one.
 set -euo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -14,7 +16,8 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386
+  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  wine wine64 wine32:i386
   xvfb x11-utils imagemagick
   locales fonts-ipafont-gothic
   python3

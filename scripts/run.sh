@@ -5,18 +5,17 @@ MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
 
 bash scripts/install-deps.sh
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win32 -j2 --target murkel murkel-launch
-
 source scripts/wine-env.sh
+build_windows "$MURKEL_WINE_BITS" --target murkel murkel-launch
+echo "Running $MURKEL_WINE_ABOUT" >&2
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb
   echo "No display: the editor runs on Xvfb $DISPLAY" >&2
 fi
 init_wine_prefix
 
-args=("$(winepath -w build/win32/bin/murkel.exe)")
+args=("$(winepath -w "$MURKEL_WIN_BUILD/bin/murkel.exe")")
 if [ $# -ge 1 ]; then
   args+=("$(winepath -w "$(realpath "$1")")")
 fi
-exec wine build/win32/bin/murkel-launch.exe "${args[@]}"
+exec wine "$MURKEL_WIN_BUILD/bin/murkel-launch.exe" "${args[@]}"

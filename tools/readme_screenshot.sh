@@ -13,8 +13,8 @@ effect_key=${2:-m}
 
 bash scripts/install-deps.sh
 command -v xdotool >/dev/null || apt-get install -y -q xdotool
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win32 -j2 --target murkel murkel-launch
+source scripts/wine-env.sh
+build_windows "$MURKEL_WINE_BITS" --target murkel murkel-launch
 
 work=$(mktemp -d)
 font=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
@@ -26,13 +26,12 @@ convert -size 720x480 -seed 11 plasma:peru-steelblue -blur 0x6 \
   -pointsize 20 -draw "text 185,305 '東京都千代田区1-2-3'" \
   -type truecolor BMP3:"$work/card.bmp"
 
-source scripts/wine-env.sh
 unset DISPLAY
 start_xvfb
 init_wine_prefix
 trap 'wineserver -k 2>/dev/null || true; kill "$MURKEL_XVFB_PID" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-wine build/win32/bin/murkel-launch.exe "$(winepath -w build/win32/bin/murkel.exe)" \
+wine "$MURKEL_WIN_BUILD/bin/murkel-launch.exe" "$(winepath -w "$MURKEL_WIN_BUILD/bin/murkel.exe")" \
   "$(winepath -w "$work/card.bmp")" &
 window=$(xdotool search --sync --name 'MURKEL_Pro' | head -1)
 xdotool windowmove "$window" 0 0 windowsize "$window" 800 620

@@ -47,7 +47,9 @@ class TransferBlock {
   // An empty size needs no block. False when the memory cannot be had.
   bool create(std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) return true;
-    // One block never exceeds 2 GB: a 32-bit process cannot map more.
+    // One block stays below 2 GB in either build: a DIB section's size must
+    // fit the header's signed 32-bit fields (and a 32-bit process could not
+    // map more anyway).
     if (height > 0x7FFFFFFF / 4 / width) return false;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
