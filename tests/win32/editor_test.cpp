@@ -212,7 +212,7 @@ TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
 }
 
 // A click selects its pixel and enables the effect items; the next click
-// clears the selection and grays them; Undo stays as it was.
+// clears the selection and its field and grays them; Undo stays as it was.
 TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
   open_file(bmp_test::make_bmp24(noisy_picture(200, 150)), "select.bmp");
   const auto click = [] {
@@ -227,9 +227,13 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
   click();
   EXPECT_EQ(app.selection, (Rect{49, 69, 50, 70}));
   EXPECT_EQ(effects_grayed(), 0);
+  set_status_field(1, app.selection_text, "(49,69)-(49,69)");  // as a drag loop leaves it
   click();
   EXPECT_EQ(app.selection, Rect{});
   EXPECT_EQ(effects_grayed(), 5);
+  char field[64] = "?";
+  SendMessageA(app.status_bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(field));
+  EXPECT_STREQ(field, "") << "the selection field is emptied";
   EXPECT_TRUE(grayed(0)) << "Undo stays as it was";
 }
 
