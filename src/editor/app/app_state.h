@@ -82,9 +82,10 @@ struct Application {
   std::atomic<std::int32_t> drag_point_y{0};
   char selection_text[kStatusTextSize]{};  // emptied by the main thread when the selection is cleared
 
-  // Effect settings. The settings dialogs' threads write the three levels,
-  // each with one atomic store; the main thread reads them when an effect
-  // starts. The colour chooser and its colours: main thread only.
+  // Effect settings. The settings dialogs' threads show and set the mosaic
+  // cell size and the two levels, each with one atomic load or store; the
+  // main thread reads them when an effect starts. The colour chooser and its
+  // colours: main thread only.
   std::atomic<std::int32_t> mosaic_cell_width{0};
   std::atomic<std::int32_t> mosaic_cell_height{0};
   std::atomic<std::uint8_t> blur_level{0};
