@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/startup.h"
-#include "effects/effect_commands.h"
-#include "imagefile/bmp_writer.h"
-#include "imagefile/document_commands.h"
+#include "core/codecs/bmp_writer.h"
+#include "editor/app/app_state.h"
+#include "editor/document/document_commands.h"
+#include "editor/effects/effect_commands.h"
+#include "editor/main/startup.h"
 
 namespace murkel {
 namespace {

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "effects/effects.h"
+#include "core/effects/effects.h"
 
 namespace murkel {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "imagefile/bmp_reader.h"
-#include "imagefile/bmp_writer.h"
+#include "core/codecs/bmp_reader.h"
+#include "core/codecs/bmp_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A low cap keeps each run fast; the size checks are the same at any cap.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "imagefile/png_codec.h"
+#include "core/codecs/png_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A low cap keeps each run fast; the size checks are the same at any cap.

@@ -21,7 +21,7 @@ mkdir -p "$build/${kind}_corpus" "$build/artifacts"
 
 # shellcheck disable=SC2086 # the lists split into words on purpose
 "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/src" "$here/${kind}_reader_fuzz.cpp" $(for s in $sources; do echo "$root/src/imagefile/$s"; done) \
+  -I"$root/src" "$here/${kind}_reader_fuzz.cpp" $(for s in $sources; do echo "$root/src/core/codecs/$s"; done) \
   $libs -o "$build/${kind}_reader_fuzz"
 
 # New inputs go to the build corpus; the committed seeds and regressions are read only.

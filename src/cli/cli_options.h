@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/pixels.h"
+#include "core/pixels.h"
 
 namespace murkel::cli {
 

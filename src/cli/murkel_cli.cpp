@@ -9,7 +9,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/picture_io.h"
-#include "effects/effects.h"
+#include "core/effects/effects.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <system_error>
 
-#include "imagefile/bmp_file_io.h"
-#include "imagefile/bmp_reader.h"
-#include "imagefile/bmp_writer.h"
+#include "core/codecs/bmp_file_io.h"
+#include "core/codecs/bmp_reader.h"
+#include "core/codecs/bmp_writer.h"
 #if MURKEL_HAVE_PNG
-#include "imagefile/png_codec.h"
+#include "core/codecs/png_codec.h"
 #endif
 #if defined(_WIN32)
 #include <fcntl.h>

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
-#include "effects/pixels.h"
+#include "core/pixels.h"
 
 namespace murkel::cli {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/pixels.h"
+#include "core/pixels.h"
 
 namespace bmp_test {
 

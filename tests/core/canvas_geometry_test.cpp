@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "canvas/scroll.h"
-#include "canvas/selection.h"
+#include "core/canvas/scroll.h"
+#include "core/canvas/selection.h"
 
 namespace murkel {
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "bmp_test_files.h"
-#include "effects/effects.h"
-#include "imagefile/png_codec.h"
+#include "core/codecs/png_codec.h"
+#include "core/effects/effects.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "effects/effects.h"
-#include "effects/random_source.h"
-#include "effects/undo_state.h"
+#include "core/document/undo_state.h"
+#include "core/effects/effects.h"
+#include "core/effects/random_source.h"
 
 namespace murkel {
 namespace {
@@ -226,16 +226,14 @@ TEST(Scramble, ShiftIsComputedInDoubleNotExtendedPrecision) {
 
 TEST(Scramble, DrawsOneFractionPerRowAndNoneForAnEmptySelection) {
   const Image image{8, 8, Block(64, 5)};
-  RandomSource random, expected;
+  RandomSource random;
   for (const Rect s : {Rect{2, 2, 2, 6}, Rect{2, 2, 6, 2}}) {
     seed_random_source(random, 9);
     EXPECT_TRUE(scramble(image.view(), s, 32, random).empty());
     EXPECT_EQ(random.state, 9u);
   }
   (void)scramble(image.view(), {1, 1, 4, 6}, 32, random);
-  seed_random_source(expected, 9);
-  for (int i = 0; i < 5; ++i) (void)random_fraction(expected);
-  EXPECT_EQ(random.state, expected.state);
+  EXPECT_EQ(random.state, 2295974439u);  // seed 9 stepped ten times: five rows, two values each
 }
 
 TEST(Effects, FootprintsGrowToWholeCellsTilesAndOneMoreColumnAndRow) {
@@ -258,51 +256,44 @@ TEST(Effects, PutBlockWritesOnlyTheSelectionClippedToThePicture) {
 
 // ---------------------------------------------------------------- random source
 
-constexpr std::uint32_t kMul = 1103515245u, kAdd = 12345u;
-
-// Seed whose first step lands on `state` (kMul is odd, so it has an inverse mod 2^32).
-std::uint32_t seed_for_state(std::uint32_t state) {
-  std::uint32_t inverse = 1;
-  for (int i = 0; i < 5; ++i) inverse *= 2 - kMul * inverse;  // Newton's iteration
-  return (state - kAdd) * inverse;
-}
-
-int plain_value(std::uint32_t state) {
-  return static_cast<int>(static_cast<std::uint32_t>(std::nearbyint(state / 65536.0)) % 32768u);
-}
-
 TEST(RandomSource, RoundsTheQuotientToEvenAndWrapsAt32768) {
-  // The state / 65536 rounded to even, then taken mod 32768.
-  const struct { std::uint32_t state; int value; } cases[] = {
-      {0x00018000u, 2}, {0x00028000u, 2}, {0x00027FFFu, 2}, {0x00028001u, 3},    // ties 1.5, 2.5; below, above
-      {0x80008000u, 0}, {0x7FFF8000u, 0}, {0xFFFF8000u, 0}, {0xFFFFFFFFu, 0},    // 32768.5, 32767.5, 65535.5, 65536
-      {0xFFFE8000u, 32766},                                                      // 65534.5
+  // The first state after the seed, divided by 65536, rounded to even, taken
+  // mod 32768. Each seed was worked out by hand to land on its state.
+  const struct { std::uint32_t seed, state; int value; } cases[] = {
+      {3717146243u, 0x00018000u, 2}, {3371443843u, 0x00028000u, 2},      // ties 1.5 and 2.5 both to 2
+      {3661249310u, 0x00027FFFu, 2}, {3081638376u, 0x00028001u, 3},      // just below and above 2.5
+      {1915364995u, 0x80008000u, 0}, {2261067395u, 0x7FFF8000u, 0},      // 32768.5 and 32767.5 wrap to 0
+      {113583747u, 0xFFFF8000u, 0},  {230538014u, 0xFFFFFFFFu, 0},       // 65535.5 and 65536 (rounded up)
+      {459286147u, 0xFFFE8000u, 32766},                                   // 65534.5
   };
   for (const auto& c : cases) {
     RandomSource random;
-    seed_random_source(random, seed_for_state(c.state));
-    EXPECT_EQ(next_random_value(random), c.value) << std::hex << c.state;
-    EXPECT_EQ(random.state, c.state);
-    EXPECT_EQ(plain_value(c.state), c.value) << "the case table itself is wrong";
+    seed_random_source(random, c.seed);
+    EXPECT_EQ(next_random_value(random), c.value) << c.seed;
+    EXPECT_EQ(random.state, c.state) << c.seed;
   }
 }
 
-// Seed 0 gives 0 then 21468; a fraction is (a * b mod 100000) / 100000 of two values.
-TEST(RandomSource, ValuesAndFractionsFollowTheLcgArithmetic) {
+// Start state 1; seed 0 gives 0 (state 12345) then 21468 (state 3554416254).
+// A fraction is (a * b mod 100000) / 100000 of the next two values.
+TEST(RandomSource, WorkedSeedsGiveTheirValuesAndFractions) {
   EXPECT_EQ(RandomSource{}.state, 1u);
-  RandomSource random;
-  seed_random_source(random, 0);
-  EXPECT_EQ(next_random_value(random), 0);
-  EXPECT_EQ(next_random_value(random), 21468);
-  EXPECT_EQ(random.state, 3554416254u);
-  std::uint32_t state = 0xDEADBEEFu;
-  seed_random_source(random, state);
-  for (int i = 0; i < 2000; ++i) {
-    const auto a = static_cast<std::uint32_t>(plain_value(state = state * kMul + kAdd));
-    const auto b = static_cast<std::uint32_t>(plain_value(state = state * kMul + kAdd));
-    ASSERT_EQ(random_fraction(random), ((a * b) % 100000u) / 100000.0) << i;
+  const struct { std::uint32_t seed; int a, b; std::uint32_t state; double fraction; } cases[] = {
+      {0, 0, 21468, 3554416254u, 0.0},
+      {1, 16838, 5759, 2524885223u, 0.70042},  // 16838 * 5759 = 96970042
+      {9, 20473, 11156, 2878571567u, 0.96788},
+      {34992, 4608, 1454, 95291054u, 0.00032},
+  };
+  for (const auto& c : cases) {
+    RandomSource random;
+    seed_random_source(random, c.seed);
+    EXPECT_EQ(next_random_value(random), c.a) << c.seed;
+    EXPECT_EQ(next_random_value(random), c.b) << c.seed;
+    EXPECT_EQ(random.state, c.state) << c.seed;
+    seed_random_source(random, c.seed);
+    EXPECT_EQ(random_fraction(random), c.fraction) << c.seed;
+    EXPECT_EQ(random.state, c.state) << c.seed;
   }
-  EXPECT_EQ(random.state, state);
 }
 
 // ---------------------------------------------------------------- modification counter

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
-#include "numtext/number_text.h"
+#include "core/text/command_line.h"
+#include "core/text/number_text.h"
 
 namespace murkel {
 namespace {

@@ -3,25 +3,30 @@
 
 #include <gtest/gtest.h>
 
-#include "dialogs/version_check.h"
+#include "core/update/version_check.h"
 
 namespace murkel {
 namespace {
 
 TEST(VersionRequest, BlockHoldsTheRequestTextThenZeros) {
-  const std::string fits(1024 - 43, 'h');  // 43 bytes of request text around the host
-  const struct { std::string host; bool built; } cases[] = {
-      {"update.murkel-pro.example", true}, {"127.0.0.1", true}, {fits, true},
-      {fits + "h", false}, {"", false}, {"a b", false}, {"x\r\nX-Injected: 1", false}, {"h\xE9", false},
+  const struct { const char* host; std::string text; } built[] = {
+      {"update.murkel-pro.example", "GET /softs/version.txt HTTP/1.1\r\nHost: update.murkel-pro.example\r\n\r\n"},
+      {"127.0.0.1", "GET /softs/version.txt HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : built) {
     const auto block = build_version_request(c.host);
-    ASSERT_EQ(block.has_value(), c.built) << c.host.substr(0, 40);
-    if (!block) continue;
-    const std::string text = "GET /softs/version.txt HTTP/1.1\r\nHost: " + c.host + "\r\n\r\n";
-    std::string expected(1024, '\0');
-    expected.replace(0, text.size(), text);
-    EXPECT_EQ(std::string(block->begin(), block->end()), expected) << c.host.substr(0, 40);
+    ASSERT_TRUE(block) << c.host;
+    EXPECT_EQ(std::string(block->begin(), block->end()), c.text + std::string(1024 - c.text.size(), '\0')) << c.host;
+  }
+  // 981 bytes of host fill the block exactly: the empty line ends it, no zero byte left.
+  const std::string fits(981, 'h');
+  const auto full = build_version_request(fits);
+  ASSERT_TRUE(full);
+  EXPECT_EQ(std::string(full->begin() + 39, full->end()), fits + "\r\n\r\n");
+  // Refused: one byte too long, empty, a blank, a line break that would add a header, a non-ASCII byte.
+  for (const std::string host : {fits + "h", std::string(), std::string("a b"), std::string("x\r\nX-Injected: 1"),
+                                 std::string("h\xE9")}) {
+    EXPECT_FALSE(build_version_request(host)) << host.substr(0, 40);
   }
   EXPECT_EQ(download_page_address("h.example"), "http://h.example/softs/index.html#MURKEL_Pro");
 }

@@ -42,12 +42,15 @@ HWND work_dialog(Editor& editor, WORD command, std::vector<std::pair<size_t, con
 std::string shown_settings(Editor& editor) {
   HWND mosaic = work_dialog(editor, kMosaicSettings), blur = work_dialog(editor, kBlurSettings),
        scramble = work_dialog(editor, kScrambleSettings);
-  std::string checks;  // set once the window is shown
-  e2e::wait_until([&] {
-    checks.clear();
-    for (size_t i = 0; i < 3; ++i) checks += std::to_string(SendMessageA(nth_child(blur, i), BM_GETCHECK, 0, 0));
-    return checks != "000";
-  }, 1000);
+  // The blur dialog checks its button after showing its window, on its own
+  // thread: read the checks once that thread has come to its message loop,
+  // where it answers a message sent to the shown window.
+  EXPECT_TRUE(e2e::wait_until([&] {
+    DWORD_PTR result = 0;
+    return IsWindowVisible(blur) && SendMessageTimeoutA(blur, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+  })) << "the blur dialog does not answer";
+  std::string checks;
+  for (size_t i = 0; i < 3; ++i) checks += std::to_string(SendMessageA(nth_child(blur, i), BM_GETCHECK, 0, 0));
   const std::string shown = window_text(nth_child(mosaic, 2)) + " " + window_text(nth_child(mosaic, 3)) + " | " +
                             checks + " | " + window_text(nth_child(scramble, 1));
   for (HWND hwnd : {mosaic, blur, scramble}) close_box(hwnd);
@@ -192,10 +195,12 @@ TEST_F(VersionCheckE2e, RefusedConnectionVerdictsDownloadPageAndUnknownHost) {
     ASSERT_EQ(server.requests().size(), i + 1);
     EXPECT_EQ(server.requests().back(), request);
   }
-  // Yes opened the download page, No nothing.
-  e2e::wait_until([&] { return !e2e::read_file(log).empty(); });
-  Sleep(500);
-  EXPECT_EQ(e2e::read_file(log), "http://127.0.0.1/softs/index.html#MURKEL_Pro\n");
+  // Yes opened the download page, No nothing. No came a check before Yes and
+  // four before this point, so an address it had opened would be written by
+  // the time Yes's whole line is.
+  std::string opened;
+  e2e::wait_until([&] { return (opened = e2e::read_file(log)).ends_with("\n"); });
+  EXPECT_EQ(opened, "http://127.0.0.1/softs/index.html#MURKEL_Pro\n");
 
   // A host whose name is not found: told, with no connection anywhere (a zero address would land here).
   start("no-such-host.invalid");

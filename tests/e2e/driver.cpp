@@ -205,9 +205,20 @@ void Editor::mouse(UINT message, POINT client) {
 }
 
 void Editor::drag(POINT from, POINT to, const std::string& selection) {
-  // The cursor rests on the press point first: Wine may still report where a previous test left it.
-  mouse(WM_MOUSEMOVE, from);
-  Sleep(300);
+  // The press takes its anchor from the cursor, so the cursor must rest on
+  // the press point first: Wine may still report where a previous test left
+  // it. Seen there on two polls in a row.
+  POINT screen = from;
+  ClientToScreen(canvas(), &screen);
+  int seen = 0;
+  const bool rests = wait_until([&] {
+    mouse(WM_MOUSEMOVE, from);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    seen = cursor.x == screen.x && cursor.y == screen.y ? seen + 1 : 0;
+    return seen >= 2;
+  });
+  if (!rests) throw std::runtime_error("the cursor does not stay on the press point");
   mouse(WM_LBUTTONDOWN, from);
   mouse(WM_MOUSEMOVE, to);
   if (wait_status_text(1, selection) != selection) throw std::runtime_error("the drag did not select " + selection);

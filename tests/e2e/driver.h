@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "effects/effects.h"
-#include "imagefile/bmp_writer.h"
+#include "core/codecs/bmp_writer.h"
+#include "core/effects/effects.h"
 
 namespace e2e {
 

@@ -13,19 +13,20 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
-#include "app/menus.h"
-#include "app/startup.h"
-#include "app/texts.h"
-#include "canvas/canvas_window.h"
 #include "core/bmp_test_files.h"
-#include "effects/effect_commands.h"
-#include "imagefile/bitmap_files.h"
-#include "imagefile/bmp_file_io.h"
-#include "imagefile/bmp_reader.h"
-#include "imagefile/bmp_writer.h"
-#include "imagefile/document_commands.h"
+#include "core/codecs/bmp_file_io.h"
+#include "core/codecs/bmp_reader.h"
+#include "core/codecs/bmp_writer.h"
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/canvas/canvas_window.h"
+#include "editor/document/bitmap_files.h"
+#include "editor/document/document_commands.h"
+#include "editor/effects/effect_commands.h"
+#include "editor/main/main_window.h"
+#include "editor/main/startup.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
 
 namespace murkel {
 namespace {
@@ -211,7 +212,7 @@ TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
 }
 
 // A click selects its pixel and enables the effect items; the next click
-// clears the selection and grays them; Undo stays as it was.
+// clears the selection and its field and grays them; Undo stays as it was.
 TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
   open_file(bmp_test::make_bmp24(noisy_picture(200, 150)), "select.bmp");
   const auto click = [] {
@@ -226,9 +227,13 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
   click();
   EXPECT_EQ(app.selection, (Rect{49, 69, 50, 70}));
   EXPECT_EQ(effects_grayed(), 0);
+  set_status_field(1, app.selection_text, "(49,69)-(49,69)");  // as a drag loop leaves it
   click();
   EXPECT_EQ(app.selection, Rect{});
   EXPECT_EQ(effects_grayed(), 5);
+  char field[64] = "?";
+  SendMessageA(app.status_bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(field));
+  EXPECT_STREQ(field, "") << "the selection field is emptied";
   EXPECT_TRUE(grayed(0)) << "Undo stays as it was";
 }
 

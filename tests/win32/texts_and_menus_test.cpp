@@ -6,31 +6,41 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/menus.h"
-#include "app/texts.h"
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/menus/menus.h"
 
 namespace murkel {
 namespace {
+
+// "ビットマップ(*.bmp)" in code page 932, the pattern from byte 20, two zero bytes.
+const std::string kFilterBytes("\x83\x72\x83\x62\x83\x67\x83\x7D\x83\x62\x83\x76(*.bmp)\0*.bmp\0\0", 27);
 
 // The build turns these UTF-8 literals into code page 932, as it does the program's own.
 TEST(Texts, AreCodePage932Bytes) {
   EXPECT_EQ(std::string(text::kTitlePrefix), "MURKEL_Pro\x84\x9F[");  // the box-drawing dash
   EXPECT_EQ(std::string(text::kDocumentCaption), "MURKEL Pro");
-  EXPECT_EQ(std::string(text::kBitmapFilter, sizeof(text::kBitmapFilter)),
-            std::string("\x83\x72\x83\x62\x83\x67\x83\x7D\x83\x62\x83\x76(*.bmp)\0*.bmp\0\0", 27));
+  EXPECT_EQ(std::string(text::kBitmapFilter, sizeof(text::kBitmapFilter)), kFilterBytes);
   EXPECT_EQ(std::string(text::kCannotOpen), "\x89\xE6\x91\x9C\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42");
 }
 
-TEST(StartValues, SettingsAndTheColourChooser) {
+TEST(StartValues, SettingsColourChooserScrollAndFileDialogRecords) {
   init_application_state();
   const int values[] = {app.modification_counter, app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
                         app.scramble_level, app.undo_toggle, app.status_field_edges[0], app.status_field_edges[1]};
   EXPECT_EQ(std::vector<int>(std::begin(values), std::end(values)), (std::vector<int>{0, 10, 10, 2, 32, 0, 100, 300}));
   for (COLORREF colour : app.custom_colours) EXPECT_EQ(colour, 0x00FFFFFFu);
-  EXPECT_EQ(app.colour_chooser.Flags, static_cast<DWORD>(CC_RGBINIT | CC_FULLOPEN));
+  EXPECT_EQ(app.colour_chooser.Flags, 3u);  // CC_RGBINIT and CC_FULLOPEN
   EXPECT_EQ(app.colour_chooser.rgbResult, 0u);
-  EXPECT_EQ(std::string(app.file_dialog.lpstrFilter, 27), std::string(text::kBitmapFilter, 27));
+  EXPECT_EQ(app.colour_chooser.lpCustColors, app.custom_colours);
+  for (const SCROLLINFO* record : {&app.horizontal_scroll, &app.vertical_scroll}) {
+    EXPECT_EQ(record->cbSize, 28u);
+    EXPECT_EQ(record->fMask, 0x1Fu);  // SIF_ALL with SIF_DISABLENOSCROLL
+  }
+  EXPECT_EQ(std::string(app.file_dialog.lpstrFilter, 27), kFilterBytes);
+  EXPECT_EQ(app.file_dialog.nMaxFile, 260u);
+  EXPECT_EQ(app.file_dialog.nMaxFileTitle, 260u);
+  EXPECT_EQ(std::string(app.file_dialog.lpstrDefExt), "bmp");
 }
 
 // What a menu holds at one position: identifier, caption, separator and grayed flags, drop-down.

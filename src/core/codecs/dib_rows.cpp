@@ -1,0 +1,36 @@
+// Colours to and from the rows of a true-colour bitmap in memory.
+#include "core/codecs/dib_rows.h"
+
+#include <algorithm>
+
+namespace murkel {
+
+void read_dib_rows(const DibRows& rows, const Rect& region, Colour* out) {
+  const std::int64_t w = region.width();
+  for (std::int64_t y = region.top; y < region.bottom; ++y) {
+    const std::uint8_t* p = rows.top_row + y * rows.stride + region.left * rows.bytes_per_pixel;
+    for (std::int64_t x = 0; x < w; ++x, p += rows.bytes_per_pixel) {
+      *out++ = static_cast<Colour>(p[2]) | (static_cast<Colour>(p[1]) << 8) | (static_cast<Colour>(p[0]) << 16);
+    }
+  }
+}
+
+void write_dib_rows(const DibRows& rows, const Rect& selection, const Colour* block) {
+  const std::int64_t x0 = std::max<std::int64_t>(selection.left, 0);
+  const std::int64_t x1 = std::min<std::int64_t>(selection.right, rows.width);
+  const std::int64_t y0 = std::max<std::int64_t>(selection.top, 0);
+  const std::int64_t y1 = std::min<std::int64_t>(selection.bottom, rows.height);
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const Colour* in = block + (y - selection.top) * selection.width() + (x0 - selection.left);
+    std::uint8_t* p = rows.top_row + y * rows.stride + x0 * rows.bytes_per_pixel;
+    for (std::int64_t x = x0; x < x1; ++x, p += rows.bytes_per_pixel) {
+      const Colour c = *in++;
+      p[0] = static_cast<std::uint8_t>(c >> 16);
+      p[1] = static_cast<std::uint8_t>(c >> 8);
+      p[2] = static_cast<std::uint8_t>(c);
+      if (rows.bytes_per_pixel == 4) p[3] = 0;
+    }
+  }
+}
+
+}  // namespace murkel

@@ -1,0 +1,27 @@
+// Reading and writing colours straight in the rows of a true-colour
+// device-independent bitmap (3 or 4 bytes per pixel: blue, green, red, and
+// an unused byte that is written 0).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/pixels.h"
+
+namespace murkel {
+
+struct DibRows {
+  std::uint8_t* top_row = nullptr;  // the picture's row 0
+  std::ptrdiff_t stride = 0;        // bytes from one picture row to the next (negative when stored bottom-up)
+  int bytes_per_pixel = 0;          // 3 or 4
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// The colours of `region` (which lies within the picture), row-major.
+void read_dib_rows(const DibRows& rows, const Rect& region, Colour* out);
+
+// Writes a W x H block at `selection`; the parts outside the picture are dropped.
+void write_dib_rows(const DibRows& rows, const Rect& selection, const Colour* block);
+
+}  // namespace murkel

@@ -1,0 +1,77 @@
+// The Application state and its start-up values.
+#include "editor/app/app_state.h"
+
+#include <cstring>
+#include <string>
+
+#include "core/text/command_line.h"
+#include "editor/app/texts.h"
+
+namespace murkel {
+
+Application app;
+
+namespace {
+
+char* allocate_zeroed(SIZE_T bytes) {
+  return static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+}
+
+}  // namespace
+
+void init_application_state() {
+  app.random.state = 1;
+  InitializeCriticalSection(&app.view_lock);
+
+  // Heap buffers, zero-filled, in this order; they live as long as the process.
+  app.file_name = allocate_zeroed(kPathSize);
+  app.title_buffer = allocate_zeroed(kTitleSize);
+  app.command_line_copy = allocate_zeroed(kPathSize);
+  app.command_line_file_name = allocate_zeroed(kPathSize);
+
+  app.modification_counter = 0;
+  app.mosaic_cell_width = 10;
+  app.mosaic_cell_height = 10;
+  app.blur_level = 2;
+  app.scramble_level = 32;
+  app.undo_toggle = 0;
+  for (COLORREF& colour : app.custom_colours) colour = RGB(255, 255, 255);
+  app.status_field_edges[0] = 100;
+  app.status_field_edges[1] = 300;
+  app.status_field_edges[2] = 0;
+
+  for (SCROLLINFO* record : {&app.horizontal_scroll, &app.vertical_scroll}) {
+    *record = SCROLLINFO{};
+    record->cbSize = sizeof(SCROLLINFO);
+    record->fMask = SIF_ALL | SIF_DISABLENOSCROLL;
+  }
+
+  app.colour_chooser = CHOOSECOLORA{};
+  app.colour_chooser.lStructSize = sizeof(CHOOSECOLORA);
+  app.colour_chooser.rgbResult = RGB(0, 0, 0);
+  app.colour_chooser.lpCustColors = app.custom_colours;
+  app.colour_chooser.Flags = CC_RGBINIT | CC_FULLOPEN;
+
+  app.file_dialog_filter = allocate_zeroed(kFilterSize);
+  app.file_dialog_path = allocate_zeroed(kPathSize);
+  app.file_dialog_file_title = allocate_zeroed(kPathSize);
+  static_assert(sizeof(text::kBitmapFilter) == kFilterSize);
+  std::memcpy(app.file_dialog_filter, text::kBitmapFilter, kFilterSize);
+  app.file_dialog = OPENFILENAMEA{};
+  app.file_dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  app.file_dialog.lpstrFilter = app.file_dialog_filter;
+  app.file_dialog.nFilterIndex = 0;
+  app.file_dialog.lpstrFile = app.file_dialog_path;
+  app.file_dialog.nMaxFile = kPathSize;
+  app.file_dialog.lpstrFileTitle = app.file_dialog_file_title;
+  app.file_dialog.nMaxFileTitle = kPathSize;
+  app.file_dialog.lpstrDefExt = text::kDefaultExtension;
+
+  // The file named as the second quoted item of the command line.
+  const char* command_line = GetCommandLineA();
+  lstrcpynA(app.command_line_copy, command_line, kPathSize);
+  const std::string name = command_line_file_name(command_line);
+  lstrcpynA(app.command_line_file_name, name.c_str(), kPathSize);
+}
+
+}  // namespace murkel

@@ -1,0 +1,137 @@
+// The Application state: the one process-wide record every routine works on.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "core/canvas/selection.h"
+#include "core/effects/random_source.h"
+#include "core/pixels.h"
+
+namespace murkel {
+
+inline constexpr int kPathSize = 260;
+inline constexpr int kTitleSize = 282;
+inline constexpr int kStatusTextSize = 260;
+inline constexpr int kStatusClearSize = 257;
+inline constexpr int kFilterSize = 27;
+
+struct Application {
+  // Start-up: the command line and the window handles. The main thread writes
+  // them while it makes the windows; afterwards every thread only reads them.
+  char* command_line_copy = nullptr;
+  char* command_line_file_name = nullptr;
+  HWND main_window = nullptr;
+  HWND canvas_window = nullptr;  // stays empty until the canvas's creation returns
+  HWND status_bar = nullptr;
+
+  // Document: the picture, its undo copy, its file and whether it is saved.
+  // Main thread only, except that the surfaces, their bitmaps and the picture
+  // record change under the view lock, inside which the drag loop reads them.
+  // Undo exchanges the two surfaces together with their bitmaps: the loaded
+  // bitmap is always the one in the working image.
+  HBITMAP loaded_bitmap = nullptr;
+  HDC working_image = nullptr;
+  HBITMAP undo_bitmap = nullptr;
+  HDC undo_image = nullptr;
+  BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
+  char* file_name = nullptr;
+  char* title_buffer = nullptr;
+  std::int16_t modification_counter = 0;
+  std::uint8_t undo_toggle = 0;
+  RandomSource random;  // the scramble's, seeded at each scramble
+
+  // View and scrolling: the canvas's surfaces, its size and the scroll offset.
+  // The main thread writes them; the drag loop reads the offset (atomic) and
+  // draws. Every drawing on the view surface, on either thread, holds the
+  // view lock.
+  CRITICAL_SECTION view_lock{};
+  HDC view_surface = nullptr;
+  HBITMAP background_bitmap = nullptr;
+  HDC background_surface = nullptr;
+  HDC scratch_surface = nullptr;
+  HBITMAP scratch_bitmap = nullptr;
+  SIZE surface_size{};  // size of the background and scratch bitmaps
+  SIZE canvas_client{};
+  SCROLLINFO horizontal_scroll{};
+  SCROLLINFO vertical_scroll{};
+  std::atomic<std::int32_t> scroll_x{0};
+  std::atomic<std::int32_t> scroll_y{0};
+  POINT last_mouse{};  // main thread only, as is the position field's text
+  char position_text[kStatusTextSize]{};
+
+  // Selection and drag loop. The main thread owns the selection and the
+  // press/release flags. A press sets the drag fields, then starts the loop;
+  // from then on the loop writes the drag point and the selection field's
+  // text, and the main thread moves the anchor with a scroll (under the view
+  // lock) and reads the drag point at release. Shared fields are atomic.
+  Rect selection;
+  SelectionFlags selection_flags;
+  std::atomic<bool> dragging{false};  // the drag loop runs while set
+  std::atomic<std::uint32_t> drag_generation{0};  // a new press retires the running loop
+  RECT drag_window_rect{};
+  POINT drag_start_scroll{};
+  std::atomic<std::int32_t> drag_anchor_x{0};
+  std::atomic<std::int32_t> drag_anchor_y{0};
+  std::atomic<std::int32_t> anchor_scroll_x{0};
+  std::atomic<std::int32_t> anchor_scroll_y{0};
+  std::atomic<std::int32_t> drag_point_x{0};
+  std::atomic<std::int32_t> drag_point_y{0};
+  char selection_text[kStatusTextSize]{};  // emptied by the main thread when the selection is cleared
+
+  // Effect settings. The settings dialogs' threads show and set the mosaic
+  // cell size and the two levels, each with one atomic load or store; the
+  // main thread reads them when an effect starts. The colour chooser and its
+  // colours: main thread only.
+  std::atomic<std::int32_t> mosaic_cell_width{0};
+  std::atomic<std::int32_t> mosaic_cell_height{0};
+  std::atomic<std::uint8_t> blur_level{0};
+  std::atomic<std::int16_t> scramble_level{0};
+  CHOOSECOLORA colour_chooser{};
+  COLORREF custom_colours[16]{};
+
+  // Main window, menus and dialogs: layout, wheel routing, the menu bar and
+  // the file dialog. Main thread only, except the last answer, which the
+  // version check's dialog thread also writes (atomic).
+  int status_height = 0;
+  RECT client_rect{};
+  int status_field_edges[3]{};
+  int doubled_frame_width = 0;
+  int horizontal_bar_height = 0;
+  POINT wheel_cursor{};
+  RECT wheel_window_rect{};
+  HMENU menu_bar = nullptr;
+  HMENU file_menu = nullptr;
+  HMENU edit_menu = nullptr;
+  HMENU settings_menu = nullptr;
+  HMENU help_menu = nullptr;
+  BOOL file_dialog_result = FALSE;
+  OPENFILENAMEA file_dialog{};
+  char* file_dialog_filter = nullptr;
+  char* file_dialog_path = nullptr;
+  char* file_dialog_file_title = nullptr;
+  std::atomic<int> last_answer{0};  // the answer of the last question box
+};
+
+extern Application app;
+
+// A picture is open once one has loaded (0 x 0 before).
+inline bool picture_open() { return app.bitmap.bmWidth > 0 && app.bitmap.bmHeight > 0; }
+
+// Fills the record at start-up: heap buffers, start values, the dialog and
+// chooser records, the file named on the command line.
+void init_application_state();
+
+// Holds the view lock for a scope.
+class ViewLock {
+ public:
+  ViewLock() { EnterCriticalSection(&app.view_lock); }
+  ~ViewLock() { LeaveCriticalSection(&app.view_lock); }
+  ViewLock(const ViewLock&) = delete;
+  ViewLock& operator=(const ViewLock&) = delete;
+};
+
+}  // namespace murkel

@@ -1,0 +1,102 @@
+// Rectangle selection on the canvas: press, drag loop thread and release.
+#include <windows.h>
+
+#include <string>
+
+#include "core/canvas/scroll.h"
+#include "core/canvas/selection.h"
+#include "editor/app/app_state.h"
+#include "editor/canvas/canvas_window.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
+
+namespace murkel {
+namespace {
+
+constexpr DWORD kDragPause = 50;
+
+Point current_scroll() { return Point{app.scroll_x, app.scroll_y}; }
+Point picture_size() { return Point{app.bitmap.bmWidth, app.bitmap.bmHeight}; }
+Point window_origin() { return Point{app.drag_window_rect.left, app.drag_window_rect.top}; }
+
+Point clamped_cursor() {
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  return clamp_drag_point(Point{cursor.x, cursor.y}, window_origin(), picture_size(), current_scroll());
+}
+
+Point to_client(Point screen) { return Point{screen.x - app.drag_window_rect.left, screen.y - app.drag_window_rect.top}; }
+
+// One pass: wipe the last band, follow the cursor, draw the band, report the
+// corners. The status text is sent outside the view lock: the main thread
+// may be waiting for that lock and could not answer the message.
+void drag_pass() {
+  std::string text;
+  {
+    // Scroll offset and anchor change together under this lock (scroll requests).
+    ViewLock lock;
+    const Point point = clamped_cursor();
+    app.drag_point_x = point.x;
+    app.drag_point_y = point.y;
+    const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
+    const Point point_client = to_client(point);
+    show_working_image();
+    MoveToEx(app.view_surface, anchor_client.x, anchor_client.y, nullptr);
+    LineTo(app.view_surface, anchor_client.x, point_client.y);
+    LineTo(app.view_surface, point_client.x, point_client.y);
+    LineTo(app.view_surface, point_client.x, anchor_client.y);
+    LineTo(app.view_surface, anchor_client.x, anchor_client.y);
+    const Point start{app.drag_start_scroll.x, app.drag_start_scroll.y};
+    text = selection_text(anchor_client, point_client, current_scroll(), start);
+  }
+  set_status_field(1, app.selection_text, text);
+}
+
+DWORD WINAPI drag_loop(LPVOID parameter) {
+  const auto generation = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(parameter));
+  while (app.dragging && app.drag_generation == generation) {
+    drag_pass();
+    Sleep(kDragPause);
+  }
+  return 0;
+}
+
+void start_drag() {
+  GetWindowRect(app.canvas_window, &app.drag_window_rect);
+  const Point anchor = clamped_cursor();
+  app.drag_anchor_x = anchor.x;
+  app.drag_anchor_y = anchor.y;
+  app.drag_point_x = anchor.x;
+  app.drag_point_y = anchor.y;
+  app.anchor_scroll_x = app.scroll_x.load();
+  app.anchor_scroll_y = app.scroll_y.load();
+  app.drag_start_scroll = {app.scroll_x, app.scroll_y};
+  enable_effect_items(true);
+
+  const std::uint32_t generation = ++app.drag_generation;
+  app.dragging = true;
+  HANDLE thread = CreateThread(nullptr, 0, drag_loop, reinterpret_cast<LPVOID>(static_cast<UINT_PTR>(generation)),
+                               0, nullptr);
+  if (thread != nullptr) CloseHandle(thread);
+}
+
+void end_drag() {
+  const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
+  const Point point_client = to_client(Point{app.drag_point_x, app.drag_point_y});
+  app.selection = selection_from_drag(anchor_client, point_client, current_scroll());
+}
+
+}  // namespace
+
+void on_left_button_down() {
+  if (selection_press(app.selection_flags) == PressResult::start_drag) start_drag();
+}
+
+void on_left_button_up() {
+  const ReleaseResult result = selection_release(app.selection_flags);
+  app.dragging = false;
+  if (result == ReleaseResult::clear_selection) clear_selection();
+  if (result == ReleaseResult::end_drag) end_drag();
+}
+
+}  // namespace murkel

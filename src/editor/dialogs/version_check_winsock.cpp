@@ -1,0 +1,126 @@
+// The latest-version check over Winsock 1.1: one blocking HTTP/1.1 request
+// to port 80 of the update server, then the verdict in a message box.
+#include <winsock2.h>
+
+#include <shellapi.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/update/version_check.h"
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/dialogs/dialog_windows.h"
+
+namespace murkel {
+namespace {
+
+// The update server; a mirror (or a test) names another host here.
+constexpr char kHostVariable[] = "MURKEL_UPDATE_HOST";
+
+std::string update_server_host() {
+  const DWORD size = GetEnvironmentVariableA(kHostVariable, nullptr, 0);
+  if (size <= 1) return kDefaultUpdateHost;
+  std::string host(size, '\0');
+  host.resize(GetEnvironmentVariableA(kHostVariable, host.data(), size));
+  return host;
+}
+
+void check_failed(const char* message) { MessageBoxA(nullptr, message, "", MB_OK); }
+
+void shell_open(const std::string& document) {
+  ShellExecuteA(nullptr, "open", document.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The received bytes: those of the first receive that delivered data and
+// does not start with a zero byte; nothing when the connection ended first.
+std::string receive_reply(SOCKET socket) {
+  std::vector<char> reply(kReplyBufferSize);
+  int received = 0;
+  do {
+    received = recv(socket, reply.data(), static_cast<int>(reply.size()), 0);
+  } while (received > 0 && reply[0] == '\0');
+  return std::string(reply.data(), received > 0 ? static_cast<size_t>(received) : 0);
+}
+
+// What the user is told of a verdict.
+std::string verdict_message(const ReplyEvaluation& result) {
+  switch (result.verdict) {
+    case Verdict::kLatest:     return text::kVerdictLatest;
+    case Verdict::kNewer:      return text::kVerdictNewerBefore + result.version_text + text::kVerdictNewerAfter;
+    case Verdict::kUnreleased:
+      return text::kVerdictUnreleasedBefore + result.version_text + text::kVerdictUnreleasedAfter;
+    case Verdict::kNoReply:    return text::kNoReply;
+    case Verdict::kNoVersion:  return text::kNoVersionInReply;
+  }
+  return {};
+}
+
+void tell_verdict(const ReplyEvaluation& result, const std::string& host) {
+  const std::string message = verdict_message(result);
+  switch (result.verdict) {
+    case Verdict::kLatest:
+    case Verdict::kUnreleased:
+      MessageBoxA(nullptr, message.c_str(), text::kCheckCaption, MB_OK);
+      break;
+    case Verdict::kNewer: {
+      const int answer = MessageBoxA(nullptr, message.c_str(), text::kCheckCaption, MB_YESNO);
+      app.last_answer = answer;
+      if (answer == IDYES) shell_open(download_page_address(host));
+      break;
+    }
+    case Verdict::kNoReply:
+    case Verdict::kNoVersion:
+      check_failed(message.c_str());
+      break;
+  }
+}
+
+}  // namespace
+
+void run_version_check() {
+  const std::string host = update_server_host();
+  // A host name that cannot go into the request is a server we cannot reach.
+  const std::optional<RequestBlock> request = build_version_request(host);
+  if (!request) return check_failed(text::kCannotConnect);
+
+  WSADATA socket_library{};
+  if (WSAStartup(0x0101, &socket_library) != 0) return check_failed(text::kNoWinsock);
+  const SOCKET server_socket = socket(AF_INET, SOCK_STREAM, 0);
+  if (server_socket == INVALID_SOCKET) {
+    check_failed(text::kNoSocket);
+    WSACleanup();
+    return;
+  }
+  auto close_with = [&](const char* message) {
+    check_failed(message);
+    closesocket(server_socket);
+    WSACleanup();
+  };
+
+  // A failed lookup ends here: there is no address to connect to.
+  const hostent* entry = gethostbyname(host.c_str());
+  if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list[0]) {
+    return close_with(text::kCannotConnect);
+  }
+  sockaddr_in server{};
+  server.sin_family = AF_INET;
+  server.sin_port = htons(80);
+  memcpy(&server.sin_addr, entry->h_addr_list[0], 4);
+  if (connect(server_socket, reinterpret_cast<const sockaddr*>(&server), sizeof(server)) == SOCKET_ERROR) {
+    return close_with(text::kCannotConnect);
+  }
+  // The whole block goes out, the zero bytes after the request text included.
+  if (send(server_socket, request->data(), static_cast<int>(request->size()), 0) !=
+      static_cast<int>(kRequestBlockSize)) {
+    return close_with(text::kCannotSend);
+  }
+  const std::string reply = receive_reply(server_socket);
+  closesocket(server_socket);
+  WSACleanup();
+
+  tell_verdict(evaluate_reply(reply), host);
+}
+
+}  // namespace murkel

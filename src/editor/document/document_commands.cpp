@@ -1,0 +1,91 @@
+// File menu flows: save, save as, revert and exit.
+#include "editor/document/document_commands.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <algorithm>
+
+#include "core/canvas/scroll.h"
+#include "editor/app/app_state.h"
+#include "editor/app/message_box.h"
+#include "editor/app/texts.h"
+#include "editor/document/bitmap_files.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
+
+namespace murkel {
+namespace {
+
+constexpr DWORD kSaveDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;  // 0x0006
+
+void mark_saved() {
+  app.modification_counter = 0;
+  enable_undo_item(false);
+}
+
+// The scroll record and offset of one axis when the picture has changed
+// size in place: the offset kept where the new range allows.
+ScrollRecord resized_axis(std::atomic<std::int32_t>& offset, std::int32_t picture, std::int32_t client) {
+  ScrollRecord record = load_scroll_record(picture, client);
+  record.pos = std::clamp(offset.load(), 0, std::max(record.max, 0));
+  offset = record.pos;
+  return record;
+}
+
+}  // namespace
+
+int save_image_as() {
+  app.file_dialog.Flags = kSaveDialogFlags;
+  app.file_dialog_result = GetSaveFileNameA(&app.file_dialog);
+  if (!app.file_dialog_result) return 1;
+  // The document takes the new name only once its file is written.
+  if (!write_bitmap_file(app.file_dialog_path)) return 1;
+  lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
+  mark_saved();
+  set_document_title(false);
+  return 0;
+}
+
+void save_image() {
+  if (app.file_name[0] == '\0') {
+    save_image_as();
+    return;
+  }
+  if (!write_bitmap_file(app.file_name)) return;
+  mark_saved();
+  set_document_title(false);
+}
+
+// Reloads the file's current content. A file that can no longer be loaded
+// is reported and the document stays as it was; a picture of another size
+// gets new scroll ranges (the offset kept where it still fits).
+void revert_image() {
+  if (app.modification_counter > 0) {
+    app.last_answer = document_message(text::kRevertPrompt, MB_YESNO);
+    if (app.last_answer == IDNO) return;
+  }
+  const SIZE old_size{app.bitmap.bmWidth, app.bitmap.bmHeight};
+  if (load_picture_file(app.file_name) == nullptr) return;
+  if (app.bitmap.bmWidth != old_size.cx || app.bitmap.bmHeight != old_size.cy) {
+    set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll,
+                      resized_axis(app.scroll_x, app.bitmap.bmWidth, app.canvas_client.cx));
+    set_scroll_record(app.canvas_window, SB_VERT, app.vertical_scroll,
+                      resized_axis(app.scroll_y, app.bitmap.bmHeight, app.canvas_client.cy));
+  }
+  {
+    ViewLock lock;
+    full_redraw(app.view_surface);
+  }
+  mark_saved();
+  if (selection_exists(app.selection)) draw_selection_outline();
+  set_document_title(false);
+}
+
+void exit_application() {
+  if (!ask_to_save_changes()) return;
+  DestroyWindow(app.main_window);
+  PostQuitMessage(0);
+}
+
+}  // namespace murkel

@@ -1,0 +1,119 @@
+// Opening a bitmap file into the document, from the Open dialog or the
+// command line.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstdlib>
+
+#include "core/canvas/scroll.h"
+#include "editor/app/app_state.h"
+#include "editor/app/message_box.h"
+#include "editor/app/texts.h"
+#include "editor/document/bitmap_files.h"
+#include "editor/document/document_commands.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
+
+namespace murkel {
+namespace {
+
+constexpr DWORD kOpenDialogFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;  // 0x1004
+
+// The steps shared by both ways in, once the picture is installed.
+void load_picture(HWND canvas, bool clear_previous_selection) {
+  {
+    ViewLock lock;
+    // Unscrolled: the picture's top-left corner at (5, 5) on the gray.
+    app.scroll_x = 0;
+    app.scroll_y = 0;
+    full_redraw(app.view_surface);
+  }
+
+  RECT rc{};
+  GetClientRect(canvas, &rc);
+  app.canvas_client = {rc.right, rc.bottom};
+  set_scroll_record(canvas, SB_HORZ, app.horizontal_scroll,
+                           load_scroll_record(app.bitmap.bmWidth, app.canvas_client.cx));
+  set_scroll_record(canvas, SB_VERT, app.vertical_scroll,
+                           load_scroll_record(app.bitmap.bmHeight, app.canvas_client.cy));
+
+  app.modification_counter = 0;
+  enable_undo_item(false);
+  if (clear_previous_selection) clear_selection();
+  set_document_title(false);
+}
+
+}  // namespace
+
+bool ask_to_save_changes() {
+  if (app.modification_counter <= 0) return true;
+  app.last_answer = document_message(text::kSavePrompt, MB_YESNOCANCEL);
+  if (app.last_answer == IDYES) return save_image_as() != 1;
+  return app.last_answer == IDNO;
+}
+
+bool install_picture(HBITMAP bitmap) {
+  BITMAP record{};
+  GetObjectA(bitmap, sizeof(record), &record);
+  record.bmHeight = std::abs(record.bmHeight);
+  ViewLock lock;
+  // The undo bitmap is made compatible with the new picture, so the new
+  // picture goes in first.
+  HGDIOBJ previous_picture = SelectObject(app.working_image, bitmap);
+  HBITMAP undo = CreateCompatibleBitmap(app.working_image, record.bmWidth, record.bmHeight);
+  if (undo == nullptr) {
+    SelectObject(app.working_image, previous_picture);
+    return false;
+  }
+  HGDIOBJ previous_undo = SelectObject(app.undo_image, undo);
+  // After an Undo the two surfaces hold each other's bitmap: release
+  // whatever they held (a surface without a picture holds a stock bitmap,
+  // which DeleteObject leaves alone).
+  DeleteObject(previous_picture);
+  DeleteObject(previous_undo);
+  app.loaded_bitmap = bitmap;
+  app.undo_bitmap = undo;
+  app.bitmap = record;
+  return true;
+}
+
+HBITMAP load_picture_file(const char* path) {
+  HBITMAP bitmap = load_bitmap_file(path);
+  if (bitmap != nullptr && !install_picture(bitmap)) {
+    DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+  if (bitmap == nullptr) document_message(text::kCannotOpen);
+  return bitmap;
+}
+
+void open_image() {
+  if (!ask_to_save_changes()) return;
+  app.file_dialog.Flags = kOpenDialogFlags;
+  app.file_dialog_result = GetOpenFileNameA(&app.file_dialog);
+  if (!app.file_dialog_result) return;
+
+  if (load_picture_file(app.file_dialog_path) == nullptr) return;
+  lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
+  load_picture(app.canvas_window, true);
+}
+
+void open_command_line_image(HWND canvas) {
+  lstrcpynA(app.file_name, app.command_line_file_name, kPathSize);
+  if (load_picture_file(app.file_name) == nullptr) {
+    app.file_name[0] = '\0';
+    return;
+  }
+  load_picture(canvas, false);
+}
+
+void set_document_title(bool modified) {
+  lstrcpynA(app.title_buffer, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
+  const int used = lstrlenA(app.title_buffer);
+  lstrcpynA(app.title_buffer + used, app.file_name, kTitleSize - used);
+  const int named = lstrlenA(app.title_buffer);
+  lstrcpynA(app.title_buffer + named, text::kTitleSuffix, kTitleSize - named);
+  SetWindowTextA(app.main_window, app.title_buffer);
+}
+
+}  // namespace murkel

@@ -1,0 +1,159 @@
+// The working image's picture as a 24-bit bitmap file, written so that a
+// failure never costs the user the file that was there.
+#include <windows.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/codecs/bmp_writer.h"
+#include "editor/app/app_state.h"
+#include "editor/app/message_box.h"
+#include "editor/app/texts.h"
+#include "editor/document/bitmap_files.h"
+
+namespace murkel {
+namespace {
+
+// Why a write failed, in the user's words; nullptr when the system's own
+// text has to do.
+const char* reason_text(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return text::kSaveDenied;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_DIRECTORY:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return text::kSaveNoFolder;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return text::kSaveInUse;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return text::kSaveDiskFull;
+    default:
+      return nullptr;
+  }
+}
+
+// "画像を保存できません。", the path, and the reason.
+void report_failure(const char* path, const char* reason, DWORD error = ERROR_SUCCESS) {
+  std::string message = text::kCannotSave;
+  message += "\n\n";
+  message += path;
+  char system_text[512] = {};
+  if (reason == nullptr && error != ERROR_SUCCESS &&
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, system_text,
+                     sizeof(system_text), nullptr) != 0) {
+    reason = system_text;
+  }
+  if (reason != nullptr) {
+    message += "\n\n";
+    message += reason;
+  }
+  document_message(message.c_str());
+}
+
+// An existing target must be ours to replace: not read-only (Wine would
+// replace such a file all the same) and not held open by another program.
+DWORD check_target(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return ERROR_ACCESS_DENIED;
+  HANDLE probe = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(probe);
+  return ERROR_SUCCESS;
+}
+
+// Writes the bytes into a new temporary file in the target's folder and
+// moves it over the target. Returns the error, the temporary file removed.
+DWORD write_replacing(const char* path, const std::vector<std::uint8_t>& bytes) {
+  if (const DWORD error = check_target(path); error != ERROR_SUCCESS) return error;
+  char full[MAX_PATH];
+  char* name = nullptr;
+  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, &name);
+  if (length == 0 || length >= MAX_PATH || name == nullptr) return ERROR_INVALID_NAME;
+  *name = '\0';  // the folder, with its trailing separator
+  char temp[MAX_PATH];
+  if (GetTempFileNameA(full, "mur", 0, temp) == 0) return GetLastError();
+
+  DWORD error = ERROR_SUCCESS;
+  HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+  } else {
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      error = GetLastError();
+    } else if (written != bytes.size()) {
+      error = ERROR_DISK_FULL;
+    } else if (!FlushFileBuffers(file)) {
+      error = GetLastError();
+    }
+    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  }
+  if (error == ERROR_SUCCESS && !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+  }
+  if (error != ERROR_SUCCESS) DeleteFileA(temp);
+  return error;
+}
+
+}  // namespace
+
+bool write_bitmap_file(const char* path) {
+  const auto layout = bmp24_layout(app.bitmap.bmWidth, app.bitmap.bmHeight);
+  if (!layout) {
+    report_failure(path, text::kSaveTooLarge);
+    return false;
+  }
+  std::vector<std::uint8_t> file;
+  try {
+    file.resize(layout->file_size);
+  } catch (const std::bad_alloc&) {
+    report_failure(path, text::kSaveNoMemory);
+    return false;
+  }
+  write_bmp24_header(*layout, file.data());
+
+  // The rows as GDI gives them at 24 bits: bottom row first, blue, green,
+  // red, each padded to the row size, exactly the file's layout.
+  if (layout->height > 0) {
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colours[256];
+    } request{};
+    request.header.biSize = sizeof(BITMAPINFOHEADER);
+    request.header.biWidth = layout->width;
+    request.header.biHeight = layout->height;
+    request.header.biPlanes = 1;
+    request.header.biBitCount = 24;
+    request.header.biCompression = BI_RGB;
+    request.header.biSizeImage = layout->image_size;
+    int rows = 0;
+    {
+      ViewLock lock;
+      const auto picture = static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP));
+      rows = GetDIBits(app.working_image, picture, 0, static_cast<UINT>(layout->height),
+                       file.data() + kBmpHeaderSize, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS);
+    }
+    if (rows != layout->height) {
+      report_failure(path, nullptr);
+      return false;
+    }
+  }
+
+  if (const DWORD error = write_replacing(path, file); error != ERROR_SUCCESS) {
+    report_failure(path, reason_text(error), error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace murkel

@@ -1,0 +1,271 @@
+// Applying an effect to the selection of the working image, and the
+// one-step Undo exchange.
+//
+// Pixels travel in bulk: the picture pixels the effect reads are copied into
+// a block at once, the core computes the selection's new colours into a
+// second block, and that block goes back at once. A 24- or 32-bit picture is
+// read and written straight in its rows; any other format goes through one
+// BitBlt each way, and GDI maps the colours to the picture's own format, so a
+// 256-colour picture stays one and gets colours of its own table.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+#include "core/canvas/selection.h"
+#include "core/codecs/dib_rows.h"
+#include "core/document/undo_state.h"
+#include "editor/app/app_state.h"
+#include "editor/app/message_box.h"
+#include "editor/app/texts.h"
+#include "editor/document/document_commands.h"
+#include "editor/effects/effect_commands.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
+
+namespace murkel {
+namespace {
+
+// A 32-bit top-down DIB section selected into a memory DC of its own.
+class TransferBlock {
+ public:
+  TransferBlock() = default;
+  ~TransferBlock() {
+    if (dc_ != nullptr) {
+      SelectObject(dc_, previous_);
+      DeleteDC(dc_);
+    }
+    if (bitmap_ != nullptr) DeleteObject(bitmap_);
+  }
+  TransferBlock(const TransferBlock&) = delete;
+  TransferBlock& operator=(const TransferBlock&) = delete;
+
+  // An empty size needs no block. False when the memory cannot be had.
+  bool create(std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0) return true;
+    // One block stays below 2 GB in either build: a DIB section's size must
+    // fit the header's signed 32-bit fields (and a 32-bit process could not
+    // map more anyway).
+    if (height > 0x7FFFFFFF / 4 / width) return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap_ == nullptr || bits == nullptr) return false;
+    dc_ = CreateCompatibleDC(nullptr);
+    if (dc_ == nullptr) return false;
+    previous_ = SelectObject(dc_, bitmap_);
+    pixels_ = static_cast<Colour*>(bits);
+    width_ = static_cast<int>(width);
+    height_ = static_cast<int>(height);
+    return true;
+  }
+
+  HDC dc() const { return dc_; }
+  Colour* pixels() const { return pixels_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  std::size_t count() const { return static_cast<std::size_t>(width_) * height_; }
+
+ private:
+  HBITMAP bitmap_ = nullptr;
+  HDC dc_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+  Colour* pixels_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// Each setting is read once, when the effect starts: a settings dialog on
+// another thread may store a new value meanwhile.
+struct EffectSettings {
+  std::int32_t cell_width = 0;
+  std::int32_t cell_height = 0;
+  std::uint16_t blur_level = 0;
+  std::int32_t scramble_level = 0;
+  COLORREF fill_colour = 0;
+};
+
+EffectSettings read_settings(EffectCode code) {
+  EffectSettings settings;
+  switch (code) {
+    case EffectCode::mosaic:
+      settings.cell_width = app.mosaic_cell_width;
+      settings.cell_height = app.mosaic_cell_height;
+      break;
+    case EffectCode::blur:      settings.blur_level = app.blur_level; break;
+    case EffectCode::diffusion: break;
+    case EffectCode::scramble:  settings.scramble_level = app.scramble_level; break;
+    case EffectCode::fill:      settings.fill_colour = app.colour_chooser.rgbResult; break;
+  }
+  return settings;
+}
+
+// The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
+// memory: copying them there is several times faster than a GDI transfer.
+std::optional<DibRows> true_colour_rows(HDC surface) {
+  DIBSECTION dib{};
+  if (GetObjectA(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
+      dib.dsBm.bmBits == nullptr) {
+    return std::nullopt;
+  }
+  const DWORD compression = dib.dsBmih.biCompression;
+  const bool plain_masks = compression == BI_RGB || (compression == BI_BITFIELDS && dib.dsBitfields[0] == 0xFF0000 &&
+                                                     dib.dsBitfields[1] == 0xFF00 && dib.dsBitfields[2] == 0xFF);
+  const int bits = dib.dsBmih.biBitCount;
+  if (!(bits == 24 && compression == BI_RGB) && !(bits == 32 && plain_masks)) return std::nullopt;
+  GdiFlush();  // drawing still queued for the bitmap lands first
+  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
+  const std::ptrdiff_t row = dib.dsBm.bmWidthBytes;
+  const bool bottom_up = dib.dsBmih.biHeight > 0;
+  return DibRows{bottom_up ? base + (dib.dsBm.bmHeight - 1) * row : base, bottom_up ? -row : row, bits / 8,
+                 dib.dsBm.bmWidth, dib.dsBm.bmHeight};
+}
+
+// The picture pixels the effect reads: its footprint, cut to the picture.
+Rect picture_footprint(EffectCode code, const Rect& selection, const EffectSettings& settings) {
+  Rect footprint;
+  switch (code) {
+    case EffectCode::mosaic:
+      footprint = mosaic_footprint(selection, settings.cell_width, settings.cell_height);
+      break;
+    case EffectCode::blur:      footprint = blur_footprint(selection); break;
+    case EffectCode::diffusion: footprint = diffusion_footprint(selection); break;
+    case EffectCode::scramble:  footprint = scramble_footprint(selection); break;
+    case EffectCode::fill:      return Rect{};
+  }
+  const Rect cut{std::max(footprint.left, 0), std::max(footprint.top, 0),
+                 std::min<std::int32_t>(footprint.right, app.bitmap.bmWidth),
+                 std::min<std::int32_t>(footprint.bottom, app.bitmap.bmHeight)};
+  return cut.empty() ? Rect{} : cut;
+}
+
+// Reads the footprint at once and computes the selection's new colours into
+// `result`: colours for direct rows, 32-bit GDI rows otherwise. False when
+// memory runs short; the picture is untouched either way.
+bool compute_block(EffectCode code, const Rect& selection, const EffectSettings& settings,
+                   const std::optional<DibRows>& rows, TransferBlock& result) {
+  if (code == EffectCode::scramble) seed_random_source(app.random, GetTickCount());
+  if (code == EffectCode::fill || selection.empty() || !picture_open()) return true;
+
+  const Rect footprint = picture_footprint(code, selection, settings);
+  TransferBlock source;
+  if (!source.create(footprint.width(), footprint.height()) ||
+      !result.create(selection.width(), selection.height())) {
+    return false;
+  }
+  if (source.pixels() != nullptr && rows) {
+    read_dib_rows(*rows, footprint, source.pixels());
+  } else if (source.pixels() != nullptr) {
+    BitBlt(source.dc(), 0, 0, source.width(), source.height(), app.working_image, footprint.left, footprint.top,
+           SRCCOPY);
+    GdiFlush();
+    swap_red_and_blue(source.pixels(), source.count());
+  }
+  const PixelView view{source.pixels(), source.width(), footprint, app.bitmap.bmWidth, app.bitmap.bmHeight};
+  const BlockRef out{result.pixels(), result.width()};
+  try {
+    switch (code) {
+      case EffectCode::mosaic:    mosaic_into(view, selection, settings.cell_width, settings.cell_height, out); break;
+      case EffectCode::blur:      blur_into(view, selection, settings.blur_level, out); break;
+      case EffectCode::diffusion: diffusion_into(view, selection, out); break;
+      case EffectCode::scramble:  scramble_into(view, selection, settings.scramble_level, app.random, out); break;
+      case EffectCode::fill:      break;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  if (!rows) swap_red_and_blue(result.pixels(), result.count());
+  return true;
+}
+
+// The undo surface holds a bitmap of the picture's size, made at the open;
+// if that failed then, it is made now. False when there is no memory for it.
+bool undo_surface_ready() {
+  if (!picture_open()) return true;
+  BITMAP held{};
+  if (GetObjectA(GetCurrentObject(app.undo_image, OBJ_BITMAP), sizeof(held), &held) == sizeof(held) &&
+      held.bmWidth == app.bitmap.bmWidth && std::abs(held.bmHeight) == app.bitmap.bmHeight) {
+    return true;
+  }
+  HBITMAP bitmap = CreateCompatibleBitmap(app.working_image, app.bitmap.bmWidth, app.bitmap.bmHeight);
+  if (bitmap == nullptr) return false;
+  SelectObject(app.undo_image, bitmap);
+  if (app.undo_bitmap != nullptr) DeleteObject(app.undo_bitmap);
+  app.undo_bitmap = bitmap;
+  return true;
+}
+
+void fill_selection(const Rect& selection, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  const RECT rc{selection.left, selection.top, selection.right, selection.bottom};
+  FillRect(app.working_image, &rc, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+void apply_effect(EffectCode code) {
+  const Rect selection = app.selection;
+  const EffectSettings settings = read_settings(code);
+
+  // Everything that can fail comes before the first change, so that a
+  // failure leaves the picture, its undo copy and the counter as they were.
+  const std::optional<DibRows> rows = true_colour_rows(app.working_image);
+  TransferBlock result;
+  if (!compute_block(code, selection, settings, rows, result) || !undo_surface_ready()) {
+    document_message(text::kNotEnoughMemory);
+    return;
+  }
+
+  {
+    ViewLock lock;
+    BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
+    if (code == EffectCode::fill) {
+      fill_selection(selection, settings.fill_colour);
+    } else if (result.pixels() != nullptr && rows) {
+      GdiFlush();  // the undo copy has read the rows
+      write_dib_rows(*rows, selection, result.pixels());
+    } else if (result.pixels() != nullptr) {
+      BitBlt(app.working_image, selection.left, selection.top, result.width(), result.height(), result.dc(), 0, 0,
+             SRCCOPY);
+    }
+    show_working_image();
+  }
+
+  const EditState state = after_effect(EditState{app.modification_counter, app.undo_toggle});
+  app.modification_counter = state.modification_counter;
+  enable_undo_item(true);
+  set_document_title(true);
+  app.undo_toggle = state.undo_toggle;
+  draw_selection_outline();
+}
+
+void undo_command() {
+  {
+    ViewLock lock;
+    // The bitmap fields follow their surfaces, so that the loaded bitmap is
+    // always the one the working image shows (and a Save writes).
+    std::swap(app.working_image, app.undo_image);
+    std::swap(app.loaded_bitmap, app.undo_bitmap);
+    show_working_image();
+  }
+  const EditState state = after_undo(EditState{app.modification_counter, app.undo_toggle});
+  app.modification_counter = state.modification_counter;
+  set_document_title(state.modified());
+  app.undo_toggle = state.undo_toggle;
+  if (selection_exists(app.selection)) draw_selection_outline();
+}
+
+}  // namespace murkel

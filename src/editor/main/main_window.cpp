@@ -1,0 +1,96 @@
+// MAINWND window procedure and its handlers.
+#include "editor/main/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/dialogs/dialog_windows.h"
+#include "editor/document/document_commands.h"
+#include "editor/effects/effect_commands.h"
+#include "editor/menus/menus.h"
+#include "editor/view/canvas_view.h"
+
+namespace murkel {
+namespace {
+
+void on_create(HWND hwnd) {
+  app.status_bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "", hwnd, 0);
+  RECT rc{};
+  GetClientRect(app.status_bar, &rc);
+  app.status_height = rc.bottom - rc.top + 1;
+  SendMessageA(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+}
+
+void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+  GetClientRect(hwnd, &app.client_rect);
+  const int width = app.client_rect.right - app.client_rect.left;
+  const int height = app.client_rect.bottom - app.client_rect.top;
+  // The canvas stores its new client size from its own WM_SIZE, sent
+  // during this call, before the resize rule below reads it.
+  MoveWindow(app.canvas_window, 0, 0, width + 1, height + 1 - app.status_height, TRUE);
+
+  app.status_field_edges[2] = width + app.doubled_frame_width;
+  SendMessageA(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+
+  apply_resize_rule();
+  SendMessageA(app.status_bar, WM_SIZE, wparam, lparam);
+}
+
+// One wheel message scrolls one line step, sideways when the cursor is level
+// with the canvas's horizontal bar or lower, otherwise up or down.
+void on_mouse_wheel(WPARAM wparam) {
+  GetCursorPos(&app.wheel_cursor);
+  GetWindowRect(app.canvas_window, &app.wheel_window_rect);
+  const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
+  const WORD distance = HIWORD(wparam);
+  const WPARAM code = distance >= 0x8000 ? SB_LINEDOWN : SB_LINEUP;
+  SendMessageA(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
+}
+
+}  // namespace
+
+void open_help_file() {
+  const HINSTANCE result = ShellExecuteA(nullptr, "open", text::kHelpFile, nullptr, nullptr, SW_SHOW);
+  if (reinterpret_cast<INT_PTR>(result) == ERROR_FILE_NOT_FOUND) {
+    MessageBoxA(nullptr, text::kHelpNotFound, text::kAppTitle, MB_OK);
+  }
+}
+
+void dispatch_command(WORD id) {
+  switch (id) {
+    case kCmdOpen:             open_image(); break;
+    case kCmdSave:             save_image(); break;
+    case kCmdSaveAs:           save_image_as(); break;
+    case kCmdRevert:           revert_image(); break;
+    case kCmdExit:             exit_application(); break;
+    case kCmdMosaic:
+    case kCmdBlur:
+    case kCmdDiffusion:
+    case kCmdScramble:
+    case kCmdFill:             apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
+    case kCmdUndo:             undo_command(); break;
+    case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
+    case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
+    case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;
+    case kCmdFillColour:       ChooseColorA(&app.colour_chooser); break;
+    case kCmdHelp:             open_help_file(); break;
+    case kCmdVersion:          start_dialog_thread(information_dialog); break;
+    default:                   break;
+  }
+}
+
+LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_CREATE:     on_create(hwnd); break;
+    case WM_SIZE:       on_size(hwnd, wparam, lparam); break;
+    case WM_COMMAND:    dispatch_command(LOWORD(wparam)); break;
+    case WM_CLOSE:      exit_application(); break;
+    case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
+    default:            return DefWindowProcA(hwnd, msg, wparam, lparam);
+  }
+  return 0;
+}
+
+}  // namespace murkel

@@ -1,0 +1,61 @@
+// Window classes, the main and canvas windows, the menu bar and the message loop.
+#include "editor/main/startup.h"
+
+#include "editor/app/app_state.h"
+#include "editor/app/texts.h"
+#include "editor/canvas/canvas_window.h"
+#include "editor/dialogs/dialog_windows.h"
+#include "editor/main/main_window.h"
+#include "editor/menus/menus.h"
+
+namespace murkel {
+namespace {
+
+constexpr int kClassIcon = 1000;
+constexpr int kSmallIcon = 1001;
+
+void register_window_class(HINSTANCE instance, const char* name, WNDPROC proc, HBRUSH background) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kClassIcon));
+  wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(kSmallIcon));
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  RegisterClassExA(&wc);
+}
+
+}  // namespace
+
+void create_editor_windows(HINSTANCE instance, int show_command) {
+  register_window_class(instance, "MAINWND", main_window_proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  app.main_window = CreateWindowExA(WS_EX_APPWINDOW, "MAINWND", text::kAppTitle, WS_OVERLAPPEDWINDOW,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    nullptr, nullptr, instance, nullptr);
+  app.file_dialog.hwndOwner = app.main_window;
+
+  // The canvas may open the command-line picture during its creation,
+  // before the menu bar exists.
+  register_window_class(instance, "CANVUS", canvas_proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  app.canvas_window = CreateWindowExA(0, "CANVUS", "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL,
+                                      0, 0, 100, 100, app.main_window, nullptr, instance, nullptr);
+
+  register_window_class(instance, "SETTINGS", settings_proc, GetSysColorBrush(COLOR_BTNFACE));
+
+  create_menu_bar();
+  SetMenu(app.main_window, app.menu_bar);
+  ShowWindow(app.main_window, show_command);
+}
+
+void run_message_loop() {
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace murkel

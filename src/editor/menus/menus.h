@@ -1,0 +1,41 @@
+// The menu bar, its command identifiers and the enabling of Edit menu items by position.
+#pragma once
+
+#include <windows.h>
+
+namespace murkel {
+
+// Menu command identifiers, grouped by menu in blocks of a thousand.
+enum Command : WORD {
+  kCmdOpen = 1001,
+  kCmdSave = 1002,
+  kCmdSaveAs = 1003,
+  kCmdRevert = 1004,
+  kCmdExit = 1005,
+  kCmdMosaic = 2000,
+  kCmdBlur = 2001,
+  kCmdDiffusion = 2002,
+  kCmdScramble = 2003,
+  kCmdFill = 2004,
+  kCmdUndo = 2005,
+  kCmdMosaicSettings = 3000,
+  kCmdBlurSettings = 3001,
+  kCmdScrambleSettings = 3002,
+  kCmdFillColour = 3003,
+  kCmdHelp = 4001,
+  kCmdVersion = 4002,
+};
+
+// Edit menu positions: Undo first, then a separator, then the five effects.
+inline constexpr UINT kEditUndoPosition = 0;
+inline constexpr UINT kEditFirstEffectPosition = 2;
+inline constexpr UINT kEditLastEffectPosition = 6;
+
+// Builds the menu bar and its four drop-down menus into the Application
+// state; the Edit menu starts grayed. The caller attaches it with SetMenu.
+void create_menu_bar();
+
+void enable_undo_item(bool enabled);
+void enable_effect_items(bool enabled);
+
+}  // namespace murkel

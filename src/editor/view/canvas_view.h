@@ -1,0 +1,36 @@
+// What the canvas shows: redraws onto the view surface, the selection's
+// outline, the scroll bars and the status fields. The windows and the flows
+// draw through these.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "core/canvas/scroll.h"
+
+namespace murkel {
+
+// Background, then the working image at the scroll offset, onto `target`.
+void full_redraw(HDC target);
+
+// The working image alone at the scroll offset onto the view surface (the
+// background where no picture is open). Call with the view lock held.
+void show_working_image();
+
+// Empties the selection: the effect items grayed, the view without outline,
+// the selection field cleared.
+void clear_selection();
+void draw_selection_outline();
+
+// Sets a scroll record's range, page and position and applies it to a bar.
+void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
+
+// The scroll ranges (and the view, where the picture now fits) after the
+// canvas has taken its new size.
+void apply_resize_rule();
+
+// Puts `content` into a status field through its buffer (cleared first).
+void set_status_field(int field, char* buffer, const std::string& content);
+
+}  // namespace murkel
