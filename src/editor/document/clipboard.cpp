@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/codecs/packed_dib.h"
@@ -85,9 +86,9 @@ Offer read_clipboard() {
       offer.found = true;
       const LockedBlock block(GetClipboardData(png_format()));
       if (block.data() != nullptr) {
-        if (const std::optional<Image> image = decode_png_bytes(block.data(), block.size())) {
+        if (std::optional<Image> image = decode_png_bytes(block.data(), block.size())) {
           DecodeResult decoded;
-          decoded.image = *image;
+          decoded.image = std::move(*image);
           decoded.bits = 24;
           offer.picture = bitmap_from_decoded(decoded);
           if (offer.picture != nullptr) return offer;
