@@ -12,6 +12,7 @@
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
+#include "core/codecs/packed_dib.h"
 
 using namespace murkel;
 using bmp_test::Bytes;
@@ -183,6 +184,33 @@ TEST(BmpReader, FuzzRegressionsDecodeOrAreRefused) {
     ++files;
   }
   EXPECT_GT(files, 0);
+}
+
+// The clipboard's packed bitmap is a file without its 14-byte file header: every format the reader
+// takes decodes so (the masks after a 40-byte header, the colour table, then the rows), and the
+// 24-bit one the editor puts there decodes to its picture.
+TEST(PackedDib, EveryFormatDecodesAsItsFileAndThe24BitOneRoundTrips) {
+  for (const bmp_test::FormatCase& c : bmp_test::format_cases()) {
+    const Bytes file = bmp_test::build_file(c.layout);
+    const DecodeResult r = decode_packed_dib(file.data() + 14, file.size() - 14);
+    EXPECT_EQ(r.image.pixels, c.expected) << c.name << ": " << r.error;
+  }
+  const Image picture = gradient(7, 3);  // 21 bytes a row: 3 of padding
+  const EncodeResult dib = encode_packed_dib24(picture);
+  ASSERT_TRUE(dib.ok());
+  EXPECT_EQ((std::vector<int>{dib.bytes[0], dib.bytes[14], static_cast<int>(dib.bytes.size())}),
+            (std::vector<int>{40, 24, 40 + 3 * 24}));
+  EXPECT_EQ(decode_packed_dib(dib.bytes.data(), dib.bytes.size()).image.pixels, picture.pixels);
+}
+
+// Straight BGRA rows (with a gap after each row) become opaque colours over white: opaque pixels keep
+// their colour, transparent ones are white, black at 60 % opacity shows 40 % of white (102), and red at
+// 40 % keeps its red and takes 60 % of white in green and blue (153).
+TEST(PackedDib, BgraRowsOverWhite) {
+  const Bytes rows = {0x10, 0x20, 0x30, 255, 0x10, 0x20, 0x30, 0, 0xEE, 0xEE,
+                      0, 0, 0, 153, 0, 0, 0xFF, 102, 0xEE, 0xEE};
+  EXPECT_EQ(bgra_over_white(rows.data(), 2, 2, 10).pixels,
+            (std::vector<Colour>{0x102030, 0xFFFFFF, 0x666666, 0x9999FF}));
 }
 
 TEST(BmpFileIo, WritesReplaceWholeFilesAndFailuresAreReportedAndLeaveNothing) {

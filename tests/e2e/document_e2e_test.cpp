@@ -1,9 +1,12 @@
 // End to end, the document flows on the real editor: open, select, apply,
 // undo, save and exit; start without a picture, Help and File > Open; a
-// scrolled drag and Revert. Judged by titles, boxes, the screen and files.
+// scrolled drag and Revert; a picture pasted, worked and copied with the
+// keys. Judged by titles, boxes, the screen, files and the clipboard.
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "core/codecs/packed_dib.h"
 
 #include "e2e/driver.h"
 
@@ -186,6 +189,83 @@ TEST(DocumentE2e, ScrolledDragAndRevert) {
   answer(editor, kCannotOpen, IDOK);
   EXPECT_EQ(editor.title(), kTitle + path + "]");
   EXPECT_EQ(editor.pixel({5, 5}), smaller.pixels[4 * smaller.width + 7]);
+}
+
+// The driver's clipboard: a picture put there as a packed bitmap, and the packed bitmap the editor put there.
+void put_on_clipboard(const Image& picture) {
+  const std::vector<std::uint8_t> dib = murkel::encode_packed_dib24(picture).bytes;
+  ASSERT_TRUE(e2e::wait_until([] { return OpenClipboard(nullptr) != 0; }));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+  std::copy(dib.begin(), dib.end(), static_cast<std::uint8_t*>(GlobalLock(block)));
+  GlobalUnlock(block);
+  SetClipboardData(CF_DIB, block);
+  CloseClipboard();
+}
+
+std::string copied_by(Editor& editor) {
+  std::string bytes;
+  e2e::wait_until([&] {
+    if (GetClipboardOwner() != editor.main_window() || !OpenClipboard(nullptr)) return false;
+    if (HANDLE block = GetClipboardData(CF_DIB)) {
+      bytes.assign(static_cast<const char*>(GlobalLock(block)), GlobalSize(block));
+      GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return !bytes.empty();
+  });
+  return bytes;
+}
+
+// The 24-bit packed bitmap of a picture's block.
+std::string packed_block(const Image& picture, const Rect& r) {
+  Image block{r.right - r.left, r.bottom - r.top, {}};
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) block.pixels.push_back(picture.pixels[y * picture.width + x]);
+  return e2e::bmp_file(block).substr(14);
+}
+
+// Ctrl+V pastes the driver's picture as an untitled document; after an effect Ctrl+Z undoes and
+// redoes, Ctrl+C copies the selection, Ctrl+S asks for a name; once saved, Ctrl+Z (Undo grayed) does
+// nothing, which the copy after it shows; Ctrl+Shift+S and Ctrl+O open their dialogs.
+TEST(DocumentE2e, PasteWorkCopyAndSaveWithTheKeys) {
+  e2e::TempFolder folder;
+  const Image pasted = e2e::noise_picture(97, 45, 3);
+  Editor editor(folder.path);
+  put_on_clipboard(pasted);
+  editor.keys({VK_CONTROL, 'V'});
+  expect_title(editor, kModified + "無題]");
+  e2e::expect_shown(editor, pasted);
+
+  editor.drag({15, 12}, {64, 41}, "(10,7)-(59,36)");
+  const Rect selection{10, 7, 60, 37};
+  Image diffused = pasted;
+  murkel::put_block(diffused, selection, murkel::diffusion(pasted.view(), selection));
+  ASSERT_TRUE(editor.command_and_wait(2002));
+  e2e::expect_shown(editor, diffused, selection);
+  editor.keys({VK_CONTROL, 'Z'});
+  e2e::expect_shown(editor, pasted, selection);
+  editor.keys({VK_CONTROL, 'Z'});
+  e2e::expect_shown(editor, diffused, selection);
+  editor.keys({VK_CONTROL, 'C'});
+  const std::string copy = packed_block(diffused, selection);
+  EXPECT_TRUE(copied_by(editor).substr(0, copy.size()) == copy) << "the copy";
+
+  editor.keys({VK_CONTROL, 'S'});
+  const std::string saved = folder.file("pasted.bmp");
+  answer_file_dialog(editor, saved);
+  expect_title(editor, kTitle + saved + "]");
+  EXPECT_TRUE(e2e::read_file(saved) == e2e::bmp_file(diffused)) << "the saved file";
+  put_on_clipboard(pasted);
+  editor.keys({VK_CONTROL, 'Z'});
+  editor.keys({VK_CONTROL, 'C'});
+  EXPECT_TRUE(copied_by(editor).substr(0, copy.size()) == copy) << "Undo acted";
+  for (const WORD key : {WORD{'S'}, WORD{'O'}}) {
+    key == 'S' ? editor.keys({VK_CONTROL, VK_SHIFT, 'S'}) : editor.keys({VK_CONTROL, 'O'});
+    answer_file_dialog(editor, "");
+  }
+  editor.close();
+  EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
 }
 
 }  // namespace

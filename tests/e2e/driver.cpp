@@ -229,6 +229,23 @@ void Editor::scroll(bool horizontal, WORD code, WORD position) {
   PostMessageA(canvas(), horizontal ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position), 0);
 }
 
+void Editor::keys(std::initializer_list<WORD> keys) {
+  const HWND frame = main_window();
+  SetForegroundWindow(frame);
+  if (!wait_until([&] { return GetForegroundWindow() == frame; })) throw std::runtime_error("the editor is not in front");
+  std::vector<INPUT> inputs;
+  const auto key = [&](WORD vk, DWORD flags) {
+    INPUT input{INPUT_KEYBOARD};
+    input.ki.wVk = vk;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  for (WORD vk : keys) key(vk, 0);
+  for (auto vk = std::rbegin(keys); vk != std::rend(keys); ++vk) key(*vk, KEYEVENTF_KEYUP);
+  if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+    throw std::runtime_error("SendInput did not take the keys");
+}
+
 std::vector<COLORREF> Editor::capture(const RECT& client_rect) {
   POINT origin{client_rect.left, client_rect.top};
   ClientToScreen(canvas(), &origin);

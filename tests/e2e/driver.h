@@ -78,6 +78,9 @@ class Editor {
   // A drag from `from` to `to` that the status field must report as `selection`.
   void drag(POINT from, POINT to, const std::string& selection);
   void scroll(bool horizontal, WORD code, WORD position = 0);
+  // Brings the editor to the front and types the keys as a person does (SendInput):
+  // pressed in order, released in reverse, so {VK_CONTROL, 'V'} is Ctrl+V.
+  void keys(std::initializer_list<WORD> keys);
   // Screen pixels of a block of the canvas, row by row.
   std::vector<COLORREF> capture(const RECT& client_rect);
   COLORREF pixel(POINT client) { return capture({client.x, client.y, client.x + 1, client.y + 1})[0]; }

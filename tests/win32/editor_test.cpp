@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,8 +21,11 @@
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
 #include "editor/canvas/canvas_window.h"
+#include "core/codecs/packed_dib.h"
 #include "editor/document/bitmap_files.h"
+#include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/png_wic.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/main_window.h"
 #include "editor/main/startup.h"
@@ -97,10 +101,10 @@ std::string window_title() {
 
 bool grayed(UINT position) { return (GetMenuState(app.edit_menu, position, MF_BYPOSITION) & MF_GRAYED) != 0; }
 
-// Runs `action` and answers the editor's message box with OK: the box's
+// Runs `action` and answers the editor's message box with `button`: the box's
 // longest text ("" when none came), and whether it carried the warning icon.
 struct Box { std::string text; bool warning = false; };
-Box answer_box(const std::function<void()>& action) {
+Box answer_box(const std::function<void()>& action, int button = IDOK) {
   std::atomic<bool> done{false};
   Box box;
   std::thread watcher([&] {
@@ -112,7 +116,7 @@ Box answer_box(const std::function<void()>& action) {
       if (std::string(line).size() > box.text.size()) box.text = line;
       box.warning |= reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0)) == LoadIconA(nullptr, IDI_WARNING);
     }
-    if (hwnd) PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+    if (hwnd) PostMessageA(hwnd, WM_COMMAND, button, 0);
   });
   action();
   done = true;
@@ -427,6 +431,174 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
   EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(picture).image).bytes);
   WIN32_FIND_DATAA found{};
   EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
+}
+
+// ---------------------------------------------------------------- clipboard and drops
+// Puts blocks on the clipboard, in this order, in place of what was there.
+void put_on_clipboard(const std::vector<std::pair<UINT, Bytes>>& blocks, HBITMAP bitmap = nullptr) {
+  ASSERT_TRUE(OpenClipboard(app.main_window));
+  EmptyClipboard();
+  for (const auto& [format, bytes] : blocks) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(GlobalLock(block)));
+    GlobalUnlock(block);
+    SetClipboardData(format, block);
+  }
+  if (bitmap) SetClipboardData(CF_BITMAP, bitmap);
+  CloseClipboard();
+}
+
+Bytes clipboard_block(UINT format) {
+  Bytes bytes;
+  if (!OpenClipboard(app.main_window)) return bytes;
+  if (HANDLE block = GetClipboardData(format)) {
+    const auto* data = static_cast<const std::uint8_t*>(GlobalLock(block));
+    bytes.assign(data, data + GlobalSize(block));
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return bytes;
+}
+
+// A PNG made by hand, its zlib stream one stored block: 8-bit RGBA rows, each after filter byte 0.
+Bytes rgba_png(int width, int height, const Bytes& rgba) {
+  const auto be32 = [](Bytes& b, std::uint32_t v) { for (int s = 24; s >= 0; s -= 8) b.push_back(v >> s & 0xFF); };
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, raw;
+  const auto chunk = [&](const char* type, const Bytes& data) {
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (std::uint8_t byte : body) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    be32(png, static_cast<std::uint32_t>(data.size()));
+    png.insert(png.end(), body.begin(), body.end());
+    be32(png, ~crc);
+  };
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);
+    raw.insert(raw.end(), rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
+  }
+  std::uint32_t a = 1, b = 0;
+  for (std::uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
+  const auto n = static_cast<std::uint16_t>(raw.size());
+  Bytes zlib = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                static_cast<std::uint8_t>(~n), static_cast<std::uint8_t>(~n >> 8)};
+  zlib.insert(zlib.end(), raw.begin(), raw.end());
+  be32(zlib, b << 16 | a);
+  Bytes header;
+  be32(header, width), be32(header, height), header.insert(header.end(), {8, 6, 0, 0, 0});
+  chunk("IHDR", header), chunk("IDAT", zlib), chunk("IEND", {});
+  return png;
+}
+
+Bytes without_file_header(const Bytes& file) { return Bytes(file.begin() + 14, file.end()); }
+
+bool paste_item_enabled() {
+  SendMessageA(app.main_window, WM_INITMENU, reinterpret_cast<WPARAM>(app.menu_bar), 0);
+  return !grayed(kEditPastePosition);
+}
+
+// With unsaved changes Paste asks as Open does, and Cancel keeps everything. Each clipboard form then
+// becomes the untitled, unsaved document with exactly its pixels (No to the same question each time);
+// Revert says there is no file, and Save goes through Save As.
+TEST_F(EditorTest, PasteTakesEveryClipboardFormAsAnUntitledUnsavedPicture) {
+  const Image picture = noisy_picture(13, 6), other = noisy_picture(9, 4);
+  const std::string path = open_file(bmp_test::make_bmp24(other), "kept.bmp");
+  app.selection = Rect{1, 1, 5, 3};
+  apply_effect(EffectCode::fill);
+  const Image changed = working_picture();
+  put_on_clipboard({});
+  EXPECT_FALSE(paste_item_enabled());
+  put_on_clipboard({{CF_DIB, without_file_header(bmp_test::make_bmp24(picture))}});
+  EXPECT_TRUE(paste_item_enabled());
+  EXPECT_EQ(answer_box([] { SendMessageA(app.main_window, WM_COMMAND, kCmdPaste, 0); }, IDCANCEL).text,
+            text::kSavePrompt);
+  EXPECT_EQ(difference(working_picture(), changed), 0);
+  EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + path + "]");
+  EXPECT_EQ(std::vector<int>({app.modification_counter, grayed(0), app.selection.right}), std::vector<int>({1, 0, 5}));
+
+  // Red opaque, blue transparent (white), black at 60 % (gray 102) over white.
+  const Image png_picture{3, 1, {0x0000FF, 0xFFFFFF, 0x666666}};
+  const Bytes png = rgba_png(3, 1, {255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 153});
+  std::vector<std::vector<std::uint32_t>> rows;
+  for (int y = 0; y < picture.height; ++y) {
+    rows.emplace_back();
+    for (int x = 0; x < picture.width; ++x) {
+      const Colour c = picture.pixels[y * picture.width + x];
+      rows.back().push_back(((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF));
+    }
+  }
+  FileLayout v5{124, picture.width, -picture.height, 32, 3, {}, 0, true, {0xFF0000, 0xFF00, 0xFF},
+                bmp_test::pack_rows(rows, 32, true)};
+  HDC screen = GetDC(nullptr);
+  HBITMAP ddb = CreateCompatibleBitmap(screen, picture.width, picture.height);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32, BI_RGB};
+  std::vector<Colour> bgr = picture.pixels;
+  swap_red_and_blue(bgr.data(), bgr.size());
+  SetDIBits(screen, ddb, 0, picture.height, bgr.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  const struct { const char* name; std::vector<std::pair<UINT, Bytes>> blocks; HBITMAP bitmap; Image expected; } cases[] = {
+      {"PNG before the bitmap", {{CF_DIB, without_file_header(bmp_test::make_bmp24(picture))},
+                                  {RegisterClipboardFormatA("PNG"), png}}, nullptr, png_picture},
+      {"damaged PNG, then the bitmap", {{RegisterClipboardFormatA("PNG"), Bytes(png.begin(), png.begin() + 40)},
+                                        {CF_DIB, without_file_header(bmp_test::make_bmp24(picture))}}, nullptr, picture},
+      {"32-bit top-down version 5 bitmap", {{CF_DIBV5, without_file_header(bmp_test::build_file(v5))}}, nullptr, picture},
+      {"bitmap handle", {}, ddb, picture},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    put_on_clipboard(c.blocks, c.bitmap);
+    EXPECT_EQ(answer_box([] { paste_image(); }, IDNO).text, text::kSavePrompt);
+    EXPECT_EQ(difference(working_picture(), c.expected), 0);
+    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + text::kUntitled + "]");
+    EXPECT_EQ(std::vector<int>({app.modification_counter, grayed(0), app.selection.right, app.file_name[0]}),
+              std::vector<int>({1, 1, 0, 0}));
+  }
+  EXPECT_EQ(answer_box(revert_image).text, text::kNoFileToRevert);
+  EXPECT_EQ(difference(working_picture(), picture), 0);
+}
+
+// A drop handle as the shell makes it: the first of two files opens, named in the title.
+TEST_F(EditorTest, DroppedFilesOpenTheFirst) {
+  const std::string first = temp_path("dropped first.bmp"), second = temp_path("dropped second.bmp");
+  const Image picture = noisy_picture(21, 8);
+  write_bytes(first, bmp_test::make_bmp24(picture));
+  write_bytes(second, bmp_test::make_bmp24(noisy_picture(5, 5)));
+  app.modification_counter = 0;
+  const std::string names = first + '\0' + second + '\0' + '\0';
+  HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  std::copy(names.begin(), names.end(), reinterpret_cast<char*>(files + 1));
+  GlobalUnlock(drop);
+  SendMessageA(app.main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + first + "]");
+  EXPECT_EQ(difference(working_picture(), picture), 0);
+}
+
+// Copy puts the selection cut to the picture, or the whole picture without one, as a 24-bit packed
+// bitmap and as a PNG of the same pixels.
+TEST_F(EditorTest, CopyPutsTheSelectionCutToThePictureAsBitmapAndPng) {
+  const Image picture = noisy_picture(70, 50);
+  open_file(bmp_test::make_bmp24(picture));
+  for (const Rect selection : {Rect{50, 30, 90, 70}, Rect{}}) {
+    app.selection = selection;
+    SendMessageA(app.main_window, WM_COMMAND, kCmdCopy, 0);
+    const Rect cut = selection.empty() ? Rect{0, 0, 70, 50} : Rect{50, 30, 70, 50};
+    Image expected{cut.right - cut.left, cut.bottom - cut.top, {}};
+    for (int y = cut.top; y < cut.bottom; ++y)
+      for (int x = cut.left; x < cut.right; ++x) expected.pixels.push_back(picture.pixels[y * 70 + x]);
+    const Bytes dib = clipboard_block(CF_DIB), png = clipboard_block(RegisterClipboardFormatA("PNG"));
+    ASSERT_GT(dib.size(), 40u);
+    EXPECT_EQ(dib[14], 24) << "bits per pixel";
+    EXPECT_EQ(decode_packed_dib(dib.data(), dib.size()).image.pixels, expected.pixels);
+    const std::optional<Image> from_png = decode_png_bytes(png.data(), png.size());
+    ASSERT_TRUE(from_png);
+    EXPECT_EQ(from_png->pixels, expected.pixels);
+  }
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
                                             "3003 塗りつぶし色の指定(&P)"}));
   EXPECT_EQ(items(app.help_menu), (List{"4001 ヘルプ(&H)", "4002 バージョン情報(&V)"}));
   const List edit_grayed{"2005 元に戻す(&U) (grayed)", "0  - (grayed)", "2000 モザイク(&M) (grayed)", "2001 ぼかし(&G) (grayed)",
-                         "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)"};
+                         "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)",
+                         "0  - (grayed)",          "2006 コピー (grayed)",    "2007 貼り付け (grayed)"};
   EXPECT_EQ(items(app.edit_menu), edit_grayed);
   // The effects are enabled and grayed as one block, Undo alone.
   enable_effect_items(true);
@@ -83,6 +84,14 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   edit = items(app.edit_menu);
   EXPECT_EQ(edit[0] + " (grayed)", edit_grayed[0]);
   EXPECT_EQ(List(edit.begin() + 1, edit.end()), List(edit_grayed.begin() + 1, edit_grayed.end()));
+  // Copy and Paste each on its own, the rest as it was.
+  enable_clipboard_items(false, true);
+  EXPECT_EQ(items(app.edit_menu)[8], edit_grayed[8]);
+  EXPECT_EQ(items(app.edit_menu)[9] + " (grayed)", edit_grayed[9]);
+  enable_clipboard_items(true, false);
+  EXPECT_EQ(items(app.edit_menu)[8] + " (grayed)", edit_grayed[8]);
+  EXPECT_EQ(items(app.edit_menu)[9], edit_grayed[9]);
+  EXPECT_EQ(items(app.edit_menu)[6], edit_grayed[6]);
   DestroyMenu(app.menu_bar);
 }
 

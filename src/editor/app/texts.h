@@ -25,6 +25,8 @@ inline constexpr char kMenuBlur[] = "ぼかし(&G)";
 inline constexpr char kMenuDiffusion[] = "拡散化(&B)";
 inline constexpr char kMenuScramble[] = "スクランブル(&S)";
 inline constexpr char kMenuFill[] = "塗りつぶし(&P)";
+inline constexpr char kMenuCopy[] = "コピー";
+inline constexpr char kMenuPaste[] = "貼り付け";
 inline constexpr char kMenuSettings[] = "設定(&S)";
 inline constexpr char kMenuMosaicSettings[] = "モザイクの設定(&M)";
 inline constexpr char kMenuBlurSettings[] = "ぼかしの設定(&G)";
@@ -42,7 +44,16 @@ inline constexpr char kHelpNotFound[] =
 // Documents.
 inline constexpr char kCannotOpen[] = "画像が開けません。";
 inline constexpr char kSavePrompt[] = "画像は変更されています。保存しますか?";
+// The title's name for a picture that has no file yet (a pasted one).
+inline constexpr char kUntitled[] = "無題";
+inline constexpr char kNoFileToRevert[] =
+    "この画像はファイルから開いたものではないため、元の状態に戻せません。";
 inline constexpr char kRevertPrompt[] = "この動作を行うと今までの編集内容が無効になります。元の状態に戻しますか?";
+
+// Clipboard.
+inline constexpr char kNothingToPaste[] = "クリップボードに画像がありません。";
+inline constexpr char kCannotPaste[] = "クリップボードの画像を貼り付けられません。";
+inline constexpr char kCannotCopy[] = "画像をクリップボードにコピーできません。";
 
 // Effects.
 inline constexpr char kNotEnoughMemory[] =

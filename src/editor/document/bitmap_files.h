@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "core/codecs/bmp_reader.h"
+
 namespace murkel {
 
 // The picture of a bitmap file as a DIB section of the file's size holding
@@ -12,6 +14,10 @@ namespace murkel {
 // nullptr when the file cannot be read, is no bitmap our reader accepts, or
 // memory is short.
 [[nodiscard]] HBITMAP load_bitmap_file(const char* path);
+
+// The same for a decoded picture (colour-table pictures need their
+// indices); nullptr when it failed to decode or memory is short.
+[[nodiscard]] HBITMAP bitmap_from_decoded(const DecodeResult& decoded);
 
 // Writes the working image's current picture to `path` as a 24-bit bitmap
 // file: into a temporary file beside it that then replaces it, so that a

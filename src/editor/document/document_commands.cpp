@@ -57,10 +57,15 @@ void save_image() {
   set_document_title(false);
 }
 
-// Reloads the file's current content. A file that can no longer be loaded
+// Reloads the file's current content. A picture without a file (pasted) is
+// told so and stays. A file that can no longer be loaded
 // is reported and the document stays as it was; a picture of another size
 // gets new scroll ranges (the offset kept where it still fits).
 void revert_image() {
+  if (app.file_name[0] == '\0') {
+    document_message(text::kNoFileToRevert);
+    return;
+  }
   if (app.modification_counter > 0) {
     app.last_answer = document_message(text::kRevertPrompt, MB_YESNO);
     if (app.last_answer == IDNO) return;

@@ -8,11 +8,22 @@ namespace murkel {
 // File > Open: asks for a bitmap file and makes it the document.
 void open_image();
 
+// Opens a file named outside the Open dialog (dropped on the window, or a
+// file list on the clipboard) as Open does: the save prompt first.
+void open_named_file(const char* path);
+
+// Makes a picture that has no file (a pasted one) the document: untitled,
+// unsaved, so that Save goes through Save As. The bitmap becomes the
+// document's; false when there is no memory for its undo copy (nothing
+// changed, the bitmap still the caller's).
+bool open_untitled_picture(HBITMAP bitmap);
+
 // Loads the file named on the command line while the canvas `canvas` is
 // being created (its handle is not stored yet).
 void open_command_line_image(HWND canvas);
 
-// "MURKEL_Pro─[" (or "MURKEL_Pro─[*" when modified) + file name + "]".
+// "MURKEL_Pro─[" (or "MURKEL_Pro─[*" when modified) + file name + "]";
+// "無題" stands for the name of a picture that has no file.
 void set_document_title(bool modified);
 
 // File > Save As: asks for a name and writes the picture there. 1 when

@@ -136,8 +136,11 @@ HBITMAP load_bitmap_file(const char* path) {
     if (path == nullptr || !read_whole_file(path, file)) return nullptr;
     decoded = decode_bmp(file, kMaxDecodedBytes, true);
   }
-  if (!decoded.ok()) return nullptr;
+  return bitmap_from_decoded(decoded);
+}
 
+HBITMAP bitmap_from_decoded(const DecodeResult& decoded) {
+  if (!decoded.ok()) return nullptr;
   DibRequest request{};
   describe(decoded, request);
   void* bits = nullptr;

@@ -98,6 +98,27 @@ void open_image() {
   load_picture(app.canvas_window, true);
 }
 
+void open_named_file(const char* path) {
+  if (!ask_to_save_changes()) return;
+  if (load_picture_file(path) == nullptr) return;
+  lstrcpynA(app.file_name, path, kPathSize);
+  // Save As then proposes this file, as after the Open dialog.
+  lstrcpynA(app.file_dialog_path, path, kPathSize);
+  load_picture(app.canvas_window, true);
+}
+
+bool open_untitled_picture(HBITMAP bitmap) {
+  if (!install_picture(bitmap)) return false;
+  app.file_name[0] = '\0';
+  // Save As proposes no name: the last file's would invite overwriting it.
+  app.file_dialog_path[0] = '\0';
+  load_picture(app.canvas_window, true);
+  // Never saved: Exit and Open ask before it is dropped.
+  app.modification_counter = 1;
+  set_document_title(true);
+  return true;
+}
+
 void open_command_line_image(HWND canvas) {
   lstrcpynA(app.file_name, app.command_line_file_name, kPathSize);
   if (load_picture_file(app.file_name) == nullptr) {
@@ -110,7 +131,8 @@ void open_command_line_image(HWND canvas) {
 void set_document_title(bool modified) {
   lstrcpynA(app.title_buffer, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
   const int used = lstrlenA(app.title_buffer);
-  lstrcpynA(app.title_buffer + used, app.file_name, kTitleSize - used);
+  const char* name = app.file_name[0] != '\0' ? app.file_name : text::kUntitled;
+  lstrcpynA(app.title_buffer + used, name, kTitleSize - used);
   const int named = lstrlenA(app.title_buffer);
   lstrcpynA(app.title_buffer + named, text::kTitleSuffix, kTitleSize - named);
   SetWindowTextA(app.main_window, app.title_buffer);

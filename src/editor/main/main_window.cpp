@@ -7,6 +7,7 @@
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
 #include "editor/dialogs/dialog_windows.h"
+#include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/menus/menus.h"
@@ -21,6 +22,7 @@ void on_create(HWND hwnd) {
   GetClientRect(app.status_bar, &rc);
   app.status_height = rc.bottom - rc.top + 1;
   SendMessageA(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+  DragAcceptFiles(hwnd, TRUE);
 }
 
 void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
@@ -49,6 +51,17 @@ void on_mouse_wheel(WPARAM wparam) {
   SendMessageA(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
 }
 
+// Copy and Paste follow the picture and the clipboard as they are when the
+// menu opens or a key is translated (both send this first).
+void on_init_menu() { enable_clipboard_items(picture_open(), clipboard_has_picture()); }
+
+// A file dropped on the window opens as Open opens it; of several, the first.
+void on_drop_files(HDROP drop) {
+  const std::string path = first_dropped_file(drop);
+  DragFinish(drop);
+  if (!path.empty()) open_named_file(path.c_str());
+}
+
 }  // namespace
 
 void open_help_file() {
@@ -71,6 +84,8 @@ void dispatch_command(WORD id) {
     case kCmdScramble:
     case kCmdFill:             apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
     case kCmdUndo:             undo_command(); break;
+    case kCmdCopy:             copy_image(); break;
+    case kCmdPaste:            paste_image(); break;
     case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
     case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
     case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;
@@ -88,6 +103,8 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_COMMAND:    dispatch_command(LOWORD(wparam)); break;
     case WM_CLOSE:      exit_application(); break;
     case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
+    case WM_INITMENU:   on_init_menu(); break;
+    case WM_DROPFILES:  on_drop_files(reinterpret_cast<HDROP>(wparam)); break;
     default:            return DefWindowProcA(hwnd, msg, wparam, lparam);
   }
   return 0;

@@ -51,8 +51,10 @@ void create_editor_windows(HINSTANCE instance, int show_command) {
 }
 
 void run_message_loop() {
+  const HACCEL keys = create_accelerators();
   MSG message{};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (TranslateAcceleratorA(app.main_window, keys, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

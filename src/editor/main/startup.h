@@ -10,7 +10,8 @@ namespace murkel {
 // the main window. init_application_state() runs first.
 void create_editor_windows(HINSTANCE instance, int show_command);
 
-// Runs the main thread's message loop until WM_QUIT (or an error).
+// Runs the main thread's message loop, with the editor's keys, until WM_QUIT
+// (or an error).
 void run_message_loop();
 
 }  // namespace murkel

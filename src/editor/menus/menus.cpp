@@ -1,6 +1,8 @@
 // Menu bar construction: every item inserted by position with InsertMenuItemA.
 #include "editor/menus/menus.h"
 
+#include <iterator>
+
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
 
@@ -49,7 +51,8 @@ void create_menu_bar() {
       {kCmdUndo, text::kMenuUndo},           {0, nullptr},
       {kCmdMosaic, text::kMenuMosaic},       {kCmdBlur, text::kMenuBlur},
       {kCmdDiffusion, text::kMenuDiffusion}, {kCmdScramble, text::kMenuScramble},
-      {kCmdFill, text::kMenuFill},
+      {kCmdFill, text::kMenuFill},           {0, nullptr},
+      {kCmdCopy, text::kMenuCopy},           {kCmdPaste, text::kMenuPaste},
   };
   static constexpr MenuItem settings_items[] = {
       {kCmdMosaicSettings, text::kMenuMosaicSettings},
@@ -81,6 +84,24 @@ void enable_effect_items(bool enabled) {
   for (UINT position = kEditFirstEffectPosition; position <= kEditLastEffectPosition; ++position) {
     EnableMenuItem(app.edit_menu, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
   }
+}
+
+void enable_clipboard_items(bool copy, bool paste) {
+  EnableMenuItem(app.edit_menu, kEditCopyPosition, MF_BYPOSITION | (copy ? MF_ENABLED : MF_GRAYED));
+  EnableMenuItem(app.edit_menu, kEditPastePosition, MF_BYPOSITION | (paste ? MF_ENABLED : MF_GRAYED));
+}
+
+HACCEL create_accelerators() {
+  ACCEL keys[] = {
+      {FVIRTKEY | FCONTROL, 'O', kCmdOpen},
+      {FVIRTKEY | FCONTROL, 'S', kCmdSave},
+      {FVIRTKEY | FCONTROL | FSHIFT, 'S', kCmdSaveAs},
+      {FVIRTKEY | FCONTROL, 'Z', kCmdUndo},
+      {FVIRTKEY | FCONTROL, 'C', kCmdCopy},
+      {FVIRTKEY | FCONTROL, 'V', kCmdPaste},
+      {FVIRTKEY, VK_F1, kCmdHelp},
+  };
+  return CreateAcceleratorTableA(keys, static_cast<int>(std::size(keys)));
 }
 
 }  // namespace murkel

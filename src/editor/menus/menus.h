@@ -18,6 +18,8 @@ enum Command : WORD {
   kCmdScramble = 2003,
   kCmdFill = 2004,
   kCmdUndo = 2005,
+  kCmdCopy = 2006,
+  kCmdPaste = 2007,
   kCmdMosaicSettings = 3000,
   kCmdBlurSettings = 3001,
   kCmdScrambleSettings = 3002,
@@ -26,10 +28,13 @@ enum Command : WORD {
   kCmdVersion = 4002,
 };
 
-// Edit menu positions: Undo first, then a separator, then the five effects.
+// Edit menu positions: Undo first, then a separator, then the five effects,
+// then a separator, Copy and Paste.
 inline constexpr UINT kEditUndoPosition = 0;
 inline constexpr UINT kEditFirstEffectPosition = 2;
 inline constexpr UINT kEditLastEffectPosition = 6;
+inline constexpr UINT kEditCopyPosition = 8;
+inline constexpr UINT kEditPastePosition = 9;
 
 // Builds the menu bar and its four drop-down menus into the Application
 // state; the Edit menu starts grayed. The caller attaches it with SetMenu.
@@ -37,5 +42,11 @@ void create_menu_bar();
 
 void enable_undo_item(bool enabled);
 void enable_effect_items(bool enabled);
+void enable_clipboard_items(bool copy, bool paste);
+
+// The editor's keys, for the main window's message loop: Ctrl+O Open,
+// Ctrl+S Save, Ctrl+Shift+S Save As, Ctrl+Z Undo, Ctrl+C Copy, Ctrl+V Paste,
+// F1 Help. A key acts only while its menu item is enabled.
+HACCEL create_accelerators();
 
 }  // namespace murkel
