@@ -232,6 +232,8 @@ TEST(DocumentE2e, PasteWorkCopyAndSaveWithTheKeys) {
   e2e::TempFolder folder;
   const Image pasted = e2e::noise_picture(97, 45, 3);
   Editor editor(folder.path);
+  editor.command(1004);  // with no picture at all, Revert has nothing to load
+  answer(editor, kCannotOpen, IDOK);
   put_on_clipboard(pasted);
   editor.keys({VK_CONTROL, 'V'});
   expect_title(editor, kModified + "無題]");

@@ -58,11 +58,12 @@ void save_image() {
 }
 
 // Reloads the file's current content. A picture without a file (pasted) is
-// told so and stays. A file that can no longer be loaded
-// is reported and the document stays as it was; a picture of another size
-// gets new scroll ranges (the offset kept where it still fits).
+// told so and stays. A file that can no longer be loaded (or none at all,
+// with no picture open) is reported and the document stays as it was; a
+// picture of another size gets new scroll ranges (the offset kept where it
+// still fits).
 void revert_image() {
-  if (app.file_name[0] == '\0') {
+  if (app.file_name[0] == '\0' && picture_open()) {
     document_message(text::kNoFileToRevert);
     return;
   }
