@@ -14,12 +14,27 @@ else()
 endif()
 include(GoogleTest)
 
-# murkel_add_test(NAME sources... [LIBS libs...]) — one GoogleTest binary,
-# registered as a single ctest case (discovery through Wine would start
-# the binary once more for nothing).
+# murkel_add_test(NAME sources... [LIBS libs...] [SMALL_DISK]) — one
+# GoogleTest binary, registered as a single ctest case (discovery through
+# Wine would start the binary once more for nothing). With SMALL_DISK, its
+# cases named SmallDisk... run apart, as NAME_small_disk.
 function(murkel_add_test name)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "SMALL_DISK" "" "LIBS" ${ARGN})
   add_executable(${name} ${T_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  if(T_SMALL_DISK)
+    add_test(NAME ${name} COMMAND ${name} --gtest_filter=-*.SmallDisk*)
+    murkel_add_small_disk_test(${name})
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+endfunction()
+
+# The target's SmallDisk cases under tests/small_disk.sh (a 1 MB tmpfs),
+# reported by ctest as skipped where it cannot mount one.
+function(murkel_add_small_disk_test target)
+  add_test(NAME ${target}_small_disk
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/small_disk.sh 1024 ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:${target}> --gtest_filter=*.SmallDisk*)
+  set_tests_properties(${target}_small_disk PROPERTIES SKIP_RETURN_CODE 77)
 endfunction()

@@ -1,16 +1,22 @@
 // End-to-end tests of murkel-cli: the built program run on real files.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <spawn.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bmp_test_files.h"
@@ -357,6 +363,95 @@ TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
         if (existed) EXPECT_EQ(read_all(file), old);
     }
   }
+}
+
+// Noise: nothing for a PNG to compress.
+Bytes noise_bmp(int width, int height) {
+  Image image{width, height, {}};
+  std::mt19937 random(5);
+  for (int i = 0; i < width * height; ++i) image.pixels.push_back(Colour(random() & 0xFFFFFF));
+  return bmp_test::make_bmp24(image);
+}
+
+// On a disk with too little room left, and over an output that no rename can
+// replace (a mount point), in both formats: status 2, one line that says why,
+// the old output kept byte for byte, no temporary file left.
+TEST_F(Cli, SmallDiskWritesThatFailKeepTheOldOutput) {
+  const char* disk = std::getenv("MURKEL_SMALL_DISK");
+  ASSERT_NE(disk, nullptr) << "runs under tests/small_disk.sh";
+  write_all(path("in.bmp"), noise_bmp(400, 300));  // 360 KB out in either format
+  write_all(path("small.bmp"), noise_bmp(4, 2));
+  struct statvfs room{};
+  ASSERT_EQ(statvfs(disk, &room), 0);
+  write_all(fs::path(disk) / "filler", Bytes(room.f_bavail * room.f_frsize - 100 * 1024));
+  const std::string out_bmp = std::string(disk) + "/out.bmp", out_png = std::string(disk) + "/out.png";
+  const std::string busy = std::string(disk) + "/busy.bmp";
+  const Bytes old = {'o', 'l', 'd'};
+  for (const std::string& file : {out_bmp, out_png}) write_all(file, old);
+  const struct { std::vector<std::string> args; std::string output; int error; } cases[] = {
+      {{path("in.bmp"), out_bmp, "--rect", "0,0,1,1", "--fill", "000000"}, out_bmp, ENOSPC},
+      {{path("in.bmp"), out_png, "--rect", "0,0,1,1", "--fill", "000000"}, out_png, ENOSPC},
+      {{path("small.bmp"), busy, "--mosaic", "3"}, busy, EBUSY},
+      {{path("small.bmp"), busy, "--format", "png"}, busy, EBUSY},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const RunResult r = run(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "murkel-cli: cannot write '" + c.output + "': " + std::strerror(c.error) + "\n");
+    EXPECT_EQ(read_all(c.output), old);
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(disk)) names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{".busy", "busy.bmp", "filler", "out.bmp", "out.png"}));
+  }
+}
+
+// Killed while it writes a large output, at several moments: the output is
+// the old file or the new one whole, and no part of a file is left beside it.
+TEST_F(Cli, KilledWhileWritingLeavesTheOldOrTheNewOutput) {
+  write_all(path("in.bmp"), noise_bmp(3000, 2000));  // 18 MB
+  const std::string out = path("out.bmp"), work = (dir_ / "work").string();
+  const std::vector<std::string> args = {MURKEL_CLI_PATH, path("in.bmp"), out, "--rect", "0,0,99,99", "--fill", "000000"};
+  ASSERT_EQ(run(std::vector<std::string>(args.begin() + 1, args.end())).status, 0);
+  const Bytes whole = read_all(out), old = {'o', 'l', 'd'};
+  // A file of the output's folder other than the input, open in the process: the output being written.
+  const auto writing = [&](pid_t pid) {
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+      const std::string target = fs::read_symlink(fd.path(), ec).string();
+      if (target.rfind(work + "/", 0) == 0 && target != path("in.bmp")) return true;
+    }
+    return false;
+  };
+  int caught_writing = 0;
+  // Microseconds after the write began; -1: as soon as the program runs, before it writes.
+  for (const int delay : {-1, 0, 0, 200, 1000, 3000, 10000}) {
+    SCOPED_TRACE(delay);
+    write_all(out, old);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    int status = 0;
+    bool ended = false;
+    while (delay >= 0 && !(ended = waitpid(pid, &status, WNOHANG) == pid) && !writing(pid)) {}
+    if (!ended) {
+      caught_writing += delay >= 0;
+      std::this_thread::sleep_for(std::chrono::microseconds(std::max(delay, 0)));
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    const Bytes now = read_all(out);
+    EXPECT_TRUE(now == old || now == whole) << now.size() << " bytes of " << whole.size();
+    // Killed between naming the new file and putting it in place, a whole copy stays beside the output.
+    for (const std::string& name : work_files())
+      if (name != "in.bmp" && name != "out.bmp") {
+        EXPECT_TRUE(name.starts_with("out.bmp.") && read_all(dir_ / "work" / name) == whole) << name << " is left";
+        fs::remove(dir_ / "work" / name);
+      }
+  }
+  EXPECT_GE(caught_writing, 3) << "the program wrote too fast to be killed while it wrote";
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 
 #include <string>
 
+#include "core/bmp_test_files.h"
 #include "core/codecs/packed_dib.h"
 
 #include "e2e/driver.h"
+#include "small_disk.h"
 
 namespace {
 
@@ -268,6 +270,54 @@ TEST(DocumentE2e, PasteWorkCopyAndSaveWithTheKeys) {
   }
   editor.close();
   EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
+}
+
+// On a disk with too little room left, Save, Save As and Exit's Save As of a
+// 24-bit and of a palette picture fail while they write: each is told, the old
+// file stays byte for byte, the document unsaved and the editor running, and
+// no temporary file is left.
+TEST(DocumentE2e, SmallDiskSavesThatFailKeepEverything) {
+  const std::string disk = small_disk::folder();
+  ASSERT_NE(disk, "") << "runs under tests/small_disk.sh";
+  bmp_test::FileLayout palette{40, 300, 200, 8, 0, bmp_test::test_palette(256)};
+  palette.pixel_data.assign(300 * 200, 0);
+  for (std::size_t i = 0; i < palette.pixel_data.size(); ++i) palette.pixel_data[i] = std::uint8_t(i * 7);
+  const murkel::Image noise = e2e::noise_picture(300, 200);
+  const bmp_test::Bytes palette_bytes = bmp_test::build_file(palette);
+  const std::string cannot = "画像を保存できません。元のファイルは変更されていません。\n\n";
+  const std::string full = "\n\nディスクの空き容量が足りません。";
+  for (const std::string& file : {e2e::bmp_file(noise), std::string(palette_bytes.begin(), palette_bytes.end())}) {
+    const std::string path = disk + "\\picture.bmp", other = disk + "\\other.bmp";
+    e2e::write_file(path, file);
+    Editor editor(disk, path);
+    expect_title(editor, kTitle + path + "]");
+    editor.drag({10, 10}, {40, 30}, "(5,5)-(35,25)");
+    ASSERT_TRUE(editor.command_and_wait(2004));  // fill
+    expect_title(editor, kModified + path + "]");
+    ASSERT_TRUE(small_disk::leave_room(disk + "\\filler", 60 * 1024));  // a third of the new file
+    editor.command(1002);
+    answer(editor, cannot + path + full, IDOK);
+    editor.command(1003);
+    answer_file_dialog(editor, other);
+    answer(editor, cannot + other + full, IDOK);
+    editor.command(1005);
+    answer(editor, kSavePrompt, IDYES);
+    answer_file_dialog(editor, other);
+    answer(editor, cannot + other + full, IDOK);
+    EXPECT_TRUE(editor.running());
+    EXPECT_EQ(editor.title(), kModified + path + "]");
+    EXPECT_TRUE(e2e::read_file(path) == file) << "the old file";
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    for (HANDLE h = FindFirstFileA((disk + "\\*").c_str(), &found); h != INVALID_HANDLE_VALUE;)
+      if (names.push_back(found.cFileName), !FindNextFileA(h, &found)) FindClose(h), h = INVALID_HANDLE_VALUE;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", ".busy", "busy.bmp", "filler", "picture.bmp"}));
+    editor.close();
+    answer(editor, kSavePrompt, IDNO);
+    EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
+    DeleteFileA((disk + "\\filler").c_str());
+  }
 }
 
 }  // namespace

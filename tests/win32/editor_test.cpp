@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/bmp_test_files.h"
+#include "small_disk.h"
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
@@ -293,14 +294,18 @@ TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
 // A palette picture goes through GDI both ways and keeps its format; the
 // diffusion only moves colours of the table, so the result is exact (the
 // table's colours lie far apart: Wine's mapping is approximate).
-TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
-  FileLayout layout{40, 40, 20, 8, 0, {}, 27};
-  std::vector<std::vector<std::uint32_t>> rows(20);
-  for (int i = 0; i < 800; ++i) rows[i / 40].push_back(i * 7 % 27);
+Bytes palette_file(int width, int height) {
+  FileLayout layout{40, width, height, 8, 0, {}, 27};
+  std::vector<std::vector<std::uint32_t>> rows(height);
+  for (int i = 0; i < width * height; ++i) rows[i / width].push_back(i * 7 % 27);
   for (Colour i = 0; i < 27; ++i) layout.palette.push_back(RGB(i % 3 * 127, i / 3 % 3 * 127, i / 9 * 127));
   layout.pixel_data = bmp_test::pack_rows(rows, 8, false);
-  const Image original = decode_bmp(bmp_test::build_file(layout)).image;
-  open_file(bmp_test::build_file(layout));
+  return bmp_test::build_file(layout);
+}
+
+TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
+  const Image original = decode_bmp(palette_file(40, 20)).image;
+  open_file(palette_file(40, 20));
   app.selection = Rect{3, 2, 35, 18};
   apply_effect(EffectCode::diffusion);
   Image expected = original;
@@ -598,6 +603,39 @@ TEST_F(EditorTest, CopyPutsTheSelectionCutToThePictureAsBitmapAndPng) {
     const std::optional<Image> from_png = decode_png_bytes(png.data(), png.size());
     ASSERT_TRUE(from_png);
     EXPECT_EQ(from_png->pixels, expected.pixels);
+  }
+}
+
+// On a disk with too little room left, a Save of a 24-bit and of a palette
+// picture fails while it writes; over a file that no rename can replace (a
+// mount point), it fails at the last step. Each is told, keeps the old file
+// byte for byte and the document unsaved, and leaves no temporary file.
+TEST_F(EditorTest, SmallDiskSavesThatFailWhileWritingLoseNothing) {
+  const std::string disk = small_disk::folder();
+  ASSERT_NE(disk, "") << "runs under tests/small_disk.sh";
+  const struct { Bytes picture; std::string target, reason; } cases[] = {
+      {bmp_test::make_bmp24(noisy_picture(300, 200)), disk + "\\full24.bmp", text::kSaveDiskFull},
+      {palette_file(300, 200), disk + "\\full8.bmp", text::kSaveDiskFull},
+      {bmp_test::make_bmp24(noisy_picture(30, 20)), disk + "\\busy.bmp", text::kSaveInUse},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    open_file(c.picture);
+    if (!c.target.ends_with("busy.bmp")) write_bytes(c.target, c.picture);  // the file it came from
+    lstrcpyA(app.file_name, c.target.c_str());
+    const Bytes old = read_bytes(c.target);
+    app.selection = Rect{0, 0, 10, 10};
+    apply_effect(EffectCode::fill);
+    ASSERT_TRUE(small_disk::leave_room(disk + "\\filler", 60 * 1024));  // a third of the new file
+    const Box box = answer_box(save_image);
+    EXPECT_EQ(box.text, std::string(text::kCannotSave) + "\n\n" + c.target + "\n\n" + c.reason);
+    EXPECT_EQ(app.modification_counter, 1);
+    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + c.target + "]");
+    EXPECT_FALSE(grayed(0));
+    EXPECT_EQ(read_bytes(c.target), old);
+    DeleteFileA((disk + "\\filler").c_str());
+    WIN32_FIND_DATAA found{};
+    EXPECT_EQ(FindFirstFileA((disk + "\\*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
   }
 }
 

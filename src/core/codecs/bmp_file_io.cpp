@@ -11,6 +11,7 @@
 
 #if defined(__linux__)
 #include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace murkel {
@@ -69,28 +70,65 @@ std::string write_file_atomically(const std::string& path, const std::uint8_t* d
   std::error_code ec;
   const fs::path target(path);
   if (fs::is_directory(target, ec)) return "cannot write '" + path + "': it is a folder";
+  const auto failed = [&path](const std::string& why) { return "cannot write '" + path + "': " + why; };
 
-  // A name beside the target that nobody else uses.
+  // Names beside the target that nobody else uses.
   std::mt19937_64 pick(std::random_device{}() ^
                        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  fs::path temp;
-  std::FILE* file = nullptr;
-  for (int attempt = 0; attempt < 16 && !file; ++attempt) {
+  const auto temp_name = [&] {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08llx.tmp", static_cast<unsigned long long>(pick() & 0xFFFFFFFFu));
-    temp = target;
-    temp += suffix;
+    fs::path temp = target;
+    return temp += suffix;
+  };
+  fs::path temp;
+
+#if defined(__linux__) && defined(O_TMPFILE)
+  // The new file is made without a name and named only once it is whole, so
+  // that a process killed while it writes leaves nothing behind. Where the
+  // file system cannot do that, a named temporary file follows below.
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  if (const int fd = open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666); fd >= 0) {
+    // Blocks reserved up front: ext4 then need not flush the whole new file
+    // when the rename replaces an old one. Only a hint; the write checks itself.
+    if (size > 0) (void)fallocate(fd, 0, 0, static_cast<off_t>(size));
+    int error = 0;
+    for (std::size_t done = 0; done < size && error == 0;) {
+      const ssize_t n = write(fd, data + done, size - done);
+      if (n > 0) done += static_cast<std::size_t>(n);
+      else if (n == 0 || errno != EINTR) error = n == 0 ? EIO : errno;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    bool named = false;
+    for (int attempt = 0; attempt < 16 && error == 0 && !named; ++attempt) {
+      temp = temp_name();
+      named = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      if (!named && errno != EEXIST) break;  // no /proc: the named way below
+    }
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) {
+      if (named) fs::remove(temp, ec);
+      return failed(errno_text(error));
+    }
+    if (named) {
+      fs::rename(temp, target, ec);
+      if (!ec) return {};
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      return failed(ec.message());
+    }
+  }
+#endif
+
+  std::FILE* file = nullptr;
+  for (int attempt = 0; attempt < 16 && !file; ++attempt) {
+    temp = temp_name();
     if (fs::exists(temp, ec)) continue;
     file = std::fopen(temp.string().c_str(), "wb");
-    if (!file) return "cannot write '" + path + "': " + errno_text(errno);
+    if (!file) return failed(errno_text(errno));
   }
-  if (!file) return "cannot write '" + path + "': no free temporary name beside it";
+  if (!file) return failed("no free temporary name beside it");
 
-#if defined(__linux__)
-  // Blocks reserved up front: ext4 then need not flush the whole new file
-  // when the rename replaces an old one. Only a hint; the write checks itself.
-  if (size > 0) (void)fallocate(fileno(file), 0, 0, static_cast<off_t>(size));
-#endif
   bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
   int error = written ? 0 : errno;
   if (std::fflush(file) != 0 && written) {
@@ -103,13 +141,13 @@ std::string write_file_atomically(const std::string& path, const std::uint8_t* d
   }
   if (!written) {
     fs::remove(temp, ec);
-    return "cannot write '" + path + "': " + errno_text(error ? error : EIO);
+    return failed(errno_text(error ? error : EIO));
   }
   fs::rename(temp, target, ec);
   if (ec) {
     std::error_code ignored;
     fs::remove(temp, ignored);
-    return "cannot write '" + path + "': " + ec.message();
+    return failed(ec.message());
   }
   return {};
 }

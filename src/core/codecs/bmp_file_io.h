@@ -19,7 +19,11 @@ struct FileBytes {
 
 // Writes bytes to a temporary file in the same folder and renames it over
 // path, so that a failed write leaves whatever was at path untouched and no
-// temporary behind. Returns an empty string on success, else the reason.
+// temporary behind. On Linux the temporary file has no name until it is
+// whole, so that even a process killed while it writes leaves nothing behind
+// (at most, killed between naming and renaming, a whole PATH.XXXXXXXX.tmp);
+// elsewhere a kill leaves a partial PATH.XXXXXXXX.tmp beside path. Returns an
+// empty string on success, else the reason.
 [[nodiscard]] std::string write_file_atomically(const std::string& path, const std::uint8_t* data, std::size_t size);
 
 }  // namespace murkel
