@@ -10,6 +10,7 @@
 #include "core/canvas/selection.h"
 #include "core/effects/random_source.h"
 #include "core/pixels.h"
+#include "editor/app/transfer_blocks.h"
 
 namespace murkel {
 
@@ -37,6 +38,9 @@ struct Application {
   HDC working_image = nullptr;
   HBITMAP undo_bitmap = nullptr;
   HDC undo_image = nullptr;
+  // The effects' transfer blocks, kept while the picture keeps its size.
+  TransferBlock source_block;
+  TransferBlock result_block;
 
   // Menus.
   HMENU menu_bar = nullptr;
