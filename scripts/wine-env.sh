@@ -59,23 +59,28 @@ build_windows() {
 
 start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
-  local n pid
-  for n in $(seq 99 -1 80); do
-    if [ -e /tmp/.X$n-lock ]; then
-      pid=$(tr -d ' ' </tmp/.X$n-lock 2>/dev/null)
-      if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then continue; fi
-      rm -f /tmp/.X$n-lock /tmp/.X11-unix/X$n  # left by a server that is gone
+  # The server picks a free display itself and writes its number once it
+  # accepts clients: no race with other servers starting on this machine.
+  local number_file log n
+  number_file=$(mktemp) log=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" 2>"$log" &
+  MURKEL_XVFB_PID=$!
+  for _ in $(seq 600); do  # up to a minute on a busy machine
+    n=$(head -n 1 "$number_file")
+    if [ -n "$n" ]; then
+      export DISPLAY=:$n
+      if xdpyinfo >/dev/null 2>&1; then
+        rm -f "$number_file" "$log"
+        return
+      fi
     fi
-    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    MURKEL_XVFB_PID=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do
-      xdpyinfo >/dev/null 2>&1 && return
-      kill -0 "$MURKEL_XVFB_PID" 2>/dev/null || break
-      sleep 0.1
-    done
+    kill -0 "$MURKEL_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
-  echo "could not start Xvfb" >&2
+  echo "could not start Xvfb:" >&2
+  cat "$log" >&2
+  kill "$MURKEL_XVFB_PID" 2>/dev/null
+  rm -f "$number_file" "$log"
   return 1
 }
 
