@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/canvas/selection.h"
+#include "core/document/transparency.h"
 #include "core/effects/random_source.h"
 #include "core/pixels.h"
 
@@ -38,6 +39,7 @@ struct Application {
   HBITMAP undo_bitmap = nullptr;
   HDC undo_image = nullptr;
   BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
+  Transparency transparency;  // alpha of the picture and its undo copy; empty when opaque
   char* file_name = nullptr;
   char* title_buffer = nullptr;
   std::int16_t modification_counter = 0;

@@ -1,9 +1,10 @@
-// Opening a bitmap file into the document, from the Open dialog or the
+// Opening a picture file into the document, from the Open dialog or the
 // command line.
 #include <windows.h>
 #include <commdlg.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "core/canvas/scroll.h"
 #include "editor/app/app_state.h"
@@ -11,6 +12,7 @@
 #include "editor/app/texts.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/picture_files.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
 
@@ -78,18 +80,25 @@ bool install_picture(HBITMAP bitmap) {
 }
 
 HBITMAP load_picture_file(const char* path) {
-  HBITMAP bitmap = load_bitmap_file(path);
+  Transparency transparency;
+  HBITMAP bitmap = load_any_picture(path, transparency);
   if (bitmap != nullptr && !install_picture(bitmap)) {
     DeleteObject(bitmap);
     bitmap = nullptr;
   }
-  if (bitmap == nullptr) document_message(text::kCannotOpen);
+  if (bitmap == nullptr) {
+    document_message(text::kCannotOpen);
+    return nullptr;
+  }
+  app.transparency = std::move(transparency);
   return bitmap;
 }
 
 void open_image() {
   if (!ask_to_save_changes()) return;
   app.file_dialog.Flags = kOpenDialogFlags;
+  app.file_dialog.lpstrFilter = text::kOpenFilter;
+  app.file_dialog.nFilterIndex = 1;  // every picture
   app.file_dialog_result = GetOpenFileNameA(&app.file_dialog);
   if (!app.file_dialog_result) return;
 
@@ -109,6 +118,7 @@ void open_named_file(const char* path) {
 
 bool open_untitled_picture(HBITMAP bitmap) {
   if (!install_picture(bitmap)) return false;
+  app.transparency = Transparency{};
   app.file_name[0] = '\0';
   // Save As proposes no name: the last file's would invite overwriting it.
   app.file_dialog_path[0] = '\0';
