@@ -239,9 +239,11 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
       return false;
     }
     // The stream's end is the file's size; its memory block may be larger.
+    // (Not the current position: the TIFF encoder goes back to fill in its
+    // directory.)
     ULARGE_INTEGER end{};
     HGLOBAL memory = nullptr;
-    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &end)) ||
+    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
         FAILED(GetHGlobalFromStream(stream.get(), &memory))) {
       return false;
     }
