@@ -7,7 +7,7 @@ MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
 source scripts/wine-env.sh
 build_windows "$MURKEL_WINE_BITS" --target apply_effect_bench
-echo "$MURKEL_WINE_ABOUT"
+echo "$MURKEL_WINE_ABOUT ($(wine --version))"
 start_xvfb
 init_wine_prefix
 wine "$MURKEL_WIN_BUILD/bin/apply_effect_bench.exe" "${1:-11}"

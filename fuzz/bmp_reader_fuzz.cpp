@@ -1,16 +1,27 @@
-// libFuzzer entry: the bitmap reader on arbitrary bytes, then the writer on what it decoded.
+// libFuzzer entry: the bitmap reader on arbitrary bytes, both ways (a picture and rows of the file's
+// own format, which must agree), then the writer on what it decoded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
+#include "../tests/core/bmp_test_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A low cap keeps each run fast; the size checks are the same at any cap.
-  const murkel::DecodeResult r = murkel::decode_bmp(data, size, std::uint64_t{4} << 20, true);
+  const murkel::DecodeResult r = murkel::decode_bmp(data, size, std::uint64_t{4} << 20);
   if (!r.ok()) {
     if (r.error.empty() || !r.image.pixels.empty()) std::abort();
+    // The rows decoder refuses it too, having written nothing.
+    const murkel::BmpRowFormat format = murkel::bmp_row_format(data, size, std::uint64_t{4} << 20);
+    if (format.ok()) {
+      std::vector<std::uint8_t> rows(format.stride() * static_cast<std::size_t>(format.height), 0xAB);
+      const murkel::RowTarget target{rows.data(), static_cast<std::ptrdiff_t>(format.stride())};
+      if (murkel::decode_bmp_rows(data, size, format, target).empty()) std::abort();
+      for (std::uint8_t b : rows)
+        if (b != 0xAB) std::abort();
+    }
     return 0;
   }
   const murkel::Image& image = r.image;
@@ -19,16 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   for (murkel::Colour c : image.pixels)
     if (c > 0xFFFFFFu) std::abort();
-  // A colour-table picture is its table at its indices (the editor shows it so).
-  if (r.bits <= 8) {
-    if (r.indices.size() != image.pixels.size()) std::abort();
-    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-      const std::size_t index = r.indices[i];
-      // A run-length picture without a table is index 0, black.
-      const bool known = index < r.palette.size() || (r.palette.empty() && index == 0);
-      if (!known || image.pixels[i] != (r.palette.empty() ? 0 : r.palette[index])) std::abort();
-    }
-  }
+  // The rows of the file's own format, decoded straight from its bytes, hold the same picture.
+  const murkel::BmpRowFormat format = murkel::bmp_row_format(data, size, std::uint64_t{4} << 20);
+  if (!format.ok() || format.width != image.width || format.height != image.height) std::abort();
+  std::vector<std::uint8_t> rows(format.stride() * static_cast<std::size_t>(format.height), 0xAB);
+  const murkel::RowTarget target{rows.data(), static_cast<std::ptrdiff_t>(format.stride())};
+  if (!murkel::decode_bmp_rows(data, size, format, target).empty()) std::abort();
+  if (bmp_test::row_colours(format, rows.data()) != image.pixels) std::abort();
   // Decoding what the writer made gives the picture back.
   const murkel::EncodeResult encoded = murkel::encode_bmp24(image);
   if (!encoded.ok()) std::abort();

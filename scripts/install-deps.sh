@@ -19,6 +19,7 @@ packages=(
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 wine32:i386
   xvfb x11-utils imagemagick
+  nginx
   locales fonts-ipafont-gothic
   python3
 )
@@ -34,6 +35,13 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -q
+  # No service may start while installing: a system nginx would take port 80,
+  # which the tests start their own servers on.
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+    chmod +x /usr/sbin/policy-rc.d
+    trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
   apt-get install -y -q --no-install-recommends "${packages[@]}"
 fi
 

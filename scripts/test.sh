@@ -45,8 +45,8 @@ run_ctest native --test-dir build/native -j2
 # machine can run (scripts/wine-env.sh decides, MURKEL_WINE_BITS forces).
 source scripts/wine-env.sh || exit 1
 for bits in 32 64; do
-  echo "== Windows build, $bits-bit"
-  build_windows $bits || exit 1
+  echo "== Windows build and package, $bits-bit"
+  build_windows $bits --target all package || exit 1
 done
 echo "== Windows tests: $MURKEL_WINE_ABOUT"
 start_xvfb || exit 1

@@ -77,7 +77,17 @@ TEST(BmpReader, DecodesEveryFormat) {
     EXPECT_EQ(r.image.width, c.layout.width) << c.name;
     EXPECT_EQ(r.image.height, std::abs(c.layout.height)) << c.name;
     EXPECT_EQ(r.image.pixels, c.expected) << c.name;
-    EXPECT_EQ(r.top_down, c.layout.height < 0) << c.name;
+    // The same colours from rows of the file's own format (16 bits of masks other than 5-5-5 and 5-6-5 become 32).
+    const BmpRowFormat f = bmp_row_format(file.data(), file.size());
+    const std::uint32_t* m = c.layout.masks;
+    const bool kept = !c.layout.masks_present || (m[0] == 0x7C00 && m[1] == 0x3E0) || (m[0] == 0xF800 && m[1] == 0x7E0);
+    EXPECT_EQ(f.bits, c.layout.bits == 16 && !kept ? 32u : c.layout.bits) << c.name;
+    Bytes rows(f.stride() * f.height, 0xAB);
+    ASSERT_EQ(decode_bmp_rows(file.data(), file.size(), f, {rows.data(), static_cast<std::ptrdiff_t>(f.stride())}), "");
+    EXPECT_EQ(bmp_test::row_colours(f, rows.data()), c.expected) << c.name;
+    BmpRowFormat changed = f;  // as if the file had changed since its headers were read
+    changed.height += 1;
+    EXPECT_NE(decode_bmp_rows(file.data(), file.size(), changed, {rows.data(), 0}), "") << c.name;
   }
 }
 
@@ -142,6 +152,10 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
     EXPECT_FALSE(r.ok()) << c.name;
     EXPECT_FALSE(r.error.empty()) << c.name;
     EXPECT_TRUE(r.image.pixels.empty()) << c.name;
+    const BmpRowFormat f = bmp_row_format(c.file.data(), c.file.size());
+    Bytes rows(64, 0xAB);  // room for the 2 x 2 pictures, 8 bytes a row
+    EXPECT_NE(decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8}), "") << c.name;
+    EXPECT_EQ(rows, Bytes(64, 0xAB)) << c.name << ": refused, yet rows were written";
   }
   EXPECT_FALSE(decode_bmp(nullptr, 100).ok());
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/codecs/bmp_reader.h"
 #include "core/pixels.h"
 
 namespace bmp_test {
@@ -177,6 +178,32 @@ inline std::vector<FormatCase> format_cases() {
   cases.push_back(direct("32 bpp V4 bit fields", 108, 32, {0x00FF0000, 0x0000FF00, 0x000000FF},
                          {{0x00010203, 0xFFFFFFFF}}, {0x030201, 0xFFFFFF}));
   return cases;
+}
+
+// The colours held by rows of a BmpRowFormat (row 0 first, stride() apart), top row first: table
+// entries (index 0 of no table is black), 5-bit channels widened as (v << 3) | (v >> 2), 6-bit as (v << 2) | (v >> 4).
+inline std::vector<murkel::Colour> row_colours(const murkel::BmpRowFormat& f, const std::uint8_t* rows) {
+  const auto five = [](std::uint32_t v) { return static_cast<int>(v << 3 | v >> 2); };
+  const auto six = [](std::uint32_t v) { return static_cast<int>(v << 2 | v >> 4); };
+  std::vector<murkel::Colour> colours;
+  for (std::int32_t y = 0; y < f.height; ++y) {
+    const std::uint8_t* row = rows + static_cast<std::size_t>(y) * f.stride();
+    for (std::int32_t x = 0; x < f.width; ++x) {
+      if (f.bits <= 8) {
+        const std::uint32_t per = 8 / f.bits, shift = (per - 1 - x % per) * f.bits;
+        const std::uint32_t index = row[x / per] >> shift & ((1u << f.bits) - 1);
+        colours.push_back(index < f.palette.size() ? f.palette[index] : index == 0 ? 0 : murkel::kOutsideColour);
+      } else if (f.bits == 16) {
+        const std::uint32_t v = row[2 * x] | row[2 * x + 1] << 8;
+        colours.push_back(f.five_six_five ? murkel::make_colour(five(v >> 11), six(v >> 5 & 63), five(v & 31))
+                                          : murkel::make_colour(five(v >> 10 & 31), five(v >> 5 & 31), five(v & 31)));
+      } else {
+        const std::uint8_t* p = row + x * (f.bits / 8);
+        colours.push_back(murkel::make_colour(p[2], p[1], p[0]));
+      }
+    }
+  }
+  return colours;
 }
 
 // A plain 24-bit (or 32-bit) file of a picture (top row first), for tests that need input.

@@ -66,5 +66,19 @@ TEST(VersionReply, Evaluation) {
   EXPECT_EQ(evaluate_reply(std::string_view(buffer.data(), 11)).verdict, kNoVersion);
 }
 
+TEST(VersionReply, ReceivingGoesOnUntilTheVerdictCannotChange) {
+  const struct { std::string received; bool needs_more; } cases[] = {
+      {"", true},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n", true},  // headers without the body yet
+      {"HTTP/1.1 200 OK\r\n\r\nMURKEL_Pr", true},                 // the key cut apart
+      {"MURKEL_Pro:130", true},                                     // three of the four characters
+      {"MURKEL_Pro:1300", false},
+      {"xx MURKEL_Pro:1-3!\r\n", false},                             // four characters, valid or not
+      {std::string("MURKEL_Pro:1\0" "20", 15), false},               // characters after a zero byte count
+      {std::string("no key\0MURKEL_Pro:1300", 22), false},          // the reply text ended before any key
+  };
+  for (const auto& c : cases) EXPECT_EQ(reply_needs_more(c.received), c.needs_more) << c.received;
+}
+
 }  // namespace
 }  // namespace murkel

@@ -134,22 +134,14 @@ TEST(DialogsE2e, SettingsAndTheFillColourChangeTheNextEffects) {
 
 // --- The latest-version check
 
-// The editor, started to ask `host`, with its information dialog open.
-// Wine's shell opens web addresses with the browser named in its
-// WineBrowser setting: here a script that writes down the address.
+// The editor, started to ask `host`, with its information dialog open, and a
+// script standing in for the web browser.
 class VersionCheckE2e : public ::testing::Test {
  protected:
   void start(const char* host) {
     SetEnvironmentVariableA("MURKEL_UPDATE_HOST", host);
-    DeleteFileA(log.c_str());
-    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers", REG_SZ, MURKEL_URL_RECORDER,
-                    sizeof(MURKEL_URL_RECORDER));
     editor.emplace(folder.path);
     information = work_dialog(*editor, kInformation);
-  }
-  void TearDown() override {
-    editor.reset();
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers");
   }
   // Clicks the check button and answers the box that follows: its caption, visible buttons and text.
   std::string check(int answer = IDOK) {
@@ -161,11 +153,15 @@ class VersionCheckE2e : public ::testing::Test {
     EXPECT_TRUE(closes(box.hwnd));
     return box.caption + buttons + " " + box.text;
   }
-  const std::string log = std::string("Z:") + MURKEL_URL_RECORDER + ".log";  // the addresses opened
+  e2e::BrowserRecorder browser;
   e2e::TempFolder folder;
   std::optional<Editor> editor;
   HWND information = nullptr;
 };
+
+const std::string kOk = "最新バージョンのチェック 1 ", kYesNo = "最新バージョンのチェック 6 7 ",
+                  kNewer = "このソフトは最新バージョンではありません。現在の最新バージョンは1.3.0.0です。最新バージョンにアップデートしますか。",
+                  kLatest = kOk + "このソフトは最新バージョンです。", kNoVersion = " 1 サーバーの応答に最新バージョンの情報がありませんでした。";
 
 TEST_F(VersionCheckE2e, RefusedConnectionVerdictsDownloadPageAndUnknownHost) {
   start("127.0.0.1");
@@ -175,14 +171,12 @@ TEST_F(VersionCheckE2e, RefusedConnectionVerdictsDownloadPageAndUnknownHost) {
   EXPECT_EQ(check(), " 1 接続できません。") << "no server yet: the connection is refused";
 
   e2e::LoopbackHttpServer server;
-  const std::string kOk = "最新バージョンのチェック 1 ", kYesNo = "最新バージョンのチェック 6 7 ",
-                    kNewer = "このソフトは最新バージョンではありません。現在の最新バージョンは1.3.0.0です。最新バージョンにアップデートしますか。";
   const struct { std::optional<std::string> file; int answer; std::string box; } cases[] = {
-      {"MURKEL_Pro:1200\r\n", IDOK, kOk + "このソフトは最新バージョンです。"},
+      {"MURKEL_Pro:1200\r\n", IDOK, kLatest},
       {"MURKEL_Pro:1300\r\n", IDNO, kYesNo + kNewer},
       {"MURKEL_Pro:1300\r\n", IDYES, kYesNo + kNewer},
       {"MURKEL_Pro:1100\r\n", IDOK, kOk + "このソフトは現在公式リリースされていません。現在の公式バージョンは1.1.0.0です。"},
-      {"version 1.3.0.0\r\n", IDOK, " 1 サーバーの応答に最新バージョンの情報がありませんでした。"},
+      {"version 1.3.0.0\r\n", IDOK, kNoVersion},
       {std::nullopt, IDOK, " 1 サーバーから応答がありませんでした。"},
   };
   std::string request = "GET /softs/version.txt HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
@@ -198,14 +192,50 @@ TEST_F(VersionCheckE2e, RefusedConnectionVerdictsDownloadPageAndUnknownHost) {
   // Yes opened the download page, No nothing. No came a check before Yes and
   // four before this point, so an address it had opened would be written by
   // the time Yes's whole line is.
-  std::string opened;
-  e2e::wait_until([&] { return (opened = e2e::read_file(log)).ends_with("\n"); });
-  EXPECT_EQ(opened, "http://127.0.0.1/softs/index.html#MURKEL_Pro\n");
+  e2e::wait_until([&] { return browser.addresses().ends_with("\n"); });
+  EXPECT_EQ(browser.addresses(), "http://127.0.0.1/softs/index.html#MURKEL_Pro\n");
 
   // A host whose name is not found: told, with no connection anywhere (a zero address would land here).
   start("no-such-host.invalid");
   EXPECT_EQ(check(), " 1 接続できません。");
   EXPECT_EQ(server.requests().size(), std::size(cases));
+}
+
+// A reply in pieces is read until the key and its four characters are in, the
+// server closes, or the 2048-byte buffer is full, whichever comes first.
+TEST_F(VersionCheckE2e, ReplyInPieces) {
+  e2e::LoopbackHttpServer server;
+  start("127.0.0.1");
+  const std::string long_body = std::string(2100, 'x') + "MURKEL_Pro:1300";
+  const struct { std::string body; std::vector<size_t> cuts; bool hold_open; int answer; std::string box; } cases[] = {
+      {"MURKEL_Pro:1300", {0}, false, IDNO, kYesNo + kNewer},                 // the body half a second after the header
+      {"MURKEL_Pro:1200\r\n", {0, 9, 13}, false, IDOK, kLatest},              // the key and the digits cut apart
+      {"MURKEL_Pro:1200\r\n", {0}, true, IDOK, kLatest},                      // told while the server holds on
+      {"MURKEL_Pro:13", {0}, false, IDOK, kOk + "このソフトは現在公式リリースされていません。現在の公式バージョンは1.3..です。"},
+      {long_body, {0, 1000}, true, IDOK, kNoVersion},                        // the buffer fills before the key
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body.substr(0, 20) + (c.hold_open ? " (held open)" : ""));
+    server.set_version_file(c.body, c.cuts, c.hold_open);
+    EXPECT_EQ(check(c.answer), c.box);
+  }
+}
+
+// A real web server: nginx from Debian's packages serving the version file.
+TEST_F(VersionCheckE2e, AgainstNginx) {
+  e2e::NginxServer nginx;
+  start("127.0.0.1");
+  const std::string version_file = nginx.root + "\\softs\\version.txt";
+  const struct { const char* file; int answer; std::string box; } cases[] = {
+      {"MURKEL_Pro:1300\n", IDNO, kYesNo + kNewer},
+      {"MURKEL_Pro:1200\n", IDOK, kLatest},
+      {nullptr, IDOK, kNoVersion},  // 404 Not Found
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file ? c.file : "(no file)");
+    c.file ? e2e::write_file(version_file, c.file) : void(DeleteFileA(version_file.c_str()));
+    EXPECT_EQ(check(c.answer), c.box);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // End to end, the document flows on the real editor: open, select, apply,
-// undo, save and exit; start without a picture, Help and File > Open; a
+// undo, save and exit; start without a picture and File > Open; a
 // scrolled drag and Revert; a picture pasted, worked and copied with the
 // keys. Judged by titles, boxes, the screen, files and the clipboard.
 #include <gtest/gtest.h>
@@ -105,7 +105,7 @@ TEST(DocumentE2e, OpenSelectApplyUndoSaveAndExit) {
   EXPECT_TRUE(e2e::read_file(copy) == e2e::bmp_file(diffused)) << "the file was written";
 }
 
-TEST(DocumentE2e, StartWithoutAPictureHelpSaveAsOpenAndRefusals) {
+TEST(DocumentE2e, StartWithoutAPictureSaveAsOpenAndRefusals) {
   e2e::TempFolder folder;
   const std::string picture = folder.file("opened picture.bmp"), not_bitmap = folder.file("not a picture.bmp");
   const Image opened = e2e::noise_picture(40, 30);
@@ -119,12 +119,6 @@ TEST(DocumentE2e, StartWithoutAPictureHelpSaveAsOpenAndRefusals) {
     e2e::expect_shown(editor, empty);
   }
   Editor editor(folder.path);
-  // Help tells where to put a missing help file; with the file there it shows no box of the editor's.
-  editor.command(4001);
-  answer(editor, "ヘルプファイルが見つかりません。\n\n\"MURKEL_PRO_HELP.HLP\"が同じフォルダ内にあるか確認してください。", IDOK,
-         "MURKEL_Pro");
-  e2e::write_file(folder.file("MURKEL_PRO_HELP.HLP"), "help");
-  EXPECT_TRUE(editor.command_and_wait(4001, 5000)) << "Help did not return: a box of the editor is open";
   // Save without a file name goes through Save As; an empty picture's file is its two headers.
   editor.command(1002);
   answer_file_dialog(editor, folder.file("empty.bmp"));

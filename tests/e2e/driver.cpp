@@ -4,6 +4,7 @@
 #include "e2e/driver.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -58,14 +59,22 @@ TempFolder::TempFolder() {
   if (!CreateDirectoryA(path.c_str(), nullptr)) throw std::runtime_error("cannot create the folder " + path);
 }
 
-TempFolder::~TempFolder() {
+namespace {
+void remove_tree(const std::string& folder) {
   WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA(file("*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-    DeleteFileA(file(found.cFileName).c_str());
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+    const std::string name = found.cFileName, path = folder + "\\" + name;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(path);
+    else DeleteFileA(path.c_str());
+  }
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
+}  // namespace
+
+TempFolder::~TempFolder() { remove_tree(path); }
 
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -76,6 +85,44 @@ void write_file(const std::string& path, const std::string& bytes) {
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string file_address(const std::string& windows_path) {
+  using UnixName = char*(CDECL*)(const WCHAR*);
+  const auto unix_name = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unix_name) throw std::runtime_error("not running under Wine");
+  std::wstring wide(windows_path.size() + 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, windows_path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  char* name = unix_name(wide.c_str());
+  if (!name) throw std::runtime_error("no Unix name for " + windows_path);
+  std::string address = "file://";
+  for (const unsigned char c : std::string(name)) {
+    char escaped[4];
+    snprintf(escaped, sizeof(escaped), "%%%02X", c);
+    address += isalnum(c) || strchr("-._~/:", c) ? std::string(1, static_cast<char>(c)) : escaped;
+  }
+  HeapFree(GetProcessHeap(), 0, name);
+  return address;
+}
+
+BrowserRecorder::BrowserRecorder() : log(std::string("Z:") + MURKEL_URL_RECORDER + ".log") {
+  DeleteFileA(log.c_str());
+  RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers", REG_SZ, MURKEL_URL_RECORDER,
+                  sizeof(MURKEL_URL_RECORDER));
+}
+
+BrowserRecorder::~BrowserRecorder() {
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\WineBrowser", "Browsers");
+}
+
+std::string BrowserRecorder::addresses() {
+  std::string last = read_file(log), now;
+  for (int quiet_ms = 0; quiet_ms < 500; quiet_ms += 50, last = now) {
+    Sleep(50);
+    if ((now = read_file(log)) != last) quiet_ms = 0;
+  }
+  return last;
 }
 
 std::string window_text(HWND hwnd) {
@@ -98,11 +145,15 @@ void click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
 // --- Editor
 
-Editor::Editor(const std::string& folder, const std::optional<std::string>& picture) {
+std::string Editor::bin_folder() {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
-  *strrchr(path, '\\') = '\0';  // the test's folder holds murkel.exe too
-  command_line_ = "\"" + std::string(path) + "\\murkel.exe\"";
+  *strrchr(path, '\\') = '\0';
+  return path;
+}
+
+Editor::Editor(const std::string& folder, const std::optional<std::string>& picture, const std::string& program) {
+  command_line_ = "\"" + program + "\"";
   if (picture) command_line_ += " \"" + *picture + "\"";
   // A job takes the editor and whatever it starts (a help viewer), so that
   // nothing is left running after the test.
@@ -129,6 +180,18 @@ Editor::~Editor() {
 }
 
 bool Editor::running() { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+std::vector<std::string> Editor::started_programs() {
+  std::vector<std::string> lines;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{sizeof(entry)};
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != process_.dwProcessId) continue;
+    lines.push_back(entry.szExeFile);
+  }
+  CloseHandle(snapshot);
+  return lines;
+}
 
 HWND Editor::main_window() {
   if (main_window_ && IsWindowVisible(main_window_)) return main_window_;
@@ -285,14 +348,26 @@ LoopbackHttpServer::LoopbackHttpServer() {
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  released_.notify_all();
   closesocket(listener_);  // ends the accept loop
   thread_.join();
   WSACleanup();
 }
 
-void LoopbackHttpServer::set_version_file(const std::optional<std::string>& body) {
-  std::lock_guard lock(mutex_);
-  version_file_ = body;
+void LoopbackHttpServer::set_version_file(const std::optional<std::string>& body, std::vector<size_t> cuts,
+                                          bool hold_open) {
+  {
+    std::lock_guard lock(mutex_);
+    version_file_ = body;
+    cuts_ = std::move(cuts);
+    hold_open_ = hold_open;
+    ++generation_;
+  }
+  released_.notify_all();
 }
 
 std::vector<std::string> LoopbackHttpServer::requests() {
@@ -311,18 +386,91 @@ void LoopbackHttpServer::serve() {
       setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait_ms), sizeof(wait_ms));
       if ((received = recv(connection, buffer, sizeof(buffer), 0)) > 0) request.append(buffer, received);
     }
-    std::optional<std::string> body;
-    {
-      std::lock_guard lock(mutex_);
-      requests_.push_back(request);
-      body = version_file_;
-    }
+    std::unique_lock lock(mutex_);
+    requests_.push_back(request);
+    const std::optional<std::string> body = version_file_;
+    const std::vector<size_t> cuts = cuts_;
+    const int generation = generation_;
+    const bool hold_open = hold_open_;
+    lock.unlock();
     if (!body) continue;
-    const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                              std::to_string(body->size()) + "\r\nConnection: close\r\n\r\n" + *body;
-    send(connection, reply.data(), static_cast<int>(reply.size()), 0);
+    const std::string header = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                               std::to_string(body->size()) + "\r\nConnection: close\r\n\r\n";
+    std::vector<size_t> ends;  // of the pieces, in the whole reply
+    for (size_t cut : cuts) ends.push_back(header.size() + cut);
+    ends.push_back(header.size() + body->size());
+    const std::string reply = header + *body;
+    for (size_t begin = 0, i = 0; i < ends.size(); begin = ends[i++]) {
+      if (i > 0) Sleep(500);
+      send(connection, reply.data() + begin, static_cast<int>(ends[i] - begin), 0);
+    }
+    lock.lock();
+    released_.wait(lock, [&] { return !hold_open || generation_ != generation || stopping_; });
+    lock.unlock();
     shutdown(connection, SD_SEND);
   }
+}
+
+// --- NginxServer
+
+namespace {
+
+// Wine starts a Unix program named by its Unix path as it starts a Windows one.
+void run_unix(const std::string& command_line) {
+  STARTUPINFOA startup{sizeof(startup)};
+  PROCESS_INFORMATION process{};
+  std::string line = command_line;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    throw std::runtime_error("cannot run " + command_line);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+bool port_80_accepts() {
+  const SOCKET probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(80);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool accepted = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  closesocket(probe);
+  return accepted;
+}
+
+std::string windows_path(std::string unix_path) {
+  std::replace(unix_path.begin(), unix_path.end(), '/', '\\');
+  return "Z:" + unix_path;
+}
+
+const std::string kPidFile = windows_path(MURKEL_NGINX_DIR "/nginx.pid");
+
+}  // namespace
+
+NginxServer::NginxServer() : root(windows_path(MURKEL_NGINX_DIR "/www")) {
+  if (std::string(MURKEL_NGINX).find("NOTFOUND") != std::string::npos)
+    throw std::runtime_error("nginx is not installed (scripts/install-deps.sh installs it)");
+  WSADATA data{};
+  WSAStartup(MAKEWORD(2, 2), &data);
+  stop();  // one left behind by a test run that died
+  if (!wait_until([] { return !port_80_accepts(); }))
+    throw std::runtime_error("port 80 of 127.0.0.1 is taken");
+  DeleteFileA(windows_path(MURKEL_NGINX_DIR "/error.log").c_str());
+  run_unix(MURKEL_NGINX " -p " MURKEL_NGINX_DIR " -c " MURKEL_NGINX_DIR "/nginx.conf -e " MURKEL_NGINX_DIR "/error.log");
+  if (!wait_until(port_80_accepts))
+    throw std::runtime_error("nginx did not start: " + read_file(windows_path(MURKEL_NGINX_DIR "/error.log")));
+}
+
+NginxServer::~NginxServer() {
+  stop();
+  WSACleanup();
+}
+
+// nginx removes its pid file when it has stopped.
+void NginxServer::stop() {
+  if (GetFileAttributesA(kPidFile.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  run_unix(MURKEL_NGINX " -p " MURKEL_NGINX_DIR " -c " MURKEL_NGINX_DIR "/nginx.conf -e " MURKEL_NGINX_DIR
+                        "/error.log -s stop");
+  wait_until([] { return GetFileAttributesA(kPidFile.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 }  // namespace e2e

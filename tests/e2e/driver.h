@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -23,7 +24,7 @@ inline constexpr DWORD kTimeoutMs = 20000;  // generous: the machines are shared
 // Polls `condition` every 50 ms until it holds (true) or the time passes (false).
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kTimeoutMs);
 
-// A fresh folder under the temp folder, removed with its files at the end.
+// A fresh folder under the temp folder, removed with everything in it at the end.
 struct TempFolder {
   TempFolder();
   ~TempFolder();
@@ -33,6 +34,17 @@ struct TempFolder {
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
+// The address Wine's browser is given for a file: file:// and its Unix path, percent-encoded.
+std::string file_address(const std::string& windows_path);
+
+// Wine's shell opens web pages with the browser named in its WineBrowser
+// setting: for the life of this object, a script that writes down the addresses.
+struct BrowserRecorder {
+  BrowserRecorder();
+  ~BrowserRecorder();
+  std::string addresses();  // one a line, once none has come for half a second
+  const std::string log;
+};
 
 // Any window, across processes: its text, and its descendants of a class ("" for all) in window order.
 std::string window_text(HWND hwnd);
@@ -46,8 +58,10 @@ struct Dialog { HWND hwnd = nullptr; std::string caption, text; };
 // The running editor; terminated at destruction with whatever it started.
 class Editor {
  public:
-  // Starts `"<bin>\murkel.exe"`, and ` "<picture>"` when given, in `folder`.
-  explicit Editor(const std::string& folder, const std::optional<std::string>& picture = std::nullopt);
+  // Starts `"<program>"` (by default <bin>\murkel.exe), and ` "<picture>"` when given, in `folder`.
+  explicit Editor(const std::string& folder, const std::optional<std::string>& picture = std::nullopt,
+                  const std::string& program = bin_folder() + "\\murkel.exe");
+  static std::string bin_folder();  // the test's folder, which holds murkel.exe too
   ~Editor();
 
   HWND main_window();  // the visible MAINWND frame
@@ -71,6 +85,8 @@ class Editor {
   void close();
   std::optional<DWORD> wait_exit();  // the exit code, or nothing on time-out
   bool running();
+  // The file names of the programs the editor has started and that still run.
+  std::vector<std::string> started_programs();
 
   // Canvas client points: the cursor goes there first (the editor reads
   // GetCursorPos), then the message follows; button messages return once handled.
@@ -99,16 +115,38 @@ class LoopbackHttpServer {
  public:
   LoopbackHttpServer();
   ~LoopbackHttpServer();
-  void set_version_file(const std::optional<std::string>& body);
+  // The reply to the next requests, cut before each offset of the body in
+  // `cuts` (0: between the header and the body), its pieces sent half a
+  // second apart. With `hold_open` the connection then stays open until the
+  // next call.
+  void set_version_file(const std::optional<std::string>& body, std::vector<size_t> cuts = {}, bool hold_open = false);
   std::vector<std::string> requests();
 
  private:
   void serve();
   UINT_PTR listener_;
   std::mutex mutex_;
+  std::condition_variable released_;
   std::optional<std::string> version_file_;
+  std::vector<size_t> cuts_;
+  bool hold_open_ = false;
+  int generation_ = 0;  // counts the calls, so that a held connection sees the next one
+  bool stopping_ = false;
   std::vector<std::string> requests_;
   std::thread thread_;
+};
+
+// nginx from Debian's packages, started on 127.0.0.1 port 80 with the
+// configuration that CMake writes into the build tree, and stopped at the end.
+// It serves the folder `root`: root + "\\softs\\version.txt" is the version file.
+class NginxServer {
+ public:
+  NginxServer();
+  ~NginxServer();
+  const std::string root;
+
+ private:
+  void stop();
 };
 
 // ---- Pictures, their 24-bit files, and what the canvas must show of them.

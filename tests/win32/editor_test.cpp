@@ -7,11 +7,13 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <numeric>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/bmp_test_files.h"
@@ -346,6 +348,57 @@ TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemo
   EXPECT_EQ(difference(working_picture(), filled), 0);
   undo_command();  // the undo copy still holds the picture before the fill
   EXPECT_EQ(difference(working_picture(), original), 0);
+}
+
+// The blocks and bitmaps kept from one command to the next never show in a result: selections
+// that grow and change shape, on pictures read directly and through GDI; Reverts into the same
+// bitmaps, to another size and to another format; an effect after a refusal; Undo after each.
+TEST_F(EditorTest, MemoryKeptBetweenCommandsNeverShowsInAResult) {
+  const auto diffuse_and_undo = [](const Rect& s) {
+    SCOPED_TRACE(testing::Message() << app.bitmap.bmBitsPixel << " bpp, selection " << s.left << "," << s.top << ","
+                                    << s.right << "," << s.bottom);
+    const Image before = working_picture();
+    Image expected = before;
+    put_block(expected, s, diffusion(before.view(), s));
+    app.selection = s;
+    apply_effect(EffectCode::diffusion);  // moves colours only: exact on a colour table too
+    EXPECT_EQ(difference(working_picture(), expected), 0);
+    undo_command();
+    EXPECT_EQ(difference(working_picture(), before), 0);
+  };
+  const Image a = noisy_picture(70, 50), b = noisy_picture(45, 66);
+  const std::string path = open_file(bmp_test::make_bmp24(a), "kept.bmp");
+  for (const Rect s : {Rect{3, 2, 20, 9}, Rect{1, 1, 69, 49}, Rect{30, 0, 34, 50}, Rect{0, 40, 70, 42}}) diffuse_and_undo(s);
+
+  const auto revert = [&](const Bytes& file) {
+    write_bytes(path, file);
+    app.modification_counter = 0;  // no question
+    revert_image();
+    EXPECT_EQ(difference(working_picture(), decode_bmp(file).image), 0);
+  };
+  const auto bitmaps = [] { return std::pair<HBITMAP, HBITMAP>(std::minmax(app.loaded_bitmap, app.undo_bitmap)); };
+  const auto before = bitmaps();
+  revert(bmp_test::make_bmp24(a));
+  EXPECT_EQ(bitmaps(), before) << "same size and format: same bitmaps";
+  diffuse_and_undo(Rect{10, 10, 60, 40});
+  revert(bmp_test::make_bmp24(b));
+  diffuse_and_undo(Rect{40, 3, 45, 60});
+
+  // The same size in 8 bits: new bitmaps that keep the table, and blocks that GDI fills by rows, of
+  // a shape that must change even where a block has pixels enough
+  // (the 16 x 16 tiles from each selection's corner stay inside the picture: white is no colour of the table).
+  FileLayout layout{40, 45, 66, 8, 0, {}, 27};
+  std::vector<std::vector<std::uint32_t>> rows(66);
+  for (int i = 0; i < 45 * 66; ++i) rows[i / 45].push_back(i * 7 % 27);
+  for (Colour i = 0; i < 27; ++i) layout.palette.push_back(RGB(i % 3 * 127, i / 3 % 3 * 127, i / 9 * 127));
+  layout.pixel_data = bmp_test::pack_rows(rows, 8, false);
+  revert(bmp_test::build_file(layout));
+  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8);
+  for (const Rect s : {Rect{2, 2, 12, 8}, Rect{0, 0, 32, 20}, Rect{20, 0, 30, 64}}) diffuse_and_undo(s);
+
+  app.selection = Rect{0, 0, 40000, 30000};  // refused: needs a block of gigabytes
+  EXPECT_EQ(answer_box([] { apply_effect(EffectCode::diffusion); }).text, text::kNotEnoughMemory);
+  diffuse_and_undo(Rect{5, 5, 37, 53});
 }
 
 // ---------------------------------------------------------------- files

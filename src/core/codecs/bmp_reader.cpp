@@ -176,25 +176,103 @@ std::string parse_header(const std::uint8_t* data, std::size_t size, Header& h) 
   return {};
 }
 
-// Colour of a palette index, or false when the table has no such entry.
-inline bool palette_colour(const Header& h, std::uint32_t index, Colour& out) {
-  if (index >= h.palette_size) return false;
-  out = h.palette[index];
-  return true;
-}
+// Where decoded pixels go. Rows are visited top row first by the
+// uncompressed decoder; run-length data puts pixels anywhere.
+//
+// A 0x00BBGGRR picture, for decode_bmp.
+struct ImageSink {
+  Image& image;
+  Colour* row = nullptr;
+
+  void fill(Colour background) { std::fill(image.pixels.begin(), image.pixels.end(), background); }
+  void begin_row(std::size_t y) { row = image.pixels.data() + y * static_cast<std::size_t>(image.width); }
+  void index(std::size_t x, std::uint32_t, Colour c) { row[x] = c; }
+  void colour(std::size_t x, Colour c) { row[x] = c; }
+  void bgr_row(const std::uint8_t* src, std::size_t width) {
+    for (std::size_t x = 0; x < width; ++x, src += 3)
+      row[x] = static_cast<Colour>(src[2]) | (static_cast<Colour>(src[1]) << 8) | (static_cast<Colour>(src[0]) << 16);
+  }
+  void put(std::size_t x, std::size_t y, std::uint32_t index, Colour c) {
+    begin_row(y);
+    this->index(x, index, c);
+  }
+};
+
+// Nothing: the pass that finds whether the pixel data is sound before any
+// row of a caller's picture is written.
+struct CheckSink {
+  void fill(Colour) {}
+  void begin_row(std::size_t) {}
+  void index(std::size_t, std::uint32_t, Colour) {}
+  void colour(std::size_t, Colour) {}
+  void bgr_row(const std::uint8_t*, std::size_t) {}
+  void put(std::size_t, std::size_t, std::uint32_t, Colour) {}
+};
+
+// Rows of the file's own format (BmpRowFormat).
+struct RowSink {
+  RowTarget target;
+  std::uint32_t bits = 0;
+  bool five_six_five = false;
+  std::size_t width = 0;
+  std::size_t height = 0;
+  std::size_t stride = 0;  // bytes a row uses, padding included
+  std::uint8_t* row = nullptr;
+
+  std::uint8_t* row_at(std::size_t y) const { return target.top_row + static_cast<std::ptrdiff_t>(y) * target.stride; }
+  // Run-length pictures start as index 0 everywhere.
+  void fill(Colour) {
+    for (std::size_t y = 0; y < height; ++y) std::fill_n(row_at(y), stride, std::uint8_t{0});
+  }
+  // Indices are or-ed into a cleared row; other rows get their padding cleared.
+  void begin_row(std::size_t y) {
+    row = row_at(y);
+    const std::size_t used = bits <= 8 ? 0 : width * (bits / 8);
+    std::fill(row + used, row + stride, std::uint8_t{0});
+  }
+  void index(std::size_t x, std::uint32_t index, Colour) {
+    const std::size_t per_byte = 8 / bits;
+    const std::size_t shift = (per_byte - 1 - x % per_byte) * bits;
+    std::uint8_t& byte = row[x / per_byte];
+    byte = static_cast<std::uint8_t>((byte & ~(((1u << bits) - 1) << shift)) | (index << shift));
+  }
+  // A 16-bit channel keeps the top bits of the widened value, which are the file's own bits.
+  void colour(std::size_t x, Colour c) {
+    const unsigned r = static_cast<unsigned>(red_of(c)), g = static_cast<unsigned>(green_of(c)),
+                   b = static_cast<unsigned>(blue_of(c));
+    if (bits == 16) {
+      const unsigned v = five_six_five ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+      row[2 * x] = static_cast<std::uint8_t>(v);
+      row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
+      return;
+    }
+    std::uint8_t* p = row + x * (bits / 8);
+    p[0] = static_cast<std::uint8_t>(b);
+    p[1] = static_cast<std::uint8_t>(g);
+    p[2] = static_cast<std::uint8_t>(r);
+    if (bits == 32) p[3] = 0;
+  }
+  void bgr_row(const std::uint8_t* src, std::size_t width_) { std::copy_n(src, width_ * 3, row); }
+  void put(std::size_t x, std::size_t y, std::uint32_t index, Colour c) {
+    row = row_at(y);
+    this->index(x, index, c);
+  }
+};
 
 // The caller has checked that the file holds every row.
-// indices, when not null, receives each table index of a colour-table picture.
-std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image& image, std::uint8_t* indices) {
+template <class Sink>
+std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Sink& sink) {
   const std::size_t width = static_cast<std::size_t>(h.width);
   const std::size_t stride = static_cast<std::size_t>((h.width * h.bits + 31) / 32 * 4);
   const std::uint8_t* pixels = data + h.pixel_offset;
   const Channel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
+  // Every index can be looked up when the table is full.
+  const bool full_table = h.bits <= 8 && h.palette_size == (1u << h.bits);
 
   for (std::size_t y = 0; y < static_cast<std::size_t>(h.height); ++y) {
     const std::size_t file_row = h.top_down ? y : static_cast<std::size_t>(h.height) - 1 - y;
     const std::uint8_t* src = pixels + file_row * stride;
-    Colour* dst = image.pixels.data() + y * width;
+    sink.begin_row(y);
     switch (h.bits) {
       case 1:
       case 4:
@@ -204,30 +282,28 @@ std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image
         for (std::size_t x = 0; x < width; ++x) {
           const std::uint32_t shift = (per_byte - 1 - static_cast<std::uint32_t>(x % per_byte)) * h.bits;
           const std::uint32_t index = (src[x / per_byte] >> shift) & mask;
-          if (!palette_colour(h, index, dst[x]))
+          if (!full_table && index >= h.palette_size)
             return "colour index " + std::to_string(index) + " is outside the colour table of " +
                    std::to_string(h.palette_size) + " entries";
-          if (indices) indices[y * width + x] = static_cast<std::uint8_t>(index);
+          sink.index(x, index, h.palette[index]);
         }
         break;
       }
       case 16:
         for (std::size_t x = 0; x < width; ++x) {
           const std::uint32_t v = get_u16(src + 2 * x);
-          dst[x] = make_colour(static_cast<int>(red.get(v)), static_cast<int>(green.get(v)),
-                               static_cast<int>(blue.get(v)));
+          sink.colour(x, make_colour(static_cast<int>(red.get(v)), static_cast<int>(green.get(v)),
+                                     static_cast<int>(blue.get(v))));
         }
         break;
       case 24:
-        for (std::size_t x = 0; x < width; ++x, src += 3)
-          dst[x] = static_cast<Colour>(src[2]) | (static_cast<Colour>(src[1]) << 8) |
-                   (static_cast<Colour>(src[0]) << 16);
+        sink.bgr_row(src, width);
         break;
       case 32:
         for (std::size_t x = 0; x < width; ++x) {
           const std::uint32_t v = get_u32(src + 4 * x);
-          dst[x] = make_colour(static_cast<int>(red.get(v)), static_cast<int>(green.get(v)),
-                               static_cast<int>(blue.get(v)));
+          sink.colour(x, make_colour(static_cast<int>(red.get(v)), static_cast<int>(green.get(v)),
+                                     static_cast<int>(blue.get(v))));
         }
         break;
     }
@@ -235,23 +311,18 @@ std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Image
   return {};
 }
 
-std::string decode_run_length(const std::uint8_t* data, std::size_t size, const Header& h, Image& image,
-                              std::uint8_t* indices) {
+template <class Sink>
+std::string decode_run_length(const std::uint8_t* data, std::size_t size, const Header& h, Sink& sink) {
   const bool four = h.compression == kRle4;
   const std::int64_t width = h.width;
   const std::int64_t height = h.height;
-  const Colour background = h.palette_size > 0 ? h.palette[0] : 0;
-  for (Colour& c : image.pixels) c = background;
-  if (indices) std::fill_n(indices, image.pixels.size(), std::uint8_t{0});
+  sink.fill(h.palette_size > 0 ? h.palette[0] : 0);
 
   std::int64_t x = 0;
   std::int64_t y = 0;  // rows counted from the bottom of the picture
   const auto put = [&](std::int64_t at, std::uint32_t index) -> bool {
-    Colour c;
-    if (!palette_colour(h, index, c)) return false;
-    const auto i = static_cast<std::size_t>((height - 1 - y) * width + at);
-    image.pixels[i] = c;
-    if (indices) indices[i] = static_cast<std::uint8_t>(index);
+    if (index >= h.palette_size) return false;
+    sink.put(static_cast<std::size_t>(at), static_cast<std::size_t>(height - 1 - y), index, h.palette[index]);
     return true;
   };
   const std::string past = "the run-length data runs past the picture";
@@ -306,48 +377,91 @@ std::string decode_run_length(const std::uint8_t* data, std::size_t size, const 
   return "the run-length data ends without an end-of-bitmap mark";
 }
 
-}  // namespace
-
-DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes,
-                        bool keep_indices) {
+// The headers parsed and the picture's size and rows checked against the
+// cap and the file's length.
+std::string check_file(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes, Header& h) {
   if (data == nullptr) size = 0;
-  Header h;
-  if (std::string error = parse_header(data, size, h); !error.empty()) return fail(std::move(error));
-
+  if (std::string error = parse_header(data, size, h); !error.empty()) return error;
   const std::uint64_t pixel_count = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height);
   if (pixel_count > max_decoded_bytes / 4)
-    return fail("the picture is too large (" + std::to_string(h.width) + " x " + std::to_string(h.height) + ")");
-
-  const bool run_length = h.compression == kRle8 || h.compression == kRle4;
-  if (!run_length) {
+    return "the picture is too large (" + std::to_string(h.width) + " x " + std::to_string(h.height) + ")";
+  if (h.compression != kRle8 && h.compression != kRle4) {
     const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32 * 4;
     const std::uint64_t last_row = (static_cast<std::uint64_t>(h.width) * h.bits + 7) / 8;
     const std::uint64_t needed = stride * static_cast<std::uint64_t>(h.height - 1) + last_row;
     if (h.pixel_offset + needed > size)
-      return fail("the bitmap file is truncated: its pixel rows need " + std::to_string(needed) + " bytes, " +
-                  std::to_string(size - h.pixel_offset) + " are there");
+      return "the bitmap file is truncated: its pixel rows need " + std::to_string(needed) + " bytes, " +
+             std::to_string(size - h.pixel_offset) + " are there";
   }
+  return {};
+}
 
+BmpRowFormat row_format(const Header& h) {
+  BmpRowFormat format;
+  format.width = static_cast<std::int32_t>(h.width);
+  format.height = static_cast<std::int32_t>(h.height);
+  const bool mask555 = h.masks == std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
+  const bool mask565 = h.masks == std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F};
+  if (h.bits <= 8) {
+    format.bits = h.bits;
+    format.palette.assign(h.palette.begin(), h.palette.begin() + h.palette_size);
+  } else if (h.bits == 16 && (mask555 || mask565)) {
+    format.bits = 16;
+    format.five_six_five = mask565;
+  } else {
+    format.bits = h.bits == 24 ? 24 : 32;
+  }
+  return format;
+}
+
+template <class Sink>
+std::string decode_pixels(const std::uint8_t* data, std::size_t size, const Header& h, Sink& sink) {
+  return h.compression == kRle8 || h.compression == kRle4 ? decode_run_length(data, size, h, sink)
+                                                          : decode_uncompressed(data, h, sink);
+}
+
+}  // namespace
+
+DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes) {
+  Header h;
+  if (std::string error = check_file(data, size, max_decoded_bytes, h); !error.empty()) return fail(std::move(error));
   DecodeResult result;
   result.image.width = static_cast<std::int32_t>(h.width);
   result.image.height = static_cast<std::int32_t>(h.height);
-  result.top_down = h.top_down;
-  result.bits = h.bits;
-  result.palette.assign(h.palette.begin(), h.palette.begin() + h.palette_size);
-  for (int i = 0; i < 3; ++i) result.masks[i] = h.masks[i];
-  keep_indices = keep_indices && h.bits <= 8;
   try {
-    result.image.pixels.resize(static_cast<std::size_t>(pixel_count));
-    if (keep_indices) result.indices.resize(static_cast<std::size_t>(pixel_count));
+    result.image.pixels.resize(static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height));
   } catch (const std::bad_alloc&) {
     return fail("not enough memory for a " + std::to_string(h.width) + " x " + std::to_string(h.height) +
                 " picture");
   }
-  std::uint8_t* const indices = keep_indices ? result.indices.data() : nullptr;
-  std::string error = run_length ? decode_run_length(data, size, h, result.image, indices)
-                                 : decode_uncompressed(data, h, result.image, indices);
-  if (!error.empty()) return fail(std::move(error));
+  ImageSink sink{result.image};
+  if (std::string error = decode_pixels(data, size, h, sink); !error.empty()) return fail(std::move(error));
   return result;
+}
+
+BmpRowFormat bmp_row_format(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes) {
+  Header h;
+  if (std::string error = check_file(data, size, max_decoded_bytes, h); !error.empty()) {
+    BmpRowFormat refused;
+    refused.error = std::move(error);
+    return refused;
+  }
+  return row_format(h);
+}
+
+std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+                            const RowTarget& target) {
+  Header h;
+  if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return error;
+  if (row_format(h) != format) return "the bitmap file's headers have changed";
+  const bool run_length = h.compression == kRle8 || h.compression == kRle4;
+  if (run_length || (h.bits <= 8 && h.palette_size < (1u << h.bits))) {
+    CheckSink check;
+    if (std::string error = decode_pixels(data, size, h, check); !error.empty()) return error;
+  }
+  RowSink sink{target, format.bits, format.five_six_five, static_cast<std::size_t>(h.width),
+               static_cast<std::size_t>(h.height), format.stride()};
+  return decode_pixels(data, size, h, sink);
 }
 
 }  // namespace murkel

@@ -16,14 +16,6 @@ inline constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
 struct DecodeResult {
   Image image;        // top row first
   std::string error;  // empty on success
-  bool top_down = false;  // the file stores its top row first
-  // The file's own form, for a front end that keeps it: bits per pixel, the
-  // colour table as read (1, 4 and 8 bits), the channel masks (16 and 32 bits).
-  std::uint32_t bits = 0;
-  std::vector<Colour> palette;
-  std::uint32_t masks[3] = {0, 0, 0};  // red, green, blue
-  // Only with keep_indices: each pixel's colour table index, top row first.
-  std::vector<std::uint8_t> indices;
   [[nodiscard]] bool ok() const { return error.empty(); }
 };
 
@@ -32,13 +24,50 @@ struct DecodeResult {
 // and run-length (8 and 4 bits) pixel data; bottom-up and top-down rows.
 // Damaged or hostile files are refused with a reason, never read past their
 // end; nothing is allocated for the picture before its size is checked.
-// keep_indices also gives the table index of each pixel of a colour-table file.
 [[nodiscard]] DecodeResult decode_bmp(const std::uint8_t* data, std::size_t size,
-                                      std::uint64_t max_decoded_bytes = kMaxDecodedBytes, bool keep_indices = false);
+                                      std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
 [[nodiscard]] inline DecodeResult decode_bmp(const std::vector<std::uint8_t>& bytes,
-                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes,
-                                             bool keep_indices = false) {
-  return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes, keep_indices);
+                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes) {
+  return decode_bmp(bytes.data(), bytes.size(), max_decoded_bytes);
 }
+
+// The rows a front end keeps a file's picture in, in the file's own format
+// where a device-independent bitmap has one: 1, 4 and 8 bits as indices into
+// the file's colour table, 16 bits as 5-5-5 or 5-6-5, 24 bits as B, G, R;
+// every other file (16 bits with other channel masks, 32 bits) as B, G, R, 0.
+// Rows are padded to 4 bytes.
+struct BmpRowFormat {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::uint32_t bits = 0;       // 1, 4, 8, 16, 24 or 32
+  bool five_six_five = false;   // 16 bits: 5-6-5 rather than 5-5-5
+  std::vector<Colour> palette;  // 1, 4 and 8 bits: the table as read (empty for run-length data without one: black)
+  std::string error;            // empty when the file can be decoded so far as its headers tell
+  [[nodiscard]] bool ok() const { return error.empty(); }
+  [[nodiscard]] std::size_t stride() const {
+    return static_cast<std::size_t>((std::uint64_t{static_cast<std::uint32_t>(width)} * bits + 31) / 32 * 4);
+  }
+  friend bool operator==(const BmpRowFormat&, const BmpRowFormat&) = default;
+};
+
+// The headers' verdict: the row format of the file's picture, or why it is refused.
+[[nodiscard]] BmpRowFormat bmp_row_format(const std::uint8_t* data, std::size_t size,
+                                          std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
+
+// Where decoded rows go: the picture's row 0 and the bytes from one picture
+// row to the next (negative for rows stored bottom-up).
+struct RowTarget {
+  std::uint8_t* top_row = nullptr;
+  std::ptrdiff_t stride = 0;
+};
+
+// Decodes the file's pixels straight into rows of `format`, its
+// bmp_row_format, in one pass from the file's bytes (a file whose pixel data
+// may still be refused half-way, colour indices or run-length data, is
+// checked first). "" on success, otherwise the reason, and then nothing has
+// been written; bytes that no longer give `format` (a file changed since)
+// are refused too.
+[[nodiscard]] std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+                                          const RowTarget& target);
 
 }  // namespace murkel

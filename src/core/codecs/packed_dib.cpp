@@ -7,22 +7,27 @@
 
 namespace murkel {
 
-DecodeResult decode_packed_dib(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes,
-                               bool keep_indices) {
-  // A file header with a zero pixel offset: the reader then finds the rows
-  // right after the masks and the colour table, where a packed bitmap has them.
+std::vector<std::uint8_t> packed_dib_as_file(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> file;
   try {
     file.resize(14 + size);
   } catch (const std::bad_alloc&) {
-    DecodeResult result;
-    result.error = "not enough memory for the bitmap";
-    return result;
+    return {};
   }
   file[0] = 'B';
   file[1] = 'M';
   if (size > 0) std::copy(data, data + size, file.begin() + 14);
-  return decode_bmp(file, max_decoded_bytes, keep_indices);
+  return file;
+}
+
+DecodeResult decode_packed_dib(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes) {
+  const std::vector<std::uint8_t> file = packed_dib_as_file(data, size);
+  if (file.empty()) {
+    DecodeResult result;
+    result.error = "not enough memory for the bitmap";
+    return result;
+  }
+  return decode_bmp(file, max_decoded_bytes);
 }
 
 EncodeResult encode_packed_dib24(const Image& image) {

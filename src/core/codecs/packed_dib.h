@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
@@ -16,8 +17,12 @@ namespace murkel {
 // follow the header, its masks (after a 40-byte header with bit fields) and
 // its colour table.
 [[nodiscard]] DecodeResult decode_packed_dib(const std::uint8_t* data, std::size_t size,
-                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes,
-                                             bool keep_indices = false);
+                                             std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
+
+// The packed bitmap behind a file header with a zero pixel offset, which the
+// reader takes as "the rows follow the masks and the colour table", where a
+// packed bitmap has them. Empty when memory is short.
+[[nodiscard]] std::vector<std::uint8_t> packed_dib_as_file(const std::uint8_t* data, std::size_t size);
 
 // A 24-bit packed bitmap of the picture: the bitmap file without its 14-byte file header.
 [[nodiscard]] EncodeResult encode_packed_dib24(const Image& image);

@@ -40,6 +40,13 @@ std::string download_page_address(std::string_view host) {
   return "http://" + std::string(host) + "/softs/index.html#MURKEL_Pro";
 }
 
+bool reply_needs_more(std::string_view received) {
+  const std::size_t text_end = received.find('\0');
+  const std::size_t key = received.substr(0, text_end).find(kVersionKey);
+  if (key == std::string_view::npos) return text_end == std::string_view::npos;
+  return received.size() < key + kVersionKey.size() + kVersionPlaces;
+}
+
 ReplyEvaluation evaluate_reply(std::string_view received) {
   ReplyEvaluation result;
   if (received.empty()) {

@@ -9,11 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "core/version.h"
+
 namespace murkel {
 
 inline constexpr std::size_t kRequestBlockSize = 1024;
 inline constexpr std::size_t kReplyBufferSize = 2048;
-inline constexpr std::int32_t kOwnPackedVersion = 270336;  // 1.2.0.0
+// The own version packed as the version file writes it: one base-64 digit per part.
+inline constexpr std::int32_t kOwnPackedVersion =
+    ((MURKEL_VERSION_MAJOR * 64 + MURKEL_VERSION_MINOR) * 64 + MURKEL_VERSION_PATCH) * 64 + MURKEL_VERSION_TWEAK;
 inline constexpr char kDefaultUpdateHost[] = "update.murkel-pro.example";
 
 using RequestBlock = std::array<char, kRequestBlockSize>;
@@ -41,7 +45,14 @@ struct ReplyEvaluation {
   std::string version_text;  // as in "1.3.10.0"; empty without a version
 };
 
-// Evaluates the bytes of one receive; the editor words the verdict for the user. Only those bytes are read: the key is
+// Whether more of the reply could still change its evaluation: false once the
+// key and the four characters after it have arrived, or once a zero byte has
+// ended the reply text before any key. A server may send its headers and its
+// body in separate pieces, so the editor keeps receiving until this is false,
+// the server closes, or the reply buffer is full.
+[[nodiscard]] bool reply_needs_more(std::string_view received);
+
+// Evaluates the received bytes; the editor words the verdict for the user. Only those bytes are read: the key is
 // searched up to the first zero byte, and version characters that would lie
 // past the received bytes count as characters outside the version alphabet.
 [[nodiscard]] ReplyEvaluation evaluate_reply(std::string_view received);

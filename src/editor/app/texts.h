@@ -3,6 +3,8 @@
 // these reach the ANSI calls as Shift-JIS bytes.
 #pragma once
 
+#include "core/version.h"
+
 namespace murkel::text {
 
 inline constexpr char kAppTitle[] = "MURKEL_Pro";
@@ -36,8 +38,10 @@ inline constexpr char kMenuHelp[] = "ヘルプ(&H)";
 inline constexpr char kMenuHelpContents[] = "ヘルプ(&H)";
 inline constexpr char kMenuVersion[] = "バージョン情報(&V)";
 
-// Help.
+// Help: the old help file, and the HTML help that ships beside the program.
 inline constexpr char kHelpFile[] = "MURKEL_PRO_HELP.HLP";
+inline constexpr char kHtmlHelpFile[] = "help\\index.html";
+inline constexpr char kHelpCannotShow[] = "ヘルプを表示できません。次のファイルをWebブラウザで開いてください。\n\n";
 inline constexpr char kHelpNotFound[] =
     "ヘルプファイルが見つかりません。\n\n\"MURKEL_PRO_HELP.HLP\"が同じフォルダ内にあるか確認してください。";
 
@@ -100,7 +104,7 @@ inline constexpr char kCancel[] = "Cancel";
 // Information dialog (the blanks in the lines are ideographic spaces).
 inline constexpr char kInformationTitle[] = "バージョン情報";
 inline constexpr char kNameLine[] = "正式ソフト名:MURKEL_Pro";
-inline constexpr char kVersionLine[] = "バージョン　:1.2.0.0";
+inline constexpr char kVersionLine[] = "バージョン　:" MURKEL_VERSION_TEXT;
 inline constexpr char kDateLine[] = "完成日　　　:2004年1月22日";
 inline constexpr char kAuthorLine[] = "著作者　　　:Quorvel";
 inline constexpr char kCheckButton[] = "最新バージョンのチェック";

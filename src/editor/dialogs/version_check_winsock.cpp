@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/update/version_check.h"
@@ -33,15 +34,22 @@ void shell_open(const std::string& document) {
   ShellExecuteA(nullptr, "open", document.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// The received bytes: those of the first receive that delivered data and
-// does not start with a zero byte; nothing when the connection ended first.
+// The reply, gathered piece by piece into the reply buffer: a server may send
+// its headers and its body apart. Receiving ends once the key and the four
+// characters after it are in (or nothing later could change the verdict), the
+// server closes the connection or fails, or the buffer is full. A piece that
+// would start the reply with a zero byte is dropped, as it always was.
 std::string receive_reply(SOCKET socket) {
   std::vector<char> reply(kReplyBufferSize);
-  int received = 0;
-  do {
-    received = recv(socket, reply.data(), static_cast<int>(reply.size()), 0);
-  } while (received > 0 && reply[0] == '\0');
-  return std::string(reply.data(), received > 0 ? static_cast<size_t>(received) : 0);
+  std::size_t kept = 0;
+  while (kept < reply.size()) {
+    const int received = recv(socket, reply.data() + kept, static_cast<int>(reply.size() - kept), 0);
+    if (received <= 0) break;
+    if (kept == 0 && reply[0] == '\0') continue;
+    kept += static_cast<std::size_t>(received);
+    if (!reply_needs_more(std::string_view(reply.data(), kept))) break;
+  }
+  return std::string(reply.data(), kept);
 }
 
 // What the user is told of a verdict.

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,13 +11,49 @@
 
 namespace murkel {
 
-// The picture of a bitmap file as a DIB section of the file's size holding
-// exactly the pixels our reader decodes, in the file's own format where GDI
-// keeps one (1, 4 and 8 bits with the file's colour table, 16 bits 5-5-5 or
-// 5-6-5, 24, 32). 16-bit files with other channel masks become 32 bits.
-// nullptr when the file cannot be read, is no bitmap our reader accepts, or
-// memory is short.
+// A bitmap file mapped into memory with its headers read, to be decoded
+// straight into a DIB section's rows: into a new one, or into one that
+// already has the file's size and format (a Revert of an unchanged file).
+// The pixels are exactly those our reader decodes, in the file's own format
+// where GDI keeps one (1, 4 and 8 bits with the file's colour table, 16 bits
+// 5-5-5 or 5-6-5, 24, 32); 16-bit files with other channel masks become 32
+// bits.
+class BitmapFile {
+ public:
+  explicit BitmapFile(const char* path);
+  ~BitmapFile();
+  BitmapFile(const BitmapFile&) = delete;
+  BitmapFile& operator=(const BitmapFile&) = delete;
+
+  // False when the file cannot be read or its headers are refused.
+  [[nodiscard]] bool ok() const { return format_.ok(); }
+  [[nodiscard]] const BmpRowFormat& format() const { return format_; }
+  // A DIB section of the file's size and format, its pixels not yet set;
+  // nullptr when memory is short.
+  [[nodiscard]] HBITMAP new_bitmap() const;
+  // Whether the bitmap in `surface` is a DIB section of the file's size and
+  // format, colour table included.
+  [[nodiscard]] bool fits(HDC surface) const;
+  // Decodes the picture into `bitmap` (new_bitmap's, or one that fits).
+  // False when the pixel data is refused: nothing has been written then.
+  [[nodiscard]] bool decode_into(HBITMAP bitmap) const;
+
+ private:
+  void* view_ = nullptr;
+  std::size_t size_ = 0;
+  BmpRowFormat format_;
+};
+
+// The picture of a bitmap file as a new DIB section; nullptr when the file
+// cannot be read, is no bitmap our reader accepts, or memory is short.
 [[nodiscard]] HBITMAP load_bitmap_file(const char* path);
+
+// The same for a bitmap file's bytes held in memory (a pasted bitmap behind
+// its made-up file header).
+[[nodiscard]] HBITMAP bitmap_from_bmp_bytes(const std::uint8_t* data, std::size_t size);
+
+// An opaque picture as a new 24-bit DIB section; nullptr when memory is short.
+[[nodiscard]] HBITMAP bitmap_from_image(const Image& image);
 
 // The same for a decoded picture (colour-table pictures need their
 // indices); nullptr when it failed to decode or memory is short.

@@ -86,11 +86,8 @@ Offer read_clipboard() {
       offer.found = true;
       const LockedBlock block(GetClipboardData(png_format()));
       if (block.data() != nullptr) {
-        if (std::optional<Image> image = decode_png_bytes(block.data(), block.size())) {
-          DecodeResult decoded;
-          decoded.image = std::move(*image);
-          decoded.bits = 24;
-          offer.picture = bitmap_from_decoded(decoded);
+        if (const std::optional<Image> image = decode_png_bytes(block.data(), block.size())) {
+          offer.picture = bitmap_from_image(*image);
           if (offer.picture != nullptr) return offer;
         }
       }
@@ -101,14 +98,16 @@ Offer read_clipboard() {
     for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
       if (format != CF_DIBV5 && format != CF_DIB && format != CF_BITMAP) continue;
       offer.found = true;
+      std::vector<std::uint8_t> file;
       if (format == CF_BITMAP) {
         const std::vector<std::uint8_t> packed = packed_from_bitmap(static_cast<HBITMAP>(GetClipboardData(format)));
-        if (!packed.empty()) offer.picture = bitmap_from_decoded(decode_packed_dib(packed.data(), packed.size()));
+        if (!packed.empty()) file = packed_dib_as_file(packed.data(), packed.size());
       } else {
         const LockedBlock block(GetClipboardData(format));
         if (block.data() == nullptr) continue;
-        offer.picture = bitmap_from_decoded(decode_packed_dib(block.data(), block.size(), kMaxDecodedBytes, true));
+        file = packed_dib_as_file(block.data(), block.size());
       }
+      if (!file.empty()) offer.picture = bitmap_from_bmp_bytes(file.data(), file.size());
       if (offer.picture != nullptr) return offer;
     }
   } catch (const std::bad_alloc&) {

@@ -95,7 +95,7 @@ void revert_image() {
     if (app.last_answer == IDNO) return;
   }
   const SIZE old_size{app.bitmap.bmWidth, app.bitmap.bmHeight};
-  if (load_picture_file(app.file_name) == nullptr) return;
+  if (!load_picture_file(app.file_name)) return;
   if (app.bitmap.bmWidth != old_size.cx || app.bitmap.bmHeight != old_size.cy) {
     set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll,
                       resized_axis(app.scroll_x, app.bitmap.bmWidth, app.canvas_client.cx));

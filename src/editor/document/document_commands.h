@@ -45,9 +45,10 @@ void exit_application();
 // caller may go on (saved, or the changes declined), false to stop.
 bool ask_to_save_changes();
 
-// Loads a bitmap file and makes it the working image's picture, with a new
-// undo bitmap of its size; the previous bitmaps are released. On failure
-// the user is told "画像が開けません。" and nothing changes (nullptr).
-HBITMAP load_picture_file(const char* path);
+// Loads a bitmap file and makes it the working image's picture: into the
+// picture's own bitmaps when they have the file's size and format, otherwise
+// into new ones (the previous bitmaps are released). On failure the user is
+// told "画像が開けません。" and nothing changes (false).
+bool load_picture_file(const char* path);
 
 }  // namespace murkel

@@ -5,13 +5,15 @@
 // headers with wrong colours) and takes some files our reader refuses. An
 // effect or a Save would bake such errors into the user's file, so the editor
 // shows what the reader decodes, in the file's own pixel format.
+//
+// The file is mapped rather than read into a buffer, and decoded in one pass
+// straight into the bitmap's rows: fresh memory costs a page fault on its
+// first touch, while mapped pages of the file cache come several at a time.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <new>
-#include <vector>
 
 #include "core/codecs/bmp_reader.h"
 #include "editor/document/bitmap_files.h"
@@ -19,37 +21,9 @@
 namespace murkel {
 namespace {
 
-constexpr DWORD kMask555[3] = {0x7C00, 0x03E0, 0x001F};
 constexpr DWORD kMask565[3] = {0xF800, 0x07E0, 0x001F};
 
-// The whole file, or false when it cannot be read (or is too large for memory).
-bool read_whole_file(const char* path, std::vector<std::uint8_t>& bytes) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (std::int64_t{1} << 31);
-  try {
-    if (ok) bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 26));
-    ok = ReadFile(file, bytes.data() + done, want, &got, nullptr) && got > 0;
-    done += got;
-  }
-  CloseHandle(file);
-  return ok;
-}
-
-bool masks_are(const DecodeResult& d, const DWORD (&masks)[3]) {
-  return d.masks[0] == masks[0] && d.masks[1] == masks[1] && d.masks[2] == masks[2];
-}
-
-// The DIB section's header and colour table for a decoded file.
+// The DIB section's header and colour table for a row format.
 struct DibRequest {
   BITMAPINFOHEADER header;
   union {
@@ -58,105 +32,154 @@ struct DibRequest {
   };
 };
 
-void describe(const DecodeResult& d, DibRequest& request) {
+void describe(const BmpRowFormat& format, DibRequest& request) {
   BITMAPINFOHEADER& h = request.header;
   h.biSize = sizeof(BITMAPINFOHEADER);
-  h.biWidth = d.image.width;
-  h.biHeight = d.image.height;  // bottom-up
+  h.biWidth = format.width;
+  h.biHeight = format.height;  // bottom-up
   h.biPlanes = 1;
-  h.biCompression = BI_RGB;
-  if (d.bits <= 8) {
-    h.biBitCount = static_cast<WORD>(d.bits);
+  h.biBitCount = static_cast<WORD>(format.bits);
+  h.biCompression = format.five_six_five ? BI_BITFIELDS : BI_RGB;
+  if (format.five_six_five) std::memcpy(request.masks, kMask565, sizeof(kMask565));
+  if (format.bits <= 8) {
     // A run-length picture without a table is all index 0, black.
-    h.biClrUsed = d.palette.empty() ? 1 : static_cast<DWORD>(d.palette.size());
-    for (std::size_t i = 0; i < d.palette.size(); ++i) {
-      const Colour c = d.palette[i];
+    h.biClrUsed = format.palette.empty() ? 1 : static_cast<DWORD>(format.palette.size());
+    for (std::size_t i = 0; i < format.palette.size(); ++i) {
+      const Colour c = format.palette[i];
       request.colours[i] = RGBQUAD{static_cast<BYTE>(blue_of(c)), static_cast<BYTE>(green_of(c)),
                                    static_cast<BYTE>(red_of(c)), 0};
     }
-  } else if (d.bits == 16 && masks_are(d, kMask555)) {
-    h.biBitCount = 16;
-  } else if (d.bits == 16 && masks_are(d, kMask565)) {
-    h.biBitCount = 16;
-    h.biCompression = BI_BITFIELDS;
-    std::memcpy(request.masks, kMask565, sizeof(kMask565));
-  } else {
-    h.biBitCount = d.bits == 24 ? 24 : 32;
   }
 }
 
-// One picture row (top row first) into a DIB row of the request's format.
-// A 16-bit channel keeps the top bits of the reader's widened value, which
-// are the file's own bits.
-void pack_row(const DibRequest& request, const DecodeResult& d, int y, std::uint8_t* out) {
-  const int width = d.image.width;
-  const Colour* colours = d.image.pixels.data() + static_cast<std::size_t>(y) * width;
-  const int bits = request.header.biBitCount;
-  if (bits <= 8) {
-    const std::uint8_t* index = d.indices.data() + static_cast<std::size_t>(y) * width;
-    const int per_byte = 8 / bits;
-    for (int x = 0; x < width; ++x) {
-      const int shift = (per_byte - 1 - x % per_byte) * bits;
-      out[x / per_byte] = static_cast<std::uint8_t>(out[x / per_byte] | (index[x] << shift));
-    }
-    return;
+bool dib_section_of(HBITMAP bitmap, DIBSECTION& dib) {
+  return bitmap != nullptr && GetObjectA(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr;
+}
+
+// A DIB section of the format's size and pixel format, its pixels not yet
+// set; nullptr when memory is short.
+HBITMAP new_dib_section(const BmpRowFormat& format) {
+  DibRequest request{};
+  describe(format, request);
+  void* bits = nullptr;
+  HBITMAP bitmap =
+      CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap != nullptr && bits == nullptr) {
+    DeleteObject(bitmap);
+    bitmap = nullptr;
   }
-  const bool six_green = request.header.biCompression == BI_BITFIELDS;
-  for (int x = 0; x < width; ++x) {
-    const Colour c = colours[x];
-    const unsigned r = red_of(c), g = green_of(c), b = blue_of(c);
-    switch (bits) {
-      case 16: {
-        const unsigned v = six_green ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
-        out[2 * x] = static_cast<std::uint8_t>(v);
-        out[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
-        break;
-      }
-      case 24:
-        out[3 * x] = static_cast<std::uint8_t>(b);
-        out[3 * x + 1] = static_cast<std::uint8_t>(g);
-        out[3 * x + 2] = static_cast<std::uint8_t>(r);
-        break;
-      default:
-        out[4 * x] = static_cast<std::uint8_t>(b);
-        out[4 * x + 1] = static_cast<std::uint8_t>(g);
-        out[4 * x + 2] = static_cast<std::uint8_t>(r);
-        out[4 * x + 3] = 0;
-        break;
-    }
-  }
+  return bitmap;
+}
+
+// Decodes a bitmap file's bytes straight into the rows of `bitmap`, a DIB
+// section of `format`. False, with nothing written, when the pixel data is refused.
+bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format) {
+  DIBSECTION dib{};
+  if (!dib_section_of(bitmap, dib)) return false;
+  GdiFlush();  // drawing still queued for the bitmap lands first
+  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
+  const std::ptrdiff_t stride = dib.dsBm.bmWidthBytes;
+  const bool bottom_up = dib.dsBmih.biHeight > 0;
+  const RowTarget target{bottom_up ? base + (dib.dsBm.bmHeight - 1) * stride : base, bottom_up ? -stride : stride};
+  return decode_bmp_rows(data, size, format, target).empty();
 }
 
 }  // namespace
 
-HBITMAP load_bitmap_file(const char* path) {
-  DecodeResult decoded;
-  {
-    std::vector<std::uint8_t> file;
-    if (path == nullptr || !read_whole_file(path, file)) return nullptr;
-    decoded = decode_bmp(file, kMaxDecodedBytes, true);
+BitmapFile::BitmapFile(const char* path) {
+  format_.error = "the file cannot be read";
+  HANDLE file = path == nullptr ? INVALID_HANDLE_VALUE
+                                : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER size{};
+  // An empty file cannot be mapped, and no bitmap file is empty.
+  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping != nullptr) {
+      view_ = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+      CloseHandle(mapping);  // the view keeps the mapping
+    }
+    size_ = static_cast<std::size_t>(size.QuadPart);
   }
-  return bitmap_from_decoded(decoded);
+  CloseHandle(file);
+  if (view_ != nullptr) format_ = bmp_row_format(static_cast<const std::uint8_t*>(view_), size_);
 }
 
-HBITMAP bitmap_from_decoded(const DecodeResult& decoded) {
-  if (!decoded.ok()) return nullptr;
-  DibRequest request{};
-  describe(decoded, request);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS, &bits,
-                                    nullptr, 0);
-  if (bitmap == nullptr || bits == nullptr) {
+BitmapFile::~BitmapFile() {
+  if (view_ != nullptr) UnmapViewOfFile(view_);
+}
+
+HBITMAP BitmapFile::new_bitmap() const { return ok() ? new_dib_section(format_) : nullptr; }
+
+bool BitmapFile::fits(HDC surface) const {
+  DIBSECTION dib{};
+  if (!ok() || !dib_section_of(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)), dib)) return false;
+  const BITMAPINFOHEADER& h = dib.dsBmih;
+  if (h.biWidth != format_.width || std::abs(h.biHeight) != format_.height || h.biBitCount != format_.bits)
+    return false;
+  const bool masks565 = h.biCompression == BI_BITFIELDS && dib.dsBitfields[0] == kMask565[0] &&
+                        dib.dsBitfields[1] == kMask565[1] && dib.dsBitfields[2] == kMask565[2];
+  if (format_.bits == 16) return format_.five_six_five ? masks565 : h.biCompression == BI_RGB;
+  if (format_.bits > 8) return h.biCompression == BI_RGB;
+  // The same colour table, entry for entry.
+  RGBQUAD table[256];
+  const UINT count = GetDIBColorTable(surface, 0, 256, table);
+  const std::size_t expected = format_.palette.empty() ? 1 : format_.palette.size();
+  if (count != expected) return false;
+  for (std::size_t i = 0; i < format_.palette.size(); ++i) {
+    const Colour c = format_.palette[i];
+    if (table[i].rgbRed != red_of(c) || table[i].rgbGreen != green_of(c) || table[i].rgbBlue != blue_of(c))
+      return false;
+  }
+  return true;
+}
+
+bool BitmapFile::decode_into(HBITMAP bitmap) const {
+  return ok() && decode_rows_into(bitmap, static_cast<const std::uint8_t*>(view_), size_, format_);
+}
+
+HBITMAP load_bitmap_file(const char* path) {
+  const BitmapFile file(path);
+  HBITMAP bitmap = file.new_bitmap();
+  if (bitmap != nullptr && !file.decode_into(bitmap)) {
+    DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+  return bitmap;
+}
+
+HBITMAP bitmap_from_bmp_bytes(const std::uint8_t* data, std::size_t size) {
+  const BmpRowFormat format = bmp_row_format(data, size);
+  if (!format.ok()) return nullptr;
+  HBITMAP bitmap = new_dib_section(format);
+  if (bitmap != nullptr && !decode_rows_into(bitmap, data, size, format)) {
+    DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+  return bitmap;
+}
+
+HBITMAP bitmap_from_image(const Image& image) {
+  BmpRowFormat format;
+  format.width = image.width;
+  format.height = image.height;
+  format.bits = 24;
+  HBITMAP bitmap = new_dib_section(format);
+  DIBSECTION dib{};
+  if (!dib_section_of(bitmap, dib)) {
     if (bitmap != nullptr) DeleteObject(bitmap);
     return nullptr;
   }
-  const int height = decoded.image.height;
-  const std::size_t stride = (static_cast<std::size_t>(decoded.image.width) * request.header.biBitCount + 31) / 32 * 4;
-  auto* rows = static_cast<std::uint8_t*>(bits);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = rows + static_cast<std::size_t>(height - 1 - y) * stride;
-    std::memset(row, 0, stride);
-    pack_row(request, decoded, y, row);
+  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
+  for (std::int32_t y = 0; y < image.height; ++y) {
+    std::uint8_t* out = base + static_cast<std::size_t>(image.height - 1 - y) * dib.dsBm.bmWidthBytes;
+    const Colour* in = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
+    for (std::int32_t x = 0; x < image.width; ++x) {
+      out[3 * x] = static_cast<std::uint8_t>(blue_of(in[x]));
+      out[3 * x + 1] = static_cast<std::uint8_t>(green_of(in[x]));
+      out[3 * x + 2] = static_cast<std::uint8_t>(red_of(in[x]));
+    }
   }
   GdiFlush();
   return bitmap;

@@ -10,6 +10,7 @@
 #include "editor/app/app_state.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
 #include "editor/document/picture_files.h"
@@ -79,19 +80,73 @@ bool install_picture(HBITMAP bitmap) {
   return true;
 }
 
-HBITMAP load_picture_file(const char* path) {
-  Transparency transparency;
-  HBITMAP bitmap = load_any_picture(path, transparency);
-  if (bitmap != nullptr && !install_picture(bitmap)) {
-    DeleteObject(bitmap);
-    bitmap = nullptr;
+namespace {
+
+// Decodes the file into the document. The picture's own bitmaps are kept
+// when they have the file's size and format (a Revert of an unchanged file):
+// the working bitmap takes the new pixels, the undo bitmap is left for the
+// next effect. Otherwise a new bitmap and a new undo bitmap are made. False
+// when that cannot be done: nothing has changed then.
+bool load_into_document(const BitmapFile& file) {
+  if (!file.ok()) return false;
+  if (file.fits(app.working_image) && file.fits(app.undo_image)) {
+    ViewLock lock;
+    return file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)));
   }
-  if (bitmap == nullptr) {
+  // Blocks sized for a picture of another size make room for the new one.
+  if (file.format().width != app.bitmap.bmWidth || file.format().height != app.bitmap.bmHeight) {
+    release_transfer_blocks();
+  }
+  HBITMAP bitmap = file.new_bitmap();
+  if (bitmap == nullptr) return false;
+  if (!file.decode_into(bitmap) || !install_picture(bitmap)) {
+    DeleteObject(bitmap);
+    return false;
+  }
+  return true;
+}
+
+// Any other picture, decoded through WIC into a new bitmap; its
+// transparency goes to `transparency`. False when it cannot be had: nothing
+// has changed then.
+bool load_other_picture(const char* path, Transparency& transparency) {
+  HBITMAP bitmap = load_wic_picture(path, transparency);
+  if (bitmap == nullptr) return false;
+  BITMAP record{};
+  GetObjectA(bitmap, sizeof(record), &record);
+  if (record.bmWidth != app.bitmap.bmWidth || std::abs(record.bmHeight) != app.bitmap.bmHeight) {
+    release_transfer_blocks();
+  }
+  if (!install_picture(bitmap)) {
+    DeleteObject(bitmap);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool load_picture_file(const char* path) {
+  bool loaded = false;
+  Transparency transparency;
+  const bool bitmap_file = is_bitmap_file(path);
+  // When memory runs short, the effects' transfer blocks give theirs back
+  // and the load is tried once more.
+  for (int attempt = 0; attempt < 2 && !loaded; ++attempt) {
+    if (attempt == 1 && !release_transfer_blocks()) break;
+    if (bitmap_file) {
+      const BitmapFile file(path);
+      loaded = load_into_document(file);
+    } else {
+      loaded = load_other_picture(path, transparency);
+    }
+  }
+  if (!loaded) {
     document_message(text::kCannotOpen);
-    return nullptr;
+    return false;
   }
   app.transparency = std::move(transparency);
-  return bitmap;
+  return true;
 }
 
 void open_image() {
@@ -102,14 +157,14 @@ void open_image() {
   app.file_dialog_result = GetOpenFileNameA(&app.file_dialog);
   if (!app.file_dialog_result) return;
 
-  if (load_picture_file(app.file_dialog_path) == nullptr) return;
+  if (!load_picture_file(app.file_dialog_path)) return;
   lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
   load_picture(app.canvas_window, true);
 }
 
 void open_named_file(const char* path) {
   if (!ask_to_save_changes()) return;
-  if (load_picture_file(path) == nullptr) return;
+  if (!load_picture_file(path)) return;
   lstrcpynA(app.file_name, path, kPathSize);
   // Save As then proposes this file, as after the Open dialog.
   lstrcpynA(app.file_dialog_path, path, kPathSize);
@@ -117,7 +172,9 @@ void open_named_file(const char* path) {
 }
 
 bool open_untitled_picture(HBITMAP bitmap) {
+  const LONG old_width = app.bitmap.bmWidth, old_height = app.bitmap.bmHeight;
   if (!install_picture(bitmap)) return false;
+  if (app.bitmap.bmWidth != old_width || app.bitmap.bmHeight != old_height) release_transfer_blocks();
   app.transparency = Transparency{};
   app.file_name[0] = '\0';
   // Save As proposes no name: the last file's would invite overwriting it.
@@ -131,7 +188,7 @@ bool open_untitled_picture(HBITMAP bitmap) {
 
 void open_command_line_image(HWND canvas) {
   lstrcpynA(app.file_name, app.command_line_file_name, kPathSize);
-  if (load_picture_file(app.file_name) == nullptr) {
+  if (!load_picture_file(app.file_name)) {
     app.file_name[0] = '\0';
     return;
   }

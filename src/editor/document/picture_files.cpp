@@ -1,5 +1,5 @@
-// Opening and saving pictures by format: bitmap files through our own codec,
-// the others through WIC.
+// Opening and saving pictures by format: bitmap files through our own codec
+// (load_bitmap_file.cpp, write_bitmap_file.cpp), the others through WIC.
 #include "editor/document/picture_files.h"
 
 #include <new>
@@ -17,7 +17,9 @@
 namespace murkel {
 namespace {
 
-bool starts_as_bitmap_file(const char* path) {
+}  // namespace
+
+bool is_bitmap_file(const char* path) {
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                             nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -27,6 +29,8 @@ bool starts_as_bitmap_file(const char* path) {
   CloseHandle(file);
   return read && looks_like_bitmap_file(head, got);
 }
+
+namespace {
 
 // The working image's picture as straight colours, top row first.
 bool read_working_image(Image& image) {
@@ -55,10 +59,9 @@ bool read_working_image(Image& image) {
 
 }  // namespace
 
-HBITMAP load_any_picture(const char* path, Transparency& transparency) {
+HBITMAP load_wic_picture(const char* path, Transparency& transparency) {
   transparency = Transparency{};
   if (path == nullptr || path[0] == '\0') return nullptr;
-  if (starts_as_bitmap_file(path)) return load_bitmap_file(path);
   try {
     std::optional<DecodedPicture> picture;
     {
@@ -68,11 +71,8 @@ HBITMAP load_any_picture(const char* path, Transparency& transparency) {
     }
     if (!picture) return nullptr;
     Transparency found = transparency_of(picture->image, picture->alpha);
-    DecodeResult shown;
-    shown.image = std::move(picture->image);
-    shown.bits = 24;
-    put_over_white(shown.image, picture->alpha);
-    HBITMAP bitmap = bitmap_from_decoded(shown);
+    put_over_white(picture->image, picture->alpha);
+    HBITMAP bitmap = bitmap_from_image(picture->image);
     if (bitmap != nullptr) transparency = std::move(found);
     return bitmap;
   } catch (const std::bad_alloc&) {

@@ -7,12 +7,15 @@
 
 namespace murkel {
 
-// The picture of a file: bitmap files (told by their content) through our
-// own reader in their own format, every other picture through WIC as a
-// 24-bit picture shown over white, its transparency in `transparency`
-// (empty for an opaque picture). nullptr when no codec takes the file, it is
-// damaged or too large, or memory is short.
-[[nodiscard]] HBITMAP load_any_picture(const char* path, Transparency& transparency);
+// Whether the file starts as a bitmap file does: those go through our own
+// reader, whatever their name, every other picture through WIC.
+[[nodiscard]] bool is_bitmap_file(const char* path);
+
+// The picture of a file through WIC as a new 24-bit DIB section shown over
+// white, its transparency in `transparency` (empty for an opaque picture).
+// nullptr when no codec takes the file, it is damaged or too large, or
+// memory is short.
+[[nodiscard]] HBITMAP load_wic_picture(const char* path, Transparency& transparency);
 
 // Writes the working image's picture to `path` in the format its name says
 // (.bmp, .png, .jpg/.jpeg, .tif/.tiff), with the document's transparency

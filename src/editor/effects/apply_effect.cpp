@@ -22,6 +22,7 @@
 #include "editor/app/app_state.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/menus/menus.h"
@@ -29,61 +30,6 @@
 
 namespace murkel {
 namespace {
-
-// A 32-bit top-down DIB section selected into a memory DC of its own.
-class TransferBlock {
- public:
-  TransferBlock() = default;
-  ~TransferBlock() {
-    if (dc_ != nullptr) {
-      SelectObject(dc_, previous_);
-      DeleteDC(dc_);
-    }
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  TransferBlock(const TransferBlock&) = delete;
-  TransferBlock& operator=(const TransferBlock&) = delete;
-
-  // An empty size needs no block. False when the memory cannot be had.
-  bool create(std::int64_t width, std::int64_t height) {
-    if (width <= 0 || height <= 0) return true;
-    // One block stays below 2 GB in either build: a DIB section's size must
-    // fit the header's signed 32-bit fields (and a 32-bit process could not
-    // map more anyway).
-    if (height > 0x7FFFFFFF / 4 / width) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height);
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap_ == nullptr || bits == nullptr) return false;
-    dc_ = CreateCompatibleDC(nullptr);
-    if (dc_ == nullptr) return false;
-    previous_ = SelectObject(dc_, bitmap_);
-    pixels_ = static_cast<Colour*>(bits);
-    width_ = static_cast<int>(width);
-    height_ = static_cast<int>(height);
-    return true;
-  }
-
-  HDC dc() const { return dc_; }
-  Colour* pixels() const { return pixels_; }
-  int width() const { return width_; }
-  int height() const { return height_; }
-  std::size_t count() const { return static_cast<std::size_t>(width_) * height_; }
-
- private:
-  HBITMAP bitmap_ = nullptr;
-  HDC dc_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  Colour* pixels_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
-};
 
 // Each setting is read once, when the effect starts: a settings dialog on
 // another thread may store a new value meanwhile.
@@ -150,29 +96,36 @@ Rect picture_footprint(EffectCode code, const Rect& selection, const EffectSetti
 }
 
 // Reads the footprint at once and computes the selection's new colours into
-// `result`: colours for direct rows, 32-bit GDI rows otherwise. False when
-// memory runs short; the picture is untouched either way.
+// the result block: colours for direct rows, 32-bit GDI rows otherwise. The
+// blocks are kept from one effect to the next. False when memory runs short;
+// the picture is untouched either way.
 bool compute_block(EffectCode code, const Rect& selection, const EffectSettings& settings,
-                   const std::optional<DibRows>& rows, TransferBlock& result) {
+                   const std::optional<DibRows>& rows) {
   if (code == EffectCode::scramble) seed_random_source(app.random, GetTickCount());
   if (code == EffectCode::fill || selection.empty() || !picture_open()) return true;
 
+  // GDI copies into and out of a block by rows of the block's own width;
+  // direct rows use a block as one run of pixels.
+  const bool shaped = !rows;
   const Rect footprint = picture_footprint(code, selection, settings);
-  TransferBlock source;
-  if (!source.create(footprint.width(), footprint.height()) ||
-      !result.create(selection.width(), selection.height())) {
+  TransferBlock& source = app.source_block;
+  TransferBlock& result = app.result_block;
+  if ((!footprint.empty() && !reserve_transfer_block(source, footprint.width(), footprint.height(), shaped)) ||
+      !reserve_transfer_block(result, selection.width(), selection.height(), shaped)) {
     return false;
   }
-  if (source.pixels() != nullptr && rows) {
-    read_dib_rows(*rows, footprint, source.pixels());
-  } else if (source.pixels() != nullptr) {
-    BitBlt(source.dc(), 0, 0, source.width(), source.height(), app.working_image, footprint.left, footprint.top,
-           SRCCOPY);
+  const std::ptrdiff_t source_stride = shaped ? source.width : footprint.width();
+  const std::ptrdiff_t result_stride = shaped ? result.width : selection.width();
+  if (!footprint.empty() && rows) {
+    read_dib_rows(*rows, footprint, source.pixels);
+  } else if (!footprint.empty()) {
+    BitBlt(source.dc, 0, 0, static_cast<int>(footprint.width()), static_cast<int>(footprint.height()),
+           app.working_image, footprint.left, footprint.top, SRCCOPY);
     GdiFlush();
-    swap_red_and_blue(source.pixels(), source.count());
+    swap_red_and_blue(source.pixels, static_cast<std::size_t>(source_stride * footprint.height()));
   }
-  const PixelView view{source.pixels(), source.width(), footprint, app.bitmap.bmWidth, app.bitmap.bmHeight};
-  const BlockRef out{result.pixels(), result.width()};
+  const PixelView view{source.pixels, source_stride, footprint, app.bitmap.bmWidth, app.bitmap.bmHeight};
+  const BlockRef out{result.pixels, result_stride};
   try {
     switch (code) {
       case EffectCode::mosaic:    mosaic_into(view, selection, settings.cell_width, settings.cell_height, out); break;
@@ -186,7 +139,7 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
   } catch (const std::length_error&) {
     return false;
   }
-  if (!rows) swap_red_and_blue(result.pixels(), result.count());
+  if (shaped) swap_red_and_blue(result.pixels, static_cast<std::size_t>(result_stride * selection.height()));
   return true;
 }
 
@@ -222,25 +175,28 @@ void apply_effect(EffectCode code) {
 
   // Everything that can fail comes before the first change, so that a
   // failure leaves the picture, its undo copy and the counter as they were.
+  // Memory held in the transfer blocks is given back and the effect tried
+  // once more before the user is told.
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
-  TransferBlock result;
-  if (!compute_block(code, selection, settings, rows, result) || !undo_surface_ready()) {
+  const auto prepare = [&] { return compute_block(code, selection, settings, rows) && undo_surface_ready(); };
+  if (!prepare() && !(release_transfer_blocks() && prepare())) {
     document_message(text::kNotEnoughMemory);
     return;
   }
 
+  const bool has_block = code != EffectCode::fill && !selection.empty() && picture_open();
   {
     ViewLock lock;
     BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
     cover_with_effect(app.transparency, selection);
     if (code == EffectCode::fill) {
       fill_selection(selection, settings.fill_colour);
-    } else if (result.pixels() != nullptr && rows) {
+    } else if (has_block && rows) {
       GdiFlush();  // the undo copy has read the rows
-      write_dib_rows(*rows, selection, result.pixels());
-    } else if (result.pixels() != nullptr) {
-      BitBlt(app.working_image, selection.left, selection.top, result.width(), result.height(), result.dc(), 0, 0,
-             SRCCOPY);
+      write_dib_rows(*rows, selection, app.result_block.pixels);
+    } else if (has_block) {
+      BitBlt(app.working_image, selection.left, selection.top, static_cast<int>(selection.width()),
+             static_cast<int>(selection.height()), app.result_block.dc, 0, 0, SRCCOPY);
     }
     show_working_image();
   }

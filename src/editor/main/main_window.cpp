@@ -2,7 +2,6 @@
 #include "editor/main/main_window.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
@@ -63,13 +62,6 @@ void on_drop_files(HDROP drop) {
 }
 
 }  // namespace
-
-void open_help_file() {
-  const HINSTANCE result = ShellExecuteA(nullptr, "open", text::kHelpFile, nullptr, nullptr, SW_SHOW);
-  if (reinterpret_cast<INT_PTR>(result) == ERROR_FILE_NOT_FOUND) {
-    MessageBoxA(nullptr, text::kHelpNotFound, text::kAppTitle, MB_OK);
-  }
-}
 
 void dispatch_command(WORD id) {
   switch (id) {

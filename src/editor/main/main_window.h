@@ -10,7 +10,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
 // Runs one menu command; unknown identifiers do nothing.
 void dispatch_command(WORD id);
 
-// Asks the shell to open the help file; tells the user when it is missing.
+// Opens the help beside the program (help_file.cpp); tells the user when there is none.
 void open_help_file();
 
 }  // namespace murkel

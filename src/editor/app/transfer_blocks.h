@@ -1,0 +1,38 @@
+// The two blocks an effect moves pixels through: the picture pixels it reads
+// and the new colours of the selection. They are kept for the life of the
+// picture, because fresh memory is slow on its first touch (page faults, on
+// some machines several times the effect itself).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "core/pixels.h"
+
+namespace murkel {
+
+// A 32-bit top-down DIB section selected into a memory DC of its own.
+struct TransferBlock {
+  HBITMAP bitmap = nullptr;
+  HDC dc = nullptr;
+  HGDIOBJ previous = nullptr;
+  Colour* pixels = nullptr;
+  std::int32_t width = 0;  // the DIB section's size
+  std::int32_t height = 0;
+};
+
+// Makes `block` ready for width x height pixels. A `shaped` use (GDI copies
+// into it, rows `block.width` apart) needs rows and columns enough; any other
+// use (rows `width` apart) needs pixels enough. A block that suffices is kept;
+// otherwise it is replaced by one of exactly that size. False when that
+// memory cannot be had: the block is then released.
+[[nodiscard]] bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64_t height, bool shaped);
+
+void release_transfer_block(TransferBlock& block);
+
+// Gives back the memory of the effects' two blocks (when another picture
+// size comes, or memory runs short elsewhere). True when any was held.
+bool release_transfer_blocks();
+
+}  // namespace murkel
