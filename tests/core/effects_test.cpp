@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "core/document/transparency.h"
 #include "core/document/undo_state.h"
 #include "core/effects/effects.h"
 #include "core/effects/random_source.h"
@@ -313,6 +314,26 @@ TEST(UndoState, CounterAndToggleThroughEffectsAndUndo) {
     EXPECT_EQ(state.undo_toggle, c.end.undo_toggle) << c.start.modification_counter << " " << c.steps;
     EXPECT_EQ(state.modified(), c.end.modification_counter > 0);
   }
+}
+
+// An effect makes its selection opaque, cut to the picture even when it reaches past it; Undo and
+// redo exchange the alpha; a save takes the file's colour where a pixel is not opaque.
+TEST(Transparency, EffectsMakeTheSelectionOpaqueUndoExchangesAndSavesRestore) {
+  const Image straight{3, 2, {1, 2, 3, 4, 5, 6}};
+  EXPECT_FALSE(transparency_of(straight, {255, 255, 255, 255, 255, 255}).any());
+  Transparency t = transparency_of(straight, {0, 10, 255, 20, 30, 40});
+  cover_with_effect(t, Rect{1, 1, 9, 9});
+  EXPECT_EQ(t.alpha, (std::vector<std::uint8_t>{0, 10, 255, 20, 255, 255}));
+  cover_with_effect(t, Rect{-5, -5, 1, 1});
+  EXPECT_EQ(t.alpha, (std::vector<std::uint8_t>{255, 10, 255, 20, 255, 255}));
+  exchange_alpha(t);
+  EXPECT_EQ(t.alpha, (std::vector<std::uint8_t>{0, 10, 255, 20, 255, 255}));
+  std::vector<Colour> shown = {11, 12, 13, 14, 15, 16};
+  restore_hidden_colours(t, shown.data(), shown.size());
+  EXPECT_EQ(shown, (std::vector<Colour>{1, 2, 13, 4, 15, 16}));
+  Image over = Image{2, 1, {0x000000, 0x0000FF}};
+  put_over_white(over, {0, 128});
+  EXPECT_EQ(over.pixels, (std::vector<Colour>{0xFFFFFF, 0x7F7FFF}));
 }
 
 }  // namespace

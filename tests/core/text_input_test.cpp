@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/codecs/picture_format.h"
 #include "core/text/command_line.h"
 #include "core/text/number_text.h"
 
@@ -106,6 +107,21 @@ TEST(CommandLineFileName, OnlyTheFirst256BytesAreScannedOfACutLine) {
   EXPECT_EQ(command_line_file_name(R"("app.exe" ")" + std::string(400, 'n') + R"(")"), "");
   EXPECT_EQ(command_line_file_name("\"app.exe\"\0\"x.bmp\""s), "");
   EXPECT_EQ(command_line_file_name("\"app.exe\" \"x.bmp\"\0\"y\""s), "x.bmp");
+}
+
+// The name's last extension, in any letter case, says the format; a dot in a folder's name does not.
+TEST(PictureFileNames, ExtensionGivesTheFormatAndPngReplacesIt) {
+  const struct { const char* path; PictureFormat format; const char* as_png; } cases[] = {
+      {"C:\\a\\b.BMP", PictureFormat::bmp, "C:\\a\\b.png"}, {"x.png", PictureFormat::png, "x.png"},
+      {"x.JpEg", PictureFormat::jpeg, "x.png"}, {"x.jpg", PictureFormat::jpeg, "x.png"},
+      {"x.tar.gif", PictureFormat::gif, "x.tar.png"}, {"x.Tif", PictureFormat::tiff, "x.png"},
+      {"x.tiff", PictureFormat::tiff, "x.png"}, {"x.jpe", PictureFormat::other, "x.png"},
+      {"C:\\v1.5\\photo", PictureFormat::other, "C:\\v1.5\\photo.png"}, {"x.png.bak", PictureFormat::other, "x.png.png"},
+      {"x.", PictureFormat::other, "x.png"}, {"", PictureFormat::other, ".png"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(format_of_name(c.path), c.format) << c.path;
+    EXPECT_EQ(with_extension(c.path, ".png"), c.as_png) << c.path;
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/bmp_test_files.h"
+#include "win32/picture_test_files.h"
 #include "small_disk.h"
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/bmp_reader.h"
@@ -28,7 +29,8 @@
 #include "editor/document/bitmap_files.h"
 #include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
-#include "editor/document/png_wic.h"
+#include "editor/document/wic_pictures.h"
+#include "core/document/transparency.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/main_window.h"
 #include "editor/main/startup.h"
@@ -39,6 +41,7 @@ namespace murkel {
 namespace {
 
 using bmp_test::Bytes;
+using picture_test::png_file;
 using bmp_test::FileLayout;
 
 std::string temp_path(const std::string& name) {
@@ -518,37 +521,8 @@ Bytes clipboard_block(UINT format) {
   return bytes;
 }
 
-// A PNG made by hand, its zlib stream one stored block: 8-bit RGBA rows, each after filter byte 0.
 Bytes rgba_png(int width, int height, const Bytes& rgba) {
-  const auto be32 = [](Bytes& b, std::uint32_t v) { for (int s = 24; s >= 0; s -= 8) b.push_back(v >> s & 0xFF); };
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, raw;
-  const auto chunk = [&](const char* type, const Bytes& data) {
-    Bytes body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (std::uint8_t byte : body) {
-      crc ^= byte;
-      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    be32(png, static_cast<std::uint32_t>(data.size()));
-    png.insert(png.end(), body.begin(), body.end());
-    be32(png, ~crc);
-  };
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);
-    raw.insert(raw.end(), rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
-  }
-  std::uint32_t a = 1, b = 0;
-  for (std::uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
-  const auto n = static_cast<std::uint16_t>(raw.size());
-  Bytes zlib = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-                static_cast<std::uint8_t>(~n), static_cast<std::uint8_t>(~n >> 8)};
-  zlib.insert(zlib.end(), raw.begin(), raw.end());
-  be32(zlib, b << 16 | a);
-  Bytes header;
-  be32(header, width), be32(header, height), header.insert(header.end(), {8, 6, 0, 0, 0});
-  chunk("IHDR", header), chunk("IDAT", zlib), chunk("IEND", {});
-  return png;
+  return png_file(width, height, 6, 8, std::vector<unsigned>(rgba.begin(), rgba.end()));
 }
 
 Bytes without_file_header(const Bytes& file) { return Bytes(file.begin() + 14, file.end()); }
@@ -690,6 +664,186 @@ TEST_F(EditorTest, SmallDiskSavesThatFailWhileWritingLoseNothing) {
     WIN32_FIND_DATAA found{};
     EXPECT_EQ(FindFirstFileA((disk + "\\*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
   }
+}
+
+// ---------------------------------------------------------------- pictures of other formats
+// Straight colours and the alpha (empty: opaque) that a decoder must give for a picture.
+struct Straight { Image image; std::vector<std::uint8_t> alpha; };
+
+Image over_white(const Straight& s) {
+  Image shown = s.image;
+  put_over_white(shown, s.alpha);
+  return shown;
+}
+
+// Opens the file through the command line's path; "" when no box came.
+std::string open_picture(const Bytes& file, const std::string& name) {
+  return answer_box([&] { open_file(file, name); }).text;
+}
+
+// The document holds exactly the picture: shown over white, its alpha, and the colours under transparency.
+void expect_document(const Straight& expected) {
+  EXPECT_EQ(difference(working_picture(), over_white(expected)), 0);
+  EXPECT_EQ(app.transparency.alpha, expected.alpha);
+  for (std::size_t i = 0; i < expected.alpha.size(); ++i)
+    if (expected.alpha[i] != 255) EXPECT_EQ(app.transparency.colours.at(i), expected.image.pixels[i]) << "pixel " << i;
+}
+
+// A 5 x 3 PNG of every colour type and depth; its samples step through the range (16-bit ones in
+// both bytes), and `expected` is what they stand for at 8 bits (16 bits rounded: (v * 255 + 32895) >> 16).
+struct PngCase { const char* name; int type, depth; bool trns; };
+Bytes png_case(const PngCase& c, Straight& expected) {
+  constexpr int kW = 5, kH = 3;
+  const int channels[] = {1, 0, 3, 1, 2, 0, 4};
+  const unsigned top = (1u << c.depth) - 1;
+  const auto scale = [&](unsigned v) { return c.depth == 16 ? (v * 255 + 32895) >> 16 : v * 255 / top; };
+  std::vector<unsigned> samples;
+  std::vector<std::pair<std::string, Bytes>> chunks;
+  if (c.type == 3) {
+    Bytes plte, trns = {0, 128};
+    for (std::uint32_t k = 0; k <= std::min(top, 4u); ++k)
+      plte.insert(plte.end(), {static_cast<std::uint8_t>(k * 50 + 10), static_cast<std::uint8_t>(200 - k * 30),
+                               static_cast<std::uint8_t>(k * 40 + 1)});
+    chunks = {{"PLTE", plte}};
+    if (c.trns) chunks.push_back({"tRNS", trns});
+  }
+  expected = Straight{Image{kW, kH, {}}, {}};
+  for (unsigned i = 0; i < kW * kH; ++i) {
+    unsigned v[4];
+    for (int ch = 0; ch < channels[c.type]; ++ch) {
+      v[ch] = c.depth == 16 ? (i * 40503u + ch * 9973u + 7) & 0xFFFF : (i * 5u + ch * 3u + 1) & top;
+      if (c.type == 3) v[ch] = i % std::min(top + 1, 5u);
+      samples.push_back(v[ch]);
+    }
+    unsigned r, g, b, a = 255;
+    switch (c.type) {
+      case 0: r = g = b = scale(v[0]); if (c.trns && v[0] == samples[2]) a = 0; break;
+      case 2: r = scale(v[0]), g = scale(v[1]), b = scale(v[2]); break;
+      case 3: r = v[0] * 50 + 10, g = 200 - v[0] * 30, b = v[0] * 40 + 1; if (c.trns && v[0] < 2) a = v[0] * 128; break;
+      case 4: r = g = b = scale(v[0]), a = scale(v[1]); break;
+      default: r = scale(v[0]), g = scale(v[1]), b = scale(v[2]), a = scale(v[3]); break;
+    }
+    expected.image.pixels.push_back(make_colour(r, g, b));
+    expected.alpha.push_back(static_cast<std::uint8_t>(a));
+  }
+  if (c.type == 0 && c.trns) chunks = {{"tRNS", {static_cast<std::uint8_t>(samples[2] >> 8), static_cast<std::uint8_t>(samples[2])}}};
+  if (std::all_of(expected.alpha.begin(), expected.alpha.end(), [](std::uint8_t a) { return a == 255; })) expected.alpha.clear();
+  return png_file(kW, kH, c.type, c.depth, samples, chunks);
+}
+
+// Every PNG colour type and depth, a GIF with a transparent index, a TIFF with alpha and a JPEG open
+// with their pixels; a damaged file and bytes of no picture are refused and change nothing.
+TEST_F(EditorTest, PicturesOfEveryFormatOpenWithTheirPixels) {
+  const PngCase pngs[] = {
+      {"grey 1", 0, 1, false}, {"grey 2", 0, 2, false}, {"grey 4", 0, 4, false}, {"grey 8", 0, 8, false},
+      {"grey 16", 0, 16, false}, {"grey 8 with tRNS", 0, 8, true}, {"RGB 8", 2, 8, false}, {"RGB 16", 2, 16, false},
+      {"palette 1 with tRNS", 3, 1, true}, {"palette 2", 3, 2, false}, {"palette 4 with tRNS", 3, 4, true},
+      {"palette 8 with tRNS", 3, 8, true}, {"grey and alpha 8", 4, 8, false}, {"grey and alpha 16", 4, 16, false},
+      {"RGBA 8", 6, 8, false}, {"RGBA 16", 6, 16, false}};
+  for (const PngCase& c : pngs) {
+    SCOPED_TRACE(c.name);
+    Straight expected;
+    EXPECT_EQ(open_picture(png_case(c, expected), "picture.png"), "");
+    expect_document(expected);
+  }
+  {
+    SCOPED_TRACE("GIF, index 2 transparent");
+    const std::vector<std::uint32_t> palette = {0x0000FF, 0x00FF00, 0x123456, 0xFF0000};
+    const std::vector<unsigned> indices = {0, 1, 2, 3, 2, 1, 0, 3, 3};
+    Straight expected{Image{3, 3, {}}, {}};
+    for (unsigned k : indices) expected.image.pixels.push_back(palette[k]), expected.alpha.push_back(k == 2 ? 0 : 255);
+    EXPECT_EQ(open_picture(picture_test::gif_file(3, 3, palette, 2, indices), "picture.gif"), "");
+    expect_document(expected);
+  }
+  {
+    SCOPED_TRACE("TIFF with alpha");
+    Bytes rgba;
+    Straight expected{Image{4, 2, {}}, {}};
+    for (unsigned i = 0; i < 8; ++i) {
+      const std::uint8_t r = i * 30, g = 255 - i * 20, b = i * 7 + 3, a = i == 0 ? 0 : i * 36 + 3;
+      rgba.insert(rgba.end(), {r, g, b, a});
+      expected.image.pixels.push_back(make_colour(r, g, b)), expected.alpha.push_back(a);
+    }
+    EXPECT_EQ(open_picture(picture_test::tiff_file(4, 2, rgba), "picture.tif"), "");
+    expect_document(expected);
+  }
+  {
+    // Flat 16 x 16 blocks on the JPEG's own block grid: only the blocks' mean colours are coded, and
+    // quantising those (at the encoder's quality, 75 under Wine) plus the colour conversion's rounding
+    // stays within a few levels. 6 allows for that; a swapped channel or a wrong row is off by far more.
+    SCOPED_TRACE("JPEG");
+    Image flat{32, 16, {}};
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 32; ++x) flat.pixels.push_back(x < 16 ? 0x3070D0 : 0xC08020);
+    Bytes jpeg;
+    ASSERT_TRUE(encode_picture_bytes(flat, {}, PictureFormat::jpeg, jpeg));
+    EXPECT_EQ(open_picture(jpeg, "photo.jpg"), "");
+    const Image shown = working_picture();
+    ASSERT_EQ(shown.pixels.size(), flat.pixels.size());
+    for (std::size_t i = 0; i < flat.pixels.size(); ++i)
+      for (const auto channel : {red_of, green_of, blue_of})
+        ASSERT_LE(std::abs(channel(shown.pixels[i]) - channel(flat.pixels[i])), 6) << "pixel " << i;
+    EXPECT_TRUE(app.transparency.alpha.empty());
+  }
+  // Refused: the document stays the JPEG.
+  const Image before = working_picture();
+  Straight unused;
+  const Bytes png = png_case(pngs[14], unused);
+  for (const Bytes& bad : {Bytes(png.begin(), png.begin() + 60), Bytes{'n', 'o', ' ', 'p', 'i', 'c'}}) {
+    EXPECT_EQ(open_picture(bad, "bad.png"), text::kCannotOpen);
+    EXPECT_EQ(difference(working_picture(), before), 0);
+  }
+}
+
+// An effect on a transparent PNG makes its selection opaque and keeps every other pixel's colour and
+// alpha; Undo and its redo take the alpha along. Saved as PNG and TIFF the file keeps them; as a
+// bitmap and a JPEG, the picture is put over white.
+TEST_F(EditorTest, TransparencyOutsideEffectsThroughUndoAndEachSavedFormat) {
+  Straight original{Image{6, 4, {}}, {}};
+  Bytes rgba;
+  for (unsigned i = 0; i < 24; ++i) {
+    const std::uint8_t r = i * 10, g = 250 - i * 9, b = i * 3 + 50, a = i % 3 == 0 ? 0 : i * 11;
+    rgba.insert(rgba.end(), {r, g, b, a});
+    original.image.pixels.push_back(make_colour(r, g, b)), original.alpha.push_back(a);
+  }
+  ASSERT_EQ(open_picture(rgba_png(6, 4, rgba), "transparent.png"), "");
+  app.selection = Rect{1, 1, 4, 3};
+  app.colour_chooser.rgbResult = 0x123456;
+  Straight filled = original;
+  for (int y = 1; y < 3; ++y)
+    for (int x = 1; x < 4; ++x) filled.image.pixels[y * 6 + x] = 0x123456, filled.alpha[y * 6 + x] = 255;
+  apply_effect(EffectCode::fill);
+  expect_document(filled);
+  undo_command();
+  expect_document(original);
+  undo_command();
+  expect_document(filled);
+
+  for (const char* name : {"saved.png", "saved.tif"}) {
+    SCOPED_TRACE(name);
+    lstrcpyA(app.file_name, temp_path(name).c_str());
+    save_image();
+    EXPECT_EQ(app.modification_counter, 0);
+    const Bytes file = read_bytes(temp_path(name));
+    const std::optional<DecodedPicture> saved = decode_picture_bytes(file.data(), file.size());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->image.pixels, filled.image.pixels);
+    EXPECT_EQ(saved->alpha, filled.alpha);
+  }
+  lstrcpyA(app.file_name, temp_path("saved.bmp").c_str());
+  save_image();
+  const Bytes bmp = read_bytes(temp_path("saved.bmp"));
+  EXPECT_EQ(decode_bmp(bmp).image.pixels, over_white(filled).pixels);
+  lstrcpyA(app.file_name, temp_path("saved.jpg").c_str());
+  save_image();
+  const Bytes jpeg = read_bytes(temp_path("saved.jpg"));
+  ASSERT_GT(jpeg.size(), 2u);
+  EXPECT_EQ(std::vector<int>({jpeg[0], jpeg[1]}), std::vector<int>({0xFF, 0xD8}));
+  const std::optional<DecodedPicture> from_jpeg = decode_picture_bytes(jpeg.data(), jpeg.size());
+  ASSERT_TRUE(from_jpeg);
+  EXPECT_TRUE(from_jpeg->alpha.empty());
+  // The fill's flat block is the file's too (over white, within the JPEG's loss on a 6 x 4 picture).
+  EXPECT_LE(std::abs(red_of(from_jpeg->image.pixels[6 + 2]) - 0x56), 24);
 }
 
 }  // namespace

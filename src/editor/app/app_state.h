@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/canvas/selection.h"
+#include "core/document/transparency.h"
 #include "core/effects/random_source.h"
 #include "core/pixels.h"
 #include "editor/app/transfer_blocks.h"
@@ -41,6 +42,7 @@ struct Application {
   TransferBlock source_block;  // the effects' transfer blocks (main thread),
   TransferBlock result_block;  // kept while the picture keeps its size
   BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
+  Transparency transparency;  // alpha of the picture and its undo copy; empty when opaque
   char* file_name = nullptr;
   char* title_buffer = nullptr;
   std::int16_t modification_counter = 0;

@@ -71,10 +71,22 @@ inline constexpr char kSaveInUse[] = "ファイルが他のプログラムで使
 inline constexpr char kSaveDiskFull[] = "ディスクの空き容量が足りません。";
 inline constexpr char kSaveTooLarge[] = "画像が大きすぎるため、ビットマップファイルに保存できません。";
 inline constexpr char kSaveNoMemory[] = "メモリが足りないため、保存できません。";
+inline constexpr char kSaveUnknownFormat[] =
+    "この拡張子の形式では保存できません。ファイル名の拡張子を .bmp、.png、.jpg、.tif のいずれかにしてください。";
+inline constexpr char kSaveCannotEncode[] = "この形式の画像を作成できません。";
 
 // Open/Save As filter: description, NUL, pattern, NUL, NUL — 27 bytes in CP932.
 inline constexpr char kBitmapFilter[] = "ビットマップ(*.bmp)\0*.bmp\0";
 inline constexpr char kDefaultExtension[] = "bmp";
+// Open: every picture first, then each format. Save As: the formats it
+// writes, bitmap first (and chosen at first). Each ends with an empty entry.
+inline constexpr char kOpenFilter[] =
+    "画像ファイル(*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)\0*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff\0"
+    "ビットマップ(*.bmp)\0*.bmp\0PNG(*.png)\0*.png\0JPEG(*.jpg;*.jpeg)\0*.jpg;*.jpeg\0GIF(*.gif)\0*.gif\0"
+    "TIFF(*.tif;*.tiff)\0*.tif;*.tiff\0";
+inline constexpr char kSaveFilter[] =
+    "ビットマップ(*.bmp)\0*.bmp\0PNG(*.png)\0*.png\0JPEG(*.jpg;*.jpeg)\0*.jpg;*.jpeg\0"
+    "TIFF(*.tif;*.tiff)\0*.tif;*.tiff\0";
 
 // Settings dialogs.
 inline constexpr char kMosaicSettingsTitle[] = "モザイクの設定";

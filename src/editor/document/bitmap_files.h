@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/codecs/bmp_reader.h"
 
@@ -63,5 +64,13 @@ class BitmapFile {
 // failed write leaves the old file as it was and no temporary behind. A
 // failure is told to the user; the result says whether the file was written.
 [[nodiscard]] bool write_bitmap_file(const char* path);
+
+// Writes the bytes into a temporary file beside `path` that then replaces
+// it; a failure is told to the user and leaves the old file as it was.
+[[nodiscard]] bool write_file_replacing(const char* path, const std::vector<std::uint8_t>& bytes);
+
+// Tells the user that `path` could not be saved, with the reason (or the
+// system's text for `error` when `reason` is nullptr).
+void report_save_failure(const char* path, const char* reason, DWORD error = ERROR_SUCCESS);
 
 }  // namespace murkel

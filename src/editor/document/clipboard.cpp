@@ -24,7 +24,7 @@
 #include "editor/app/texts.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
-#include "editor/document/png_wic.h"
+#include "editor/document/wic_pictures.h"
 
 namespace murkel {
 namespace {

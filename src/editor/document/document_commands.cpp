@@ -7,10 +7,11 @@
 #include <algorithm>
 
 #include "core/canvas/scroll.h"
+#include "core/codecs/picture_format.h"
 #include "editor/app/app_state.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
-#include "editor/document/bitmap_files.h"
+#include "editor/document/picture_files.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
 
@@ -33,14 +34,30 @@ ScrollRecord resized_axis(std::atomic<std::int32_t>& offset, std::int32_t pictur
   return record;
 }
 
+// The Save As filter entry (from 1) of a format; bitmap for any other.
+DWORD save_filter_index(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::png:  return 2;
+    case PictureFormat::jpeg: return 3;
+    case PictureFormat::tiff: return 4;
+    default:                  return 1;
+  }
+}
+
 }  // namespace
 
 int save_image_as() {
+  // A name of a format we only read (a GIF) is proposed as PNG.
+  if (app.file_dialog_path[0] != '\0' && !writable(format_of_name(app.file_dialog_path))) {
+    lstrcpynA(app.file_dialog_path, with_extension(app.file_dialog_path, ".png").c_str(), kPathSize);
+  }
   app.file_dialog.Flags = kSaveDialogFlags;
+  app.file_dialog.lpstrFilter = text::kSaveFilter;
+  app.file_dialog.nFilterIndex = save_filter_index(format_of_name(app.file_dialog_path));
   app.file_dialog_result = GetSaveFileNameA(&app.file_dialog);
   if (!app.file_dialog_result) return 1;
   // The document takes the new name only once its file is written.
-  if (!write_bitmap_file(app.file_dialog_path)) return 1;
+  if (!write_picture_file(app.file_dialog_path)) return 1;
   lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
   mark_saved();
   set_document_title(false);
@@ -52,7 +69,13 @@ void save_image() {
     save_image_as();
     return;
   }
-  if (!write_bitmap_file(app.file_name)) return;
+  // A file of a format we only read is saved under a name chosen in Save As.
+  if (!writable(format_of_name(app.file_name))) {
+    lstrcpynA(app.file_dialog_path, app.file_name, kPathSize);
+    save_image_as();
+    return;
+  }
+  if (!write_picture_file(app.file_name)) return;
   mark_saved();
   set_document_title(false);
 }

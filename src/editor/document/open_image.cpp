@@ -1,9 +1,10 @@
-// Opening a bitmap file into the document, from the Open dialog or the
+// Opening a picture file into the document, from the Open dialog or the
 // command line.
 #include <windows.h>
 #include <commdlg.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "core/canvas/scroll.h"
 #include "editor/app/app_state.h"
@@ -12,6 +13,7 @@
 #include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/picture_files.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
 
@@ -104,24 +106,54 @@ bool load_into_document(const BitmapFile& file) {
   return true;
 }
 
+// Any other picture, decoded through WIC into a new bitmap; its
+// transparency goes to `transparency`. False when it cannot be had: nothing
+// has changed then.
+bool load_other_picture(const char* path, Transparency& transparency) {
+  HBITMAP bitmap = load_wic_picture(path, transparency);
+  if (bitmap == nullptr) return false;
+  BITMAP record{};
+  GetObjectA(bitmap, sizeof(record), &record);
+  if (record.bmWidth != app.bitmap.bmWidth || std::abs(record.bmHeight) != app.bitmap.bmHeight) {
+    release_transfer_blocks();
+  }
+  if (!install_picture(bitmap)) {
+    DeleteObject(bitmap);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool load_picture_file(const char* path) {
   bool loaded = false;
+  Transparency transparency;
+  const bool bitmap_file = is_bitmap_file(path);
   // When memory runs short, the effects' transfer blocks give theirs back
   // and the load is tried once more.
   for (int attempt = 0; attempt < 2 && !loaded; ++attempt) {
     if (attempt == 1 && !release_transfer_blocks()) break;
-    const BitmapFile file(path);
-    loaded = load_into_document(file);
+    if (bitmap_file) {
+      const BitmapFile file(path);
+      loaded = load_into_document(file);
+    } else {
+      loaded = load_other_picture(path, transparency);
+    }
   }
-  if (!loaded) document_message(text::kCannotOpen);
-  return loaded;
+  if (!loaded) {
+    document_message(text::kCannotOpen);
+    return false;
+  }
+  app.transparency = std::move(transparency);
+  return true;
 }
 
 void open_image() {
   if (!ask_to_save_changes()) return;
   app.file_dialog.Flags = kOpenDialogFlags;
+  app.file_dialog.lpstrFilter = text::kOpenFilter;
+  app.file_dialog.nFilterIndex = 1;  // every picture
   app.file_dialog_result = GetOpenFileNameA(&app.file_dialog);
   if (!app.file_dialog_result) return;
 
@@ -143,6 +175,7 @@ bool open_untitled_picture(HBITMAP bitmap) {
   const LONG old_width = app.bitmap.bmWidth, old_height = app.bitmap.bmHeight;
   if (!install_picture(bitmap)) return false;
   if (app.bitmap.bmWidth != old_width || app.bitmap.bmHeight != old_height) release_transfer_blocks();
+  app.transparency = Transparency{};
   app.file_name[0] = '\0';
   // Save As proposes no name: the last file's would invite overwriting it.
   app.file_dialog_path[0] = '\0';

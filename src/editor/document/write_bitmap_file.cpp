@@ -41,8 +41,10 @@ const char* reason_text(DWORD error) {
   }
 }
 
+}  // namespace
+
 // "画像を保存できません。", the path, and the reason.
-void report_failure(const char* path, const char* reason, DWORD error = ERROR_SUCCESS) {
+void report_save_failure(const char* path, const char* reason, DWORD error) {
   std::string message = text::kCannotSave;
   message += "\n\n";
   message += path;
@@ -58,6 +60,8 @@ void report_failure(const char* path, const char* reason, DWORD error = ERROR_SU
   }
   document_message(message.c_str());
 }
+
+namespace {
 
 // An existing target must be ours to replace: not read-only (Wine would
 // replace such a file all the same) and not held open by another program.
@@ -107,17 +111,25 @@ DWORD write_replacing(const char* path, const std::vector<std::uint8_t>& bytes) 
 
 }  // namespace
 
+bool write_file_replacing(const char* path, const std::vector<std::uint8_t>& bytes) {
+  if (const DWORD error = write_replacing(path, bytes); error != ERROR_SUCCESS) {
+    report_save_failure(path, reason_text(error), error);
+    return false;
+  }
+  return true;
+}
+
 bool write_bitmap_file(const char* path) {
   const auto layout = bmp24_layout(app.bitmap.bmWidth, app.bitmap.bmHeight);
   if (!layout) {
-    report_failure(path, text::kSaveTooLarge);
+    report_save_failure(path, text::kSaveTooLarge);
     return false;
   }
   std::vector<std::uint8_t> file;
   try {
     file.resize(layout->file_size);
   } catch (const std::bad_alloc&) {
-    report_failure(path, text::kSaveNoMemory);
+    report_save_failure(path, text::kSaveNoMemory);
     return false;
   }
   write_bmp24_header(*layout, file.data());
@@ -144,16 +156,12 @@ bool write_bitmap_file(const char* path) {
                        file.data() + kBmpHeaderSize, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS);
     }
     if (rows != layout->height) {
-      report_failure(path, nullptr);
+      report_save_failure(path, nullptr);
       return false;
     }
   }
 
-  if (const DWORD error = write_replacing(path, file); error != ERROR_SUCCESS) {
-    report_failure(path, reason_text(error), error);
-    return false;
-  }
-  return true;
+  return write_file_replacing(path, file);
 }
 
 }  // namespace murkel

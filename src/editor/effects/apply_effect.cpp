@@ -188,6 +188,7 @@ void apply_effect(EffectCode code) {
   {
     ViewLock lock;
     BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
+    cover_with_effect(app.transparency, selection);
     if (code == EffectCode::fill) {
       fill_selection(selection, settings.fill_colour);
     } else if (has_block && rows) {
@@ -215,6 +216,7 @@ void undo_command() {
     // always the one the working image shows (and a Save writes).
     std::swap(app.working_image, app.undo_image);
     std::swap(app.loaded_bitmap, app.undo_bitmap);
+    exchange_alpha(app.transparency);
     show_working_image();
   }
   const EditState state = after_undo(EditState{app.modification_counter, app.undo_toggle});

@@ -1,0 +1,55 @@
+// Alpha of an open picture through effects, Undo and Save.
+#include "core/document/transparency.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace murkel {
+
+Transparency transparency_of(const Image& straight, const std::vector<std::uint8_t>& alpha) {
+  Transparency t;
+  if (alpha.size() != straight.pixels.size() ||
+      std::all_of(alpha.begin(), alpha.end(), [](std::uint8_t a) { return a == 255; })) {
+    return t;
+  }
+  t.width = straight.width;
+  t.alpha = alpha;
+  t.undo_alpha = alpha;
+  t.colours = straight.pixels;
+  return t;
+}
+
+void put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha) {
+  if (alpha.size() != straight.pixels.size()) return;
+  for (std::size_t i = 0; i < alpha.size(); ++i) {
+    const unsigned a = alpha[i];
+    if (a == 255) continue;
+    const auto mix = [a](int v) { return static_cast<int>((static_cast<unsigned>(v) * a + 255 * (255 - a) + 127) / 255); };
+    const Colour c = straight.pixels[i];
+    straight.pixels[i] = make_colour(mix(red_of(c)), mix(green_of(c)), mix(blue_of(c)));
+  }
+}
+
+void cover_with_effect(Transparency& t, const Rect& selection) {
+  if (!t.any()) return;
+  t.undo_alpha = t.alpha;  // same size: no allocation, nothing can fail here
+  const std::int32_t height = static_cast<std::int32_t>(t.alpha.size() / t.width);
+  const std::int32_t left = std::max(selection.left, 0), right = std::min(selection.right, t.width);
+  const std::int32_t top = std::max(selection.top, 0), bottom = std::min(selection.bottom, height);
+  if (left >= right) return;
+  for (std::int32_t y = top; y < bottom; ++y) {
+    auto row = t.alpha.begin() + static_cast<std::ptrdiff_t>(y) * t.width;
+    std::fill(row + left, row + right, std::uint8_t{255});
+  }
+}
+
+void exchange_alpha(Transparency& t) { std::swap(t.alpha, t.undo_alpha); }
+
+void restore_hidden_colours(const Transparency& t, Colour* shown, std::size_t count) {
+  if (!t.any() || count != t.alpha.size()) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (t.alpha[i] != 255) shown[i] = t.colours[i];
+  }
+}
+
+}  // namespace murkel

@@ -1,0 +1,42 @@
+// The transparency of an open picture. The working image shows every pixel
+// over white; to save it with its transparency the editor keeps each
+// pixel's alpha and the file's own colour of the pixels that are not opaque.
+// An effect makes its pixels opaque, so that what a viewer shows is what the
+// effect made and no original colour stays hidden under transparency.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/pixels.h"
+
+namespace murkel {
+
+struct Transparency {
+  std::int32_t width = 0;
+  std::vector<std::uint8_t> alpha;       // one per pixel, top row first; empty: opaque picture
+  std::vector<std::uint8_t> undo_alpha;  // the alpha before the last effect (same size)
+  std::vector<Colour> colours;           // the file's colours (0x00BBGGRR), for the pixels not opaque
+
+  [[nodiscard]] bool any() const { return !alpha.empty(); }
+};
+
+// The transparency of a decoded picture: empty when every alpha is 255.
+[[nodiscard]] Transparency transparency_of(const Image& straight, const std::vector<std::uint8_t>& alpha);
+
+// Blends the pixels that are not opaque over white, as the editor shows them
+// (alpha empty: nothing to do).
+void put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha);
+
+// Before an effect over `selection` (image coordinates, cut to the picture):
+// the alpha goes to the undo copy and the selection becomes opaque.
+void cover_with_effect(Transparency& t, const Rect& selection);
+
+// Undo and its redo exchange the alpha with the undo copy.
+void exchange_alpha(Transparency& t);
+
+// Straight colours for a file: `shown` (the working image's colours, top row
+// first) where the pixel is opaque, the file's colour where it is not.
+void restore_hidden_colours(const Transparency& t, Colour* shown, std::size_t count);
+
+}  // namespace murkel

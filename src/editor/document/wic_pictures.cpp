@@ -1,0 +1,265 @@
+// Pictures through WIC: the Windows build has no picture library of its own,
+// and the platform's codecs are the ones every other program on the machine uses.
+#include <windows.h>
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <new>
+
+#include "core/codecs/bmp_reader.h"
+#include "core/codecs/packed_dib.h"
+#include "core/document/transparency.h"
+#include "editor/document/wic_pictures.h"
+
+namespace murkel {
+namespace {
+
+// Holds a COM interface for a scope.
+template <typename T>
+class Com {
+ public:
+  Com() = default;
+  ~Com() {
+    if (p_ != nullptr) p_->Release();
+  }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  T** put() { return &p_; }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// COM for this thread for a scope, and the imaging factory. Declared first
+// in a scope, so that every object made through it is released before it.
+class Imaging {
+ public:
+  Imaging() {
+    // A thread that already has COM in another mode keeps it; WIC works in either.
+    initialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory_));
+  }
+  ~Imaging() {
+    if (factory_ != nullptr) factory_->Release();
+    if (initialised_) CoUninitialize();
+  }
+  Imaging(const Imaging&) = delete;
+  Imaging& operator=(const Imaging&) = delete;
+  IWICImagingFactory* factory() const { return factory_; }
+
+ private:
+  bool initialised_ = false;
+  IWICImagingFactory* factory_ = nullptr;
+};
+
+
+// 16-bit channels as the frame holds them: their order in a pixel (0 red,
+// 1 green, 2 blue, 3 alpha) and how many a pixel has.
+struct WideLayout {
+  int channels = 0;
+  int order[4] = {};
+};
+
+std::optional<WideLayout> wide_layout(const WICPixelFormatGUID& f) {
+  if (f == GUID_WICPixelFormat64bppRGBA) return WideLayout{4, {0, 1, 2, 3}};
+  if (f == GUID_WICPixelFormat64bppBGRA) return WideLayout{4, {2, 1, 0, 3}};
+  if (f == GUID_WICPixelFormat48bppRGB) return WideLayout{3, {0, 1, 2, 0}};
+  if (f == GUID_WICPixelFormat48bppBGR) return WideLayout{3, {2, 1, 0, 0}};
+  if (f == GUID_WICPixelFormat16bppGray) return WideLayout{1, {0, 0, 0, 0}};
+  return std::nullopt;
+}
+
+// 16 bits to 8, rounded as the PNG reference library scales them.
+std::uint8_t to_8_bits(unsigned v) { return static_cast<std::uint8_t>((v * 255u + 32895u) >> 16); }
+
+// Straight 32-bit BGRA rows (top row first) into the decoded picture.
+DecodedPicture from_bgra(const std::uint8_t* rows, UINT width, UINT height) {
+  DecodedPicture picture;
+  picture.image.width = static_cast<std::int32_t>(width);
+  picture.image.height = static_cast<std::int32_t>(height);
+  const std::size_t count = std::size_t{width} * height;
+  picture.image.pixels.resize(count);
+  picture.alpha.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* p = rows + 4 * i;
+    picture.image.pixels[i] = make_colour(p[2], p[1], p[0]);
+    picture.alpha[i] = p[3];
+  }
+  if (std::all_of(picture.alpha.begin(), picture.alpha.end(), [](std::uint8_t a) { return a == 255; })) {
+    picture.alpha.clear();
+  }
+  return picture;
+}
+
+// The frame's pixels as straight BGRA rows. Frames of 16-bit channels are
+// read as they are and rounded here: the platform's converter truncates.
+bool read_bgra(IWICBitmapFrameDecode* frame, UINT width, UINT height, std::vector<std::uint8_t>& rows) {
+  WICPixelFormatGUID format{};
+  if (FAILED(frame->GetPixelFormat(&format))) return false;
+  const std::size_t count = std::size_t{width} * height;
+  if (const std::optional<WideLayout> wide = wide_layout(format)) {
+    const std::size_t stride = std::size_t{width} * wide->channels * 2;
+    if (stride * height > 0xFFFFFFFFu) return false;
+    std::vector<std::uint16_t> wide_rows(count * wide->channels);
+    if (FAILED(frame->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(stride * height),
+                                 reinterpret_cast<BYTE*>(wide_rows.data())))) {
+      return false;
+    }
+    rows.resize(count * 4);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint16_t* p = wide_rows.data() + i * wide->channels;
+      const std::uint8_t red = to_8_bits(p[wide->order[0]]);
+      std::uint8_t* out = rows.data() + 4 * i;
+      if (wide->channels == 1) {
+        out[0] = out[1] = out[2] = red;
+        out[3] = 255;
+      } else {
+        out[0] = to_8_bits(p[wide->order[2]]);
+        out[1] = to_8_bits(p[wide->order[1]]);
+        out[2] = red;
+        out[3] = wide->channels == 4 ? to_8_bits(p[wide->order[3]]) : 255;
+      }
+    }
+    return true;
+  }
+  Com<IWICBitmapSource> converted;
+  if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, converted.put()))) return false;
+  rows.resize(count * 4);
+  return SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(rows.size()), rows.data()));
+}
+
+const GUID* container_of(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::png:  return &GUID_ContainerFormatPng;
+    case PictureFormat::jpeg: return &GUID_ContainerFormatJpeg;
+    case PictureFormat::tiff: return &GUID_ContainerFormatTiff;
+    default:                  return nullptr;
+  }
+}
+
+// JPEG at quality 95 (Windows honours it; Wine's encoder keeps its own).
+void set_jpeg_quality(IPropertyBag2* options) {
+  PROPBAG2 option{};
+  option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_R4;
+  value.fltVal = 0.95f;
+  options->Write(1, &option, &value);
+}
+
+}  // namespace
+
+std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std::size_t size, bool png_only) {
+  if (size == 0 || size > 0xFFFFFFFFu) return std::nullopt;
+  Imaging imaging;
+  IWICImagingFactory* factory = imaging.factory();
+  if (factory == nullptr) return std::nullopt;
+  Com<IWICStream> stream;
+  Com<IWICBitmapDecoder> decoder;
+  Com<IWICBitmapFrameDecode> frame;
+  GUID container{};
+  UINT width = 0, height = 0;
+  // From memory, never from the file's name: a decoder made from a name keeps
+  // the file open, and a Save over it could then not replace it.
+  if (FAILED(factory->CreateStream(stream.put())) ||
+      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              decoder.put())) ||
+      FAILED(decoder->GetContainerFormat(&container)) ||
+      (png_only && container != GUID_ContainerFormatPng) || FAILED(decoder->GetFrame(0, frame.put())) ||
+      FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
+      std::uint64_t{width} * height * 4 > kMaxDecodedBytes) {
+    return std::nullopt;
+  }
+  try {
+    std::vector<std::uint8_t> rows;
+    if (!read_bgra(frame.get(), width, height, rows)) return std::nullopt;
+    return from_bgra(rows.data(), width, height);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<Image> decode_png_bytes(const std::uint8_t* data, std::size_t size) {
+  std::optional<DecodedPicture> picture = decode_picture_bytes(data, size, true);
+  if (!picture) return std::nullopt;
+  put_over_white(picture->image, picture->alpha);
+  return std::move(picture->image);
+}
+
+bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& alpha, PictureFormat format,
+                          std::vector<std::uint8_t>& out) {
+  const GUID* container = container_of(format);
+  if (image.width <= 0 || image.height <= 0 || container == nullptr) return false;
+  const bool with_alpha = format != PictureFormat::jpeg && alpha.size() == image.pixels.size();
+  Imaging imaging;
+  IWICImagingFactory* factory = imaging.factory();
+  if (factory == nullptr) return false;
+  try {
+    // Top-down rows of blue, green, red (and alpha), as the encoders take them.
+    const UINT bytes_per_pixel = with_alpha ? 4 : 3;
+    const UINT stride = static_cast<UINT>((std::size_t{bytes_per_pixel} * image.width + 3) / 4 * 4);
+    if (std::uint64_t{stride} * image.height > 0x7FFFFFFFu) return false;
+    std::vector<BYTE> rows(std::size_t{stride} * image.height);
+    for (std::int32_t y = 0; y < image.height; ++y) {
+      BYTE* row = rows.data() + std::size_t{stride} * y;
+      for (std::int32_t x = 0; x < image.width; ++x) {
+        const std::size_t i = static_cast<std::size_t>(y) * image.width + x;
+        const Colour c = image.pixels[i];
+        BYTE* p = row + std::size_t{bytes_per_pixel} * x;
+        p[0] = static_cast<BYTE>(blue_of(c));
+        p[1] = static_cast<BYTE>(green_of(c));
+        p[2] = static_cast<BYTE>(red_of(c));
+        if (with_alpha) p[3] = alpha[i];
+      }
+    }
+    Com<IStream> stream;
+    Com<IWICBitmapEncoder> encoder;
+    Com<IWICBitmapFrameEncode> frame;
+    Com<IPropertyBag2> options;
+    const WICPixelFormatGUID wanted = with_alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
+    WICPixelFormatGUID format_given = wanted;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
+        FAILED(factory->CreateEncoder(*container, nullptr, encoder.put())) ||
+        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+        FAILED(encoder->CreateNewFrame(frame.put(), options.put()))) {
+      return false;
+    }
+    if (format == PictureFormat::jpeg && options.get() != nullptr) set_jpeg_quality(options.get());
+    if (FAILED(frame->Initialize(options.get())) ||
+        FAILED(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height))) ||
+        FAILED(frame->SetPixelFormat(&format_given)) || format_given != wanted ||
+        FAILED(frame->WritePixels(static_cast<UINT>(image.height), stride, static_cast<UINT>(rows.size()),
+                                  rows.data())) ||
+        FAILED(frame->Commit()) || FAILED(encoder->Commit())) {
+      return false;
+    }
+    // The stream's end is the file's size; its memory block may be larger.
+    // (Not the current position: the TIFF encoder goes back to fill in its
+    // directory.)
+    ULARGE_INTEGER end{};
+    HGLOBAL memory = nullptr;
+    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
+        FAILED(GetHGlobalFromStream(stream.get(), &memory))) {
+      return false;
+    }
+    const void* bytes = GlobalLock(memory);
+    if (bytes == nullptr) return false;
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    out.assign(first, first + end.QuadPart);
+    GlobalUnlock(memory);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool encode_png_bytes(const Image& image, std::vector<std::uint8_t>& out) {
+  return encode_picture_bytes(image, {}, PictureFormat::png, out);
+}
+
+}  // namespace murkel
