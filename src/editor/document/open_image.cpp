@@ -59,6 +59,8 @@ bool install_picture(HBITMAP bitmap) {
   BITMAP record{};
   GetObjectA(bitmap, sizeof(record), &record);
   record.bmHeight = std::abs(record.bmHeight);
+  // Blocks sized for a picture of another size are given back.
+  if (record.bmWidth != app.bitmap.bmWidth || record.bmHeight != app.bitmap.bmHeight) release_transfer_blocks();
   ViewLock lock;
   // The undo bitmap is made compatible with the new picture, so the new
   // picture goes in first.
@@ -93,7 +95,8 @@ bool load_into_document(const BitmapFile& file) {
     ViewLock lock;
     return file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)));
   }
-  // Blocks sized for a picture of another size make room for the new one.
+  // Blocks sized for a picture of another size make room for the new one
+  // before it is made (install_picture would give them back only after).
   if (file.format().width != app.bitmap.bmWidth || file.format().height != app.bitmap.bmHeight) {
     release_transfer_blocks();
   }
@@ -112,11 +115,6 @@ bool load_into_document(const BitmapFile& file) {
 bool load_other_picture(const char* path, Transparency& transparency) {
   HBITMAP bitmap = load_wic_picture(path, transparency);
   if (bitmap == nullptr) return false;
-  BITMAP record{};
-  GetObjectA(bitmap, sizeof(record), &record);
-  if (record.bmWidth != app.bitmap.bmWidth || std::abs(record.bmHeight) != app.bitmap.bmHeight) {
-    release_transfer_blocks();
-  }
   if (!install_picture(bitmap)) {
     DeleteObject(bitmap);
     return false;
@@ -172,9 +170,7 @@ void open_named_file(const char* path) {
 }
 
 bool open_untitled_picture(HBITMAP bitmap) {
-  const LONG old_width = app.bitmap.bmWidth, old_height = app.bitmap.bmHeight;
   if (!install_picture(bitmap)) return false;
-  if (app.bitmap.bmWidth != old_width || app.bitmap.bmHeight != old_height) release_transfer_blocks();
   app.transparency = Transparency{};
   app.file_name[0] = '\0';
   // Save As proposes no name: the last file's would invite overwriting it.
