@@ -24,6 +24,7 @@
 #include "editor/effects/effect_commands.h"
 #include "editor/main/startup.h"
 #include "editor/view/canvas_view.h"
+#include "linux_process.h"
 
 namespace murkel {
 namespace {
@@ -71,58 +72,11 @@ double median(std::vector<double> times) {
   return times[times.size() / 2];
 }
 
-// This program's process as Linux sees it under Wine: /proc is read through
-// the Z: drive by the Wine server, so /proc/self is the server; the folder
-// whose command line names this program's Unix path is ours. "" elsewhere.
-std::string linux_process_folder() {
-  using UnixName = char*(__cdecl*)(const wchar_t*);
-  const auto unix_name = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  wchar_t module[MAX_PATH];
-  if (unix_name == nullptr || GetModuleFileNameW(nullptr, module, MAX_PATH) == 0) return "";
-  const char* mine = unix_name(module);
-  if (mine == nullptr) return "";
-  WIN32_FIND_DATAA entry{};
-  HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
-  std::string found;
-  while (search != INVALID_HANDLE_VALUE && found.empty()) {
-    const std::string folder = std::string("Z:\\proc\\") + entry.cFileName;
-    HANDLE file = CreateFileA((folder + "\\cmdline").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      char text[MAX_PATH * 2] = {};
-      DWORD got = 0;
-      ReadFile(file, text, sizeof(text) - 1, &got, nullptr);
-      CloseHandle(file);
-      // Wine keeps the program's path as it was given, maybe relative.
-      const std::size_t given = std::strlen(text), full = std::strlen(mine);
-      if (given > 0 && given <= full && std::strcmp(mine + full - given, text) == 0 &&
-          (given == full || text[0] != '/' && mine[full - given - 1] == '/')) {
-        found = folder;
-      }
-    }
-    if (!FindNextFileA(search, &entry)) break;
-  }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  return found;
-}
-
-// Minor page faults of this process: field 10 of Linux's /proc/PID/stat,
-// else what Windows calls page faults.
+// Minor page faults of this process as Linux counts them, else what
+// Windows calls page faults.
 long long page_faults() {
-  static const std::string folder = linux_process_folder();
-  HANDLE file = folder.empty() ? INVALID_HANDLE_VALUE
-                               : CreateFileA((folder + "\\stat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    char text[1024] = {};
-    DWORD got = 0;
-    ReadFile(file, text, sizeof(text) - 1, &got, nullptr);
-    CloseHandle(file);
-    const char* p = std::strrchr(text, ')');  // the program name may hold blanks
-    long long minor = 0;
-    if (p != nullptr && std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %lld", &minor) == 1) return minor;
-  }
+  static const std::string folder = this_linux_process();
+  if (const long long minor = minor_page_faults(folder); minor >= 0) return minor;
   PROCESS_MEMORY_COUNTERS counters{};
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
   return counters.PageFaultCount;

@@ -8,6 +8,7 @@ cd "$MURKEL_ROOT"
 source scripts/wine-env.sh
 build_windows "$MURKEL_WINE_BITS" --target apply_effect_bench
 echo "$MURKEL_WINE_ABOUT ($(wine --version))"
+trap stop_wine_and_xvfb EXIT
 start_xvfb
 init_wine_prefix
 wine "$MURKEL_WIN_BUILD/bin/apply_effect_bench.exe" "${1:-11}"

@@ -10,7 +10,7 @@ source scripts/wine-env.sh
 build_windows "$MURKEL_WINE_BITS" --target whole_picture_effect
 echo "$MURKEL_WINE_ABOUT; free memory: $(free -g | awk '/^Mem/ {print $7}') GB"
 start_xvfb
-trap 'wineserver -k 2>/dev/null || true; [ -n "${MURKEL_XVFB_PID:-}" ] && kill "$MURKEL_XVFB_PID" 2>/dev/null || true' EXIT
+trap stop_wine_and_xvfb EXIT
 init_wine_prefix
 for side in "$@"; do
   wine "$MURKEL_WIN_BUILD/bin/whole_picture_effect.exe" "$side"

@@ -51,7 +51,7 @@ done
 echo "== Windows tests: $MURKEL_WINE_ABOUT"
 start_xvfb || exit 1
 init_wine_prefix
-trap 'wineserver -k 2>/dev/null || true; [ -n "${MURKEL_XVFB_PID:-}" ] && kill "$MURKEL_XVFB_PID" 2>/dev/null || true' EXIT
+trap stop_wine_and_xvfb EXIT
 run_ctest "win$MURKEL_WINE_BITS" --test-dir "$MURKEL_WIN_BUILD"
 
 # Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 30).

@@ -84,6 +84,13 @@ start_xvfb() {
   return 1
 }
 
+# For an EXIT trap: the Wine server and the Xvfb that start_xvfb started go
+# with the script (an Xvfb left behind keeps the script's output open).
+stop_wine_and_xvfb() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "${MURKEL_XVFB_PID:-}" ]; then kill "$MURKEL_XVFB_PID" 2>/dev/null || true; fi
+}
+
 init_wine_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"

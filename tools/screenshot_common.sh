@@ -19,7 +19,7 @@ convert -size 720x480 -seed 11 plasma:peru-steelblue -blur 0x6 \
 unset DISPLAY
 start_xvfb
 init_wine_prefix
-trap 'wineserver -k 2>/dev/null || true; kill "$MURKEL_XVFB_PID" 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'stop_wine_and_xvfb; rm -rf "$work"' EXIT
 
 wine "$MURKEL_WIN_BUILD/bin/murkel-launch.exe" "$(winepath -w "$MURKEL_WIN_BUILD/bin/murkel.exe")" \
   "$(winepath -w "$work/card.bmp")" &

@@ -38,16 +38,6 @@ void answer(Editor& editor, const std::string& text, int button, const std::stri
   EXPECT_TRUE(e2e::wait_until([&] { return !IsWindow(box.hwnd); })) << "the box stayed open";
 }
 
-// Types a path into the Open or Save As dialog now open and presses OK, or cancels it ("").
-void answer_file_dialog(Editor& editor, const std::string& path) {
-  const HWND dialog = editor.wait_dialog().hwnd;
-  std::vector<HWND> edits;
-  if (!path.empty()) e2e::wait_until([&] { return !(edits = e2e::descendants(dialog, "Edit", true)).empty(); });
-  if (!path.empty()) e2e::set_window_text(edits.at(0), path);
-  Editor::press(dialog, path.empty() ? IDCANCEL : IDOK);
-  EXPECT_TRUE(e2e::wait_until([&] { return !IsWindow(dialog); })) << "the file dialog stayed open";
-}
-
 TEST(DocumentE2e, OpenSelectApplyUndoSaveAndExit) {
   e2e::TempFolder folder;
   const std::string path = folder.file("my picture.bmp");  // a blank inside the quoted item
@@ -79,7 +69,7 @@ TEST(DocumentE2e, OpenSelectApplyUndoSaveAndExit) {
   EXPECT_TRUE(e2e::read_file(path) == e2e::bmp_file(diffused)) << "the saved file";
   // Save As with no extension typed: ".bmp" is added, and the document takes the name.
   editor.command(1003);
-  answer_file_dialog(editor, folder.file("copy"));
+  editor.answer_file_dialog(folder.file("copy"));
   const std::string copy = folder.file("copy.bmp");
   expect_title(editor, kTitle + copy + "]");
   EXPECT_TRUE(e2e::read_file(copy) == e2e::bmp_file(diffused)) << "the file saved as";
@@ -93,7 +83,7 @@ TEST(DocumentE2e, OpenSelectApplyUndoSaveAndExit) {
   for (const std::string target : {std::string(), folder.file("no such folder\\x.bmp")}) {
     editor.command(1005);
     answer(editor, kSavePrompt, IDYES);
-    answer_file_dialog(editor, target);
+    editor.answer_file_dialog(target);
     if (!target.empty())
       answer(editor, "画像を保存できません。元のファイルは変更されていません。\n\n" + target + "\n\n保存先のフォルダが見つかりません。", IDOK);
   }
@@ -121,21 +111,21 @@ TEST(DocumentE2e, StartWithoutAPictureSaveAsOpenAndRefusals) {
   Editor editor(folder.path);
   // Save without a file name goes through Save As; an empty picture's file is its two headers.
   editor.command(1002);
-  answer_file_dialog(editor, folder.file("empty.bmp"));
+  editor.answer_file_dialog(folder.file("empty.bmp"));
   expect_title(editor, kTitle + folder.file("empty.bmp") + "]");
   EXPECT_EQ(e2e::read_file(folder.file("empty.bmp")).size(), 54u);
 
   // File > Open through the dialog; a file that is no bitmap is refused and
   // the document stays; a cancelled dialog changes nothing.
   editor.command(1001);
-  answer_file_dialog(editor, picture);
+  editor.answer_file_dialog(picture);
   expect_title(editor, kTitle + picture + "]");
   e2e::expect_shown(editor, opened);
   editor.command(1001);
-  answer_file_dialog(editor, not_bitmap);
+  editor.answer_file_dialog(not_bitmap);
   answer(editor, kCannotOpen, IDOK);
   editor.command(1001);
-  answer_file_dialog(editor, "");
+  editor.answer_file_dialog("");
   EXPECT_EQ(editor.title(), kTitle + picture + "]");
   e2e::expect_shown(editor, opened);
   editor.close();
@@ -251,7 +241,7 @@ TEST(DocumentE2e, PasteWorkCopyAndSaveWithTheKeys) {
 
   editor.keys({VK_CONTROL, 'S'});
   const std::string saved = folder.file("pasted.bmp");
-  answer_file_dialog(editor, saved);
+  editor.answer_file_dialog(saved);
   expect_title(editor, kTitle + saved + "]");
   EXPECT_TRUE(e2e::read_file(saved) == e2e::bmp_file(diffused)) << "the saved file";
   put_on_clipboard(pasted);
@@ -260,7 +250,7 @@ TEST(DocumentE2e, PasteWorkCopyAndSaveWithTheKeys) {
   EXPECT_TRUE(copied_by(editor).substr(0, copy.size()) == copy) << "Undo acted";
   for (const WORD key : {WORD{'S'}, WORD{'O'}}) {
     key == 'S' ? editor.keys({VK_CONTROL, VK_SHIFT, 'S'}) : editor.keys({VK_CONTROL, 'O'});
-    answer_file_dialog(editor, "");
+    editor.answer_file_dialog("");
   }
   editor.close();
   EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
@@ -292,11 +282,11 @@ TEST(DocumentE2e, SmallDiskSavesThatFailKeepEverything) {
     editor.command(1002);
     answer(editor, cannot + path + full, IDOK);
     editor.command(1003);
-    answer_file_dialog(editor, other);
+    editor.answer_file_dialog(other);
     answer(editor, cannot + other + full, IDOK);
     editor.command(1005);
     answer(editor, kSavePrompt, IDYES);
-    answer_file_dialog(editor, other);
+    editor.answer_file_dialog(other);
     answer(editor, cannot + other + full, IDOK);
     EXPECT_TRUE(editor.running());
     EXPECT_EQ(editor.title(), kModified + path + "]");

@@ -242,6 +242,16 @@ void Editor::press(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+void Editor::answer_file_dialog(const std::string& path) {
+  const HWND dialog = wait_dialog().hwnd;
+  std::vector<HWND> edits;
+  if (!path.empty() && !wait_until([&] { return !(edits = descendants(dialog, "Edit", true)).empty(); }))
+    throw std::runtime_error("the file dialog shows no name field");
+  if (!path.empty()) set_window_text(edits.front(), path);
+  press(dialog, path.empty() ? IDCANCEL : IDOK);
+  if (!wait_until([&] { return !IsWindow(dialog); })) throw std::runtime_error("the file dialog stayed open");
+}
+
 void Editor::command(WORD id) { PostMessageA(main_window(), WM_COMMAND, id, 0); }
 
 bool Editor::command_and_wait(WORD id, DWORD timeout_ms) {

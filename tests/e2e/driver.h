@@ -77,6 +77,8 @@ class Editor {
   Dialog wait_dialog();
   // Presses a button of a box or dialog by its identifier (IDOK, IDYES...).
   static void press(HWND dialog, int id);
+  // Types a path into the Open or Save As dialog now open and presses OK, or cancels it ("").
+  void answer_file_dialog(const std::string& path);
 
   void command(WORD id);
   // Sends the command and returns once it is handled; false when it did not
