@@ -85,6 +85,21 @@ TEST(BmpReader, DecodesEveryFormat) {
     Bytes rows(f.stride() * f.height, 0xAB);
     ASSERT_EQ(decode_bmp_rows(file.data(), file.size(), f, {rows.data(), static_cast<std::ptrdiff_t>(f.stride())}), "");
     EXPECT_EQ(bmp_test::row_colours(f, rows.data()), c.expected) << c.name;
+    // A row at a time, the bottom one first, where rows decode alone (each
+    // band writes its rows only); otherwise a band short of the picture is refused.
+    Bytes banded(f.stride() * f.height, 0xAB);
+    std::string error;
+    for (std::size_t y = f.height; y-- > 0 && error.empty();) {
+      error = decode_bmp_rows(file.data(), file.size(), f, {banded.data(), static_cast<std::ptrdiff_t>(f.stride())},
+                              {y, y + 1});
+      EXPECT_EQ(Bytes(banded.begin(), banded.begin() + y * f.stride()), Bytes(y * f.stride(), 0xAB)) << c.name;
+    }
+    if (f.rows_alone || f.height == 1) {
+      EXPECT_EQ(error, "") << c.name;
+      EXPECT_EQ(bmp_test::row_colours(f, banded.data()), c.expected) << c.name;
+    } else {
+      EXPECT_NE(error, "") << c.name;
+    }
     BmpRowFormat changed = f;  // as if the file had changed since its headers were read
     changed.height += 1;
     EXPECT_NE(decode_bmp_rows(file.data(), file.size(), changed, {rows.data(), 0}), "") << c.name;
@@ -155,6 +170,11 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
     const BmpRowFormat f = bmp_row_format(c.file.data(), c.file.size());
     Bytes rows(64, 0xAB);  // room for the 2 x 2 pictures, 8 bytes a row
     EXPECT_NE(decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8}), "") << c.name;
+    // A row at a time, the bottom one first: refused before any row is written too.
+    std::string error;
+    for (std::size_t y = 2; y-- > 0 && error.empty();)
+      error = decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8}, {y, y + 1});
+    EXPECT_NE(error, "") << c.name;
     EXPECT_EQ(rows, Bytes(64, 0xAB)) << c.name << ": refused, yet rows were written";
   }
   EXPECT_FALSE(decode_bmp(nullptr, 100).ok());

@@ -261,7 +261,7 @@ struct RowSink {
 
 // The caller has checked that the file holds every row.
 template <class Sink>
-std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Sink& sink) {
+std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Sink& sink, RowBand band = {}) {
   const std::size_t width = static_cast<std::size_t>(h.width);
   const std::size_t stride = static_cast<std::size_t>((h.width * h.bits + 31) / 32 * 4);
   const std::uint8_t* pixels = data + h.pixel_offset;
@@ -269,7 +269,7 @@ std::string decode_uncompressed(const std::uint8_t* data, const Header& h, Sink&
   // Every index can be looked up when the table is full.
   const bool full_table = h.bits <= 8 && h.palette_size == (1u << h.bits);
 
-  for (std::size_t y = 0; y < static_cast<std::size_t>(h.height); ++y) {
+  for (std::size_t y = band.first; y < std::min(band.last, static_cast<std::size_t>(h.height)); ++y) {
     const std::size_t file_row = h.top_down ? y : static_cast<std::size_t>(h.height) - 1 - y;
     const std::uint8_t* src = pixels + file_row * stride;
     sink.begin_row(y);
@@ -402,6 +402,8 @@ BmpRowFormat row_format(const Header& h) {
   format.height = static_cast<std::int32_t>(h.height);
   const bool mask555 = h.masks == std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
   const bool mask565 = h.masks == std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F};
+  format.rows_alone = h.compression != kRle8 && h.compression != kRle4 &&
+                     (h.bits > 8 || h.palette_size == (1u << h.bits));
   if (h.bits <= 8) {
     format.bits = h.bits;
     format.palette.assign(h.palette.begin(), h.palette.begin() + h.palette_size);
@@ -450,10 +452,12 @@ BmpRowFormat bmp_row_format(const std::uint8_t* data, std::size_t size, std::uin
 }
 
 std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
-                            const RowTarget& target) {
+                            const RowTarget& target, RowBand band) {
   Header h;
   if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return error;
   if (row_format(h) != format) return "the bitmap file's headers have changed";
+  const bool whole = band.first == 0 && band.last >= static_cast<std::size_t>(h.height);
+  if (!whole && !format.rows_alone) return "this bitmap file's rows cannot be decoded a band at a time";
   const bool run_length = h.compression == kRle8 || h.compression == kRle4;
   if (run_length || (h.bits <= 8 && h.palette_size < (1u << h.bits))) {
     CheckSink check;
@@ -461,7 +465,7 @@ std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const Bm
   }
   RowSink sink{target, format.bits, format.five_six_five, static_cast<std::size_t>(h.width),
                static_cast<std::size_t>(h.height), format.stride()};
-  return decode_pixels(data, size, h, sink);
+  return whole ? decode_pixels(data, size, h, sink) : decode_uncompressed(data, h, sink, band);
 }
 
 }  // namespace murkel

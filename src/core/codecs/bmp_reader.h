@@ -43,6 +43,10 @@ struct BmpRowFormat {
   bool five_six_five = false;   // 16 bits: 5-6-5 rather than 5-5-5
   std::vector<Colour> palette;  // 1, 4 and 8 bits: the table as read (empty for run-length data without one: black)
   std::string error;            // empty when the file can be decoded so far as its headers tell
+  // Uncompressed rows in which every value has a colour: each row decodes on
+  // its own and none can be refused, so the picture may be decoded a band of
+  // rows at a time.
+  bool rows_alone = false;
   [[nodiscard]] bool ok() const { return error.empty(); }
   [[nodiscard]] std::size_t stride() const {
     return static_cast<std::size_t>((std::uint64_t{static_cast<std::uint32_t>(width)} * bits + 31) / 32 * 4);
@@ -61,13 +65,21 @@ struct RowTarget {
   std::ptrdiff_t stride = 0;
 };
 
+// Picture rows [first, last) (top row 0), cut to the picture.
+struct RowBand {
+  std::size_t first = 0;
+  std::size_t last = SIZE_MAX;
+};
+
 // Decodes the file's pixels straight into rows of `format`, its
 // bmp_row_format, in one pass from the file's bytes (a file whose pixel data
 // may still be refused half-way, colour indices or run-length data, is
 // checked first). "" on success, otherwise the reason, and then nothing has
 // been written; bytes that no longer give `format` (a file changed since)
-// are refused too.
+// are refused too. With a band, only those rows are decoded (and only the
+// file's bytes of those rows are read); a band short of the whole picture
+// is refused unless `format.rows_alone`.
 [[nodiscard]] std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
-                                          const RowTarget& target);
+                                          const RowTarget& target, RowBand band = {});
 
 }  // namespace murkel

@@ -35,10 +35,12 @@ class BitmapFile {
   // format, colour table included.
   [[nodiscard]] bool fits(HDC surface) const;
   // Decodes the picture into `bitmap` (new_bitmap's, or one that fits).
-  // False when the pixel data is refused: nothing has been written then.
-  [[nodiscard]] bool decode_into(HBITMAP bitmap) const;
+  // False when the pixel data is refused: nothing has been written then,
+  // unless the file changed while it was being read (`part_written`).
+  [[nodiscard]] bool decode_into(HBITMAP bitmap, bool* part_written = nullptr);
 
  private:
+  HANDLE mapping_ = nullptr;
   void* view_ = nullptr;
   std::size_t size_ = 0;
   BmpRowFormat format_;

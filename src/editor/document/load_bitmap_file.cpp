@@ -9,11 +9,16 @@
 // The file is mapped rather than read into a buffer, and decoded in one pass
 // straight into the bitmap's rows: fresh memory costs a page fault on its
 // first touch, while mapped pages of the file cache come several at a time.
+// Rows that decode on their own go a band at a time, the view mapped anew
+// between bands, so that the file's pages leave the working set as they are
+// used: a load needs the picture's memory, not twice it.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "core/codecs/bmp_reader.h"
 #include "editor/document/bitmap_files.h"
@@ -71,17 +76,24 @@ HBITMAP new_dib_section(const BmpRowFormat& format) {
   return bitmap;
 }
 
-// Decodes a bitmap file's bytes straight into the rows of `bitmap`, a DIB
-// section of `format`. False, with nothing written, when the pixel data is refused.
-bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format) {
+constexpr std::size_t kBandBytes = 1 << 20;
+
+// Where the rows of `bitmap`, a DIB section, go; nullopt when it is none.
+std::optional<RowTarget> rows_of(HBITMAP bitmap) {
   DIBSECTION dib{};
-  if (!dib_section_of(bitmap, dib)) return false;
+  if (!dib_section_of(bitmap, dib)) return std::nullopt;
   GdiFlush();  // drawing still queued for the bitmap lands first
   auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
   const std::ptrdiff_t stride = dib.dsBm.bmWidthBytes;
   const bool bottom_up = dib.dsBmih.biHeight > 0;
-  const RowTarget target{bottom_up ? base + (dib.dsBm.bmHeight - 1) * stride : base, bottom_up ? -stride : stride};
-  return decode_bmp_rows(data, size, format, target).empty();
+  return RowTarget{bottom_up ? base + (dib.dsBm.bmHeight - 1) * stride : base, bottom_up ? -stride : stride};
+}
+
+// Decodes a bitmap file's bytes straight into the rows of `bitmap`, a DIB
+// section of `format`. False, with nothing written, when the pixel data is refused.
+bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format) {
+  const std::optional<RowTarget> target = rows_of(bitmap);
+  return target && decode_bmp_rows(data, size, format, *target).empty();
 }
 
 }  // namespace
@@ -95,11 +107,8 @@ BitmapFile::BitmapFile(const char* path) {
   LARGE_INTEGER size{};
   // An empty file cannot be mapped, and no bitmap file is empty.
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping != nullptr) {
-      view_ = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-      CloseHandle(mapping);  // the view keeps the mapping
-    }
+    mapping_ = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping_ != nullptr) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
     size_ = static_cast<std::size_t>(size.QuadPart);
   }
   CloseHandle(file);
@@ -108,6 +117,7 @@ BitmapFile::BitmapFile(const char* path) {
 
 BitmapFile::~BitmapFile() {
   if (view_ != nullptr) UnmapViewOfFile(view_);
+  if (mapping_ != nullptr) CloseHandle(mapping_);
 }
 
 HBITMAP BitmapFile::new_bitmap() const { return ok() ? new_dib_section(format_) : nullptr; }
@@ -135,12 +145,31 @@ bool BitmapFile::fits(HDC surface) const {
   return true;
 }
 
-bool BitmapFile::decode_into(HBITMAP bitmap) const {
-  return ok() && decode_rows_into(bitmap, static_cast<const std::uint8_t*>(view_), size_, format_);
+bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
+  if (part_written != nullptr) *part_written = false;
+  if (!ok()) return false;
+  if (!format_.rows_alone) return decode_rows_into(bitmap, static_cast<const std::uint8_t*>(view_), size_, format_);
+  const std::optional<RowTarget> target = rows_of(bitmap);
+  if (!target) return false;
+  const std::size_t rows = std::max<std::size_t>(1, kBandBytes / format_.stride());
+  for (std::size_t first = 0; first < static_cast<std::size_t>(format_.height); first += rows) {
+    if (!decode_bmp_rows(static_cast<const std::uint8_t*>(view_), size_, format_, *target, {first, first + rows})
+             .empty()) {
+      if (part_written != nullptr) *part_written = first > 0;
+      return false;
+    }
+    // The new view comes before the old one goes: should it fail, the old
+    // one serves on (its pages stay in the working set, nothing worse).
+    if (void* fresh = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0)) {
+      UnmapViewOfFile(view_);
+      view_ = fresh;
+    }
+  }
+  return true;
 }
 
 HBITMAP load_bitmap_file(const char* path) {
-  const BitmapFile file(path);
+  BitmapFile file(path);
   HBITMAP bitmap = file.new_bitmap();
   if (bitmap != nullptr && !file.decode_into(bitmap)) {
     DeleteObject(bitmap);

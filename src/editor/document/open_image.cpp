@@ -86,14 +86,25 @@ namespace {
 
 // Decodes the file into the document. The picture's own bitmaps are kept
 // when they have the file's size and format (a Revert of an unchanged file):
-// the working bitmap takes the new pixels, the undo bitmap is left for the
-// next effect. Otherwise a new bitmap and a new undo bitmap are made. False
-// when that cannot be done: nothing has changed then.
-bool load_into_document(const BitmapFile& file) {
+// the undo bitmap takes the new pixels and then changes places with the
+// working one, so that a file changing while it is read never shows as a
+// mix. Otherwise a new bitmap and a new undo bitmap are made. False when
+// that cannot be done: the picture has not changed then.
+bool load_into_document(BitmapFile& file) {
   if (!file.ok()) return false;
   if (file.fits(app.working_image) && file.fits(app.undo_image)) {
+    bool part_written = false;
+    if (!file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.undo_image, OBJ_BITMAP)), &part_written)) {
+      // An Undo must not bring back a half-read file: the undo copy becomes the picture as it stands.
+      if (part_written) {
+        BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
+      }
+      return false;
+    }
     ViewLock lock;
-    return file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)));
+    std::swap(app.working_image, app.undo_image);
+    std::swap(app.loaded_bitmap, app.undo_bitmap);
+    return true;
   }
   // Blocks sized for a picture of another size make room for the new one
   // before it is made (install_picture would give them back only after).
@@ -133,7 +144,7 @@ bool load_picture_file(const char* path) {
   for (int attempt = 0; attempt < 2 && !loaded; ++attempt) {
     if (attempt == 1 && !release_transfer_blocks()) break;
     if (bitmap_file) {
-      const BitmapFile file(path);
+      BitmapFile file(path);
       loaded = load_into_document(file);
     } else {
       loaded = load_other_picture(path, transparency);
