@@ -71,4 +71,14 @@ double status_megabytes(const std::string& folder, const std::string& field) {
   return kilobytes / 1024.0;
 }
 
+bool reset_peak_memory(const std::string& folder) {
+  if (folder.empty()) return false;
+  HANDLE file = CreateFileA((folder + "\\clear_refs").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD done = 0;
+  const BOOL written = WriteFile(file, "5", 1, &done, nullptr);
+  CloseHandle(file);
+  return written && done == 1;
+}
+
 }  // namespace murkel
