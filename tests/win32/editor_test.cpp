@@ -23,6 +23,8 @@
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
 #include "editor/app/app_state.h"
+#include "editor/app/page_warmer.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/app/texts.h"
 #include "editor/canvas/canvas_window.h"
 #include "core/codecs/packed_dib.h"
@@ -361,6 +363,7 @@ TEST_F(EditorTest, MemoryKeptBetweenCommandsNeverShowsInAResult) {
     Image expected = before;
     put_block(expected, s, diffusion(before.view(), s));
     app.selection = s;
+    prepare_transfer_blocks(s);  // as at the end of a drag: blocks made ready and warmed
     apply_effect(EffectCode::diffusion);  // moves colours only: exact on a colour table too
     EXPECT_EQ(difference(working_picture(), expected), 0);
     undo_command();
@@ -399,6 +402,30 @@ TEST_F(EditorTest, MemoryKeptBetweenCommandsNeverShowsInAResult) {
   app.selection = Rect{0, 0, 40000, 30000};  // refused: needs a block of gigabytes
   EXPECT_EQ(answer_box([] { apply_effect(EffectCode::diffusion); }).text, text::kNotEnoughMemory);
   diffuse_and_undo(Rect{5, 5, 37, 53});
+}
+
+// The warmer writes a zero at the start of each page of its ranges and
+// nothing else, and nothing more once stop() has returned.
+TEST(PageWarmer, WritesEachPagesFirstByteOnlyAndNothingAfterStop) {
+  constexpr std::size_t kPage = 4096, kPages = 4096;
+  std::vector<std::uint8_t> memory(kPage * kPages, 0xFF);
+  const auto pages_reached = [&] {  // -1 when a byte past a page's start was written
+    long count = 0;
+    for (std::size_t i = 0; i < memory.size(); ++i) {
+      if (memory[i] == 0 && i % kPage != 0) return -1L;
+      count += memory[i] == 0;
+    }
+    return count;
+  };
+  PageWarmer warmer;
+  warmer.start({{memory.data(), memory.size() / 2}, {memory.data() + memory.size() / 2, memory.size() / 2 - 1}});
+  warmer.stop();
+  const long reached = pages_reached();
+  Sleep(50);
+  EXPECT_EQ(pages_reached(), reached) << "written after stop()";
+  warmer.start({{memory.data(), memory.size() / 2}, {memory.data() + memory.size() / 2, memory.size() / 2 - 1}});
+  for (int i = 0; i < 100 && pages_reached() != static_cast<long>(kPages); ++i) Sleep(50);
+  EXPECT_EQ(pages_reached(), static_cast<long>(kPages));
 }
 
 // ---------------------------------------------------------------- files

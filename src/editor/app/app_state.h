@@ -11,6 +11,7 @@
 #include "core/document/transparency.h"
 #include "core/effects/random_source.h"
 #include "core/pixels.h"
+#include "editor/app/page_warmer.h"
 #include "editor/app/transfer_blocks.h"
 
 namespace murkel {
@@ -41,6 +42,8 @@ struct Application {
   HDC undo_image = nullptr;
   TransferBlock source_block;  // the effects' transfer blocks (main thread),
   TransferBlock result_block;  // kept while the picture keeps its size
+  PageWarmer undo_warmer;      // touch a new undo bitmap and new blocks ahead
+  PageWarmer block_warmer;     // of the first effect (main thread)
   BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
   Transparency transparency;  // alpha of the picture and its undo copy; empty when opaque
   char* file_name = nullptr;

@@ -1,11 +1,18 @@
 // The effects' transfer blocks, kept between effects.
 #include "editor/app/transfer_blocks.h"
 
+#include <algorithm>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
 
 namespace murkel {
 
 void release_transfer_block(TransferBlock& block) {
+  app.block_warmer.stop();
   if (block.dc != nullptr) {
     SelectObject(block.dc, block.previous);
     DeleteDC(block.dc);
@@ -46,11 +53,56 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
   return true;
 }
 
+std::optional<DibRows> true_colour_rows(HDC surface) {
+  DIBSECTION dib{};
+  if (GetObjectA(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
+      dib.dsBm.bmBits == nullptr) {
+    return std::nullopt;
+  }
+  const DWORD compression = dib.dsBmih.biCompression;
+  const bool plain_masks = compression == BI_RGB || (compression == BI_BITFIELDS && dib.dsBitfields[0] == 0xFF0000 &&
+                                                     dib.dsBitfields[1] == 0xFF00 && dib.dsBitfields[2] == 0xFF);
+  const int bits = dib.dsBmih.biBitCount;
+  if (!(bits == 24 && compression == BI_RGB) && !(bits == 32 && plain_masks)) return std::nullopt;
+  GdiFlush();  // drawing still queued for the bitmap lands first
+  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
+  const std::ptrdiff_t row = dib.dsBm.bmWidthBytes;
+  const bool bottom_up = dib.dsBmih.biHeight > 0;
+  return DibRows{bottom_up ? base + (dib.dsBm.bmHeight - 1) * row : base, bottom_up ? -row : row, bits / 8,
+                 dib.dsBm.bmWidth, dib.dsBm.bmHeight};
+}
+
 bool release_transfer_blocks() {
   const bool held = app.source_block.bitmap != nullptr || app.result_block.bitmap != nullptr;
   release_transfer_block(app.source_block);
   release_transfer_block(app.result_block);
   return held;
+}
+
+void prepare_transfer_blocks(const Rect& selection) {
+  if (selection.empty() || !picture_open()) return;
+  // Every picture pixel that one of the effects may read with the present settings.
+  Rect reach = selection;
+  for (const Rect& footprint : {mosaic_footprint(selection, app.mosaic_cell_width, app.mosaic_cell_height),
+                                blur_footprint(selection), diffusion_footprint(selection),
+                                scramble_footprint(selection)}) {
+    if (footprint.empty()) continue;
+    reach = Rect{std::min(reach.left, footprint.left), std::min(reach.top, footprint.top),
+                 std::max(reach.right, footprint.right), std::max(reach.bottom, footprint.bottom)};
+  }
+  reach = Rect{std::max(reach.left, 0), std::max(reach.top, 0), std::min<std::int32_t>(reach.right, app.bitmap.bmWidth),
+               std::min<std::int32_t>(reach.bottom, app.bitmap.bmHeight)};
+  const bool shaped = !true_colour_rows(app.working_image);
+  app.block_warmer.stop();
+  std::vector<MemoryRange> blocks;
+  for (auto [block, width, height] : {std::tuple{&app.source_block, reach.width(), reach.height()},
+                                      std::tuple{&app.result_block, selection.width(), selection.height()}}) {
+    if (reserve_transfer_block(*block, width, height, shaped)) {
+      blocks.push_back({block->pixels, static_cast<std::size_t>(block->width) * block->height * sizeof(Colour)});
+    }
+  }
+  // Pages of a kept block, warmed before, cost a write each and no fault.
+  if (!blocks.empty()) app.block_warmer.start(std::move(blocks));
 }
 
 }  // namespace murkel

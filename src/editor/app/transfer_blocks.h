@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
+#include "core/codecs/dib_rows.h"
 #include "core/pixels.h"
 
 namespace murkel {
@@ -34,5 +36,17 @@ void release_transfer_block(TransferBlock& block);
 // Gives back the memory of the effects' two blocks (when another picture
 // size comes, or memory runs short elsewhere). True when any was held.
 bool release_transfer_blocks();
+
+// The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
+// memory: the effects read and write them there, several times faster than
+// a GDI transfer, and their blocks are plain runs of pixels. Otherwise GDI
+// copies by rows, into blocks of rows and columns enough.
+std::optional<DibRows> true_colour_rows(HDC surface);
+
+// Once a selection is made: the blocks that an effect on it will need with
+// the present settings are made ready and their pages warmed, so that the
+// first effect does not wait for fresh memory. Nothing is told when memory
+// is short: the effect finds out and says so.
+void prepare_transfer_blocks(const Rect& selection);
 
 }  // namespace murkel

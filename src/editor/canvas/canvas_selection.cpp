@@ -6,6 +6,7 @@
 #include "core/canvas/scroll.h"
 #include "core/canvas/selection.h"
 #include "editor/app/app_state.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/canvas/canvas_window.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
@@ -84,6 +85,7 @@ void end_drag() {
   const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
   const Point point_client = to_client(Point{app.drag_point_x, app.drag_point_y});
   app.selection = selection_from_drag(anchor_client, point_client, current_scroll());
+  prepare_transfer_blocks(app.selection);
 }
 
 }  // namespace

@@ -61,6 +61,7 @@ bool install_picture(HBITMAP bitmap) {
   record.bmHeight = std::abs(record.bmHeight);
   // Blocks sized for a picture of another size are given back.
   if (record.bmWidth != app.bitmap.bmWidth || record.bmHeight != app.bitmap.bmHeight) release_transfer_blocks();
+  app.undo_warmer.stop();
   ViewLock lock;
   // The undo bitmap is made compatible with the new picture, so the new
   // picture goes in first.
@@ -79,6 +80,12 @@ bool install_picture(HBITMAP bitmap) {
   app.loaded_bitmap = bitmap;
   app.undo_bitmap = undo;
   app.bitmap = record;
+  // The first effect copies the picture into the undo bitmap: its pages are
+  // touched now, while the user selects.
+  DIBSECTION dib{};
+  if (GetObjectA(undo, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr) {
+    app.undo_warmer.start({{dib.dsBm.bmBits, static_cast<std::size_t>(dib.dsBm.bmWidthBytes) * record.bmHeight}});
+  }
   return true;
 }
 
@@ -93,6 +100,7 @@ namespace {
 bool load_into_document(BitmapFile& file) {
   if (!file.ok()) return false;
   if (file.fits(app.working_image) && file.fits(app.undo_image)) {
+    app.undo_warmer.stop();
     bool part_written = false;
     if (!file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.undo_image, OBJ_BITMAP)), &part_written)) {
       // An Undo must not bring back a half-read file: the undo copy becomes the picture as it stands.

@@ -56,27 +56,6 @@ EffectSettings read_settings(EffectCode code) {
   return settings;
 }
 
-// The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
-// memory: copying them there is several times faster than a GDI transfer.
-std::optional<DibRows> true_colour_rows(HDC surface) {
-  DIBSECTION dib{};
-  if (GetObjectA(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
-      dib.dsBm.bmBits == nullptr) {
-    return std::nullopt;
-  }
-  const DWORD compression = dib.dsBmih.biCompression;
-  const bool plain_masks = compression == BI_RGB || (compression == BI_BITFIELDS && dib.dsBitfields[0] == 0xFF0000 &&
-                                                     dib.dsBitfields[1] == 0xFF00 && dib.dsBitfields[2] == 0xFF);
-  const int bits = dib.dsBmih.biBitCount;
-  if (!(bits == 24 && compression == BI_RGB) && !(bits == 32 && plain_masks)) return std::nullopt;
-  GdiFlush();  // drawing still queued for the bitmap lands first
-  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-  const std::ptrdiff_t row = dib.dsBm.bmWidthBytes;
-  const bool bottom_up = dib.dsBmih.biHeight > 0;
-  return DibRows{bottom_up ? base + (dib.dsBm.bmHeight - 1) * row : base, bottom_up ? -row : row, bits / 8,
-                 dib.dsBm.bmWidth, dib.dsBm.bmHeight};
-}
-
 // The picture pixels the effect reads: its footprint, cut to the picture.
 Rect picture_footprint(EffectCode code, const Rect& selection, const EffectSettings& settings) {
   Rect footprint;
@@ -170,6 +149,8 @@ void fill_selection(const Rect& selection, COLORREF colour) {
 }  // namespace
 
 void apply_effect(EffectCode code) {
+  app.undo_warmer.stop();
+  app.block_warmer.stop();
   const Rect selection = app.selection;
   const EffectSettings settings = read_settings(code);
 
@@ -210,6 +191,7 @@ void apply_effect(EffectCode code) {
 }
 
 void undo_command() {
+  app.undo_warmer.stop();
   {
     ViewLock lock;
     // The bitmap fields follow their surfaces, so that the loaded bitmap is
