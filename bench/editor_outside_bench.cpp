@@ -164,6 +164,7 @@ int run(int runs) {
       const long long faults_before = murkel::minor_page_faults(process);
       first[pause] = timed_command(editor, id);
       first_faults[pause] = murkel::minor_page_faults(process) - faults_before;
+      if (peak_reset) work_peak = std::max(work_peak, murkel::status_megabytes(process, "VmHWM"));
     }
     std::vector<double> times;
     const long long faults_before = murkel::minor_page_faults(process);
