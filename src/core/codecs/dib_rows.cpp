@@ -2,6 +2,7 @@
 #include "core/codecs/dib_rows.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace murkel {
 
@@ -29,6 +30,24 @@ void write_dib_rows(const DibRows& rows, const Rect& selection, const Colour* bl
       p[1] = static_cast<std::uint8_t>(c >> 8);
       p[2] = static_cast<std::uint8_t>(c);
       if (rows.bytes_per_pixel == 4) p[3] = 0;
+    }
+  }
+}
+
+void copy_dib_rows(const DibRows& from, const Rect& region, const DibRows& to) {
+  const std::int64_t w = region.width();
+  for (std::int64_t y = region.top; y < region.bottom; ++y) {
+    const std::uint8_t* in = from.top_row + y * from.stride + region.left * from.bytes_per_pixel;
+    std::uint8_t* out = to.top_row + (y - region.top) * to.stride;
+    if (from.bytes_per_pixel == to.bytes_per_pixel) {
+      std::memcpy(out, in, static_cast<std::size_t>(w * to.bytes_per_pixel));
+      continue;
+    }
+    for (std::int64_t x = 0; x < w; ++x, in += from.bytes_per_pixel, out += to.bytes_per_pixel) {
+      out[0] = in[0];
+      out[1] = in[1];
+      out[2] = in[2];
+      if (to.bytes_per_pixel == 4) out[3] = 0;
     }
   }
 }

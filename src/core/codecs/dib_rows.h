@@ -24,4 +24,8 @@ void read_dib_rows(const DibRows& rows, const Rect& region, Colour* out);
 // Writes a W x H block at `selection`; the parts outside the picture are dropped.
 void write_dib_rows(const DibRows& rows, const Rect& selection, const Colour* block);
 
+// Copies `region` of `from` (which lies within its picture) to the top-left
+// corner of `to`, which has room for it, from 3 to 4 bytes a pixel or alike.
+void copy_dib_rows(const DibRows& from, const Rect& region, const DibRows& to);
+
 }  // namespace murkel

@@ -63,6 +63,7 @@ struct Application {
   HDC scratch_surface = nullptr;
   HBITMAP scratch_bitmap = nullptr;
   SIZE surface_size{};  // size of the background and scratch bitmaps
+  TransferBlock view_block;  // a 24-bit picture's visible part in the window's 32 bits
   SIZE canvas_client{};
   SCROLLINFO horizontal_scroll{};
   SCROLLINFO vertical_scroll{};

@@ -12,7 +12,6 @@
 namespace murkel {
 
 void release_transfer_block(TransferBlock& block) {
-  app.block_warmer.stop();
   if (block.dc != nullptr) {
     SelectObject(block.dc, block.previous);
     DeleteDC(block.dc);
@@ -73,6 +72,7 @@ std::optional<DibRows> true_colour_rows(HDC surface) {
 }
 
 bool release_transfer_blocks() {
+  app.block_warmer.stop();
   const bool held = app.source_block.bitmap != nullptr || app.result_block.bitmap != nullptr;
   release_transfer_block(app.source_block);
   release_transfer_block(app.result_block);
