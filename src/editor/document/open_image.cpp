@@ -55,6 +55,10 @@ bool ask_to_save_changes() {
   return app.last_answer == IDNO;
 }
 
+namespace {
+
+// Puts `bitmap` into the working image with a new undo bitmap of its size
+// and format. False, with nothing changed, when memory for the undo bitmap is short.
 bool install_picture(HBITMAP bitmap) {
   BITMAP record{};
   GetObjectA(bitmap, sizeof(record), &record);
@@ -88,8 +92,6 @@ bool install_picture(HBITMAP bitmap) {
   }
   return true;
 }
-
-namespace {
 
 // Decodes the file into the document. The picture's own bitmaps are kept
 // when they have the file's size and format (a Revert of an unchanged file):
