@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
 
 namespace murkel {
@@ -79,19 +78,31 @@ bool release_transfer_blocks() {
   return held;
 }
 
+Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height) {
+  Rect footprint;
+  switch (code) {
+    case EffectCode::mosaic:    footprint = mosaic_footprint(selection, cell_width, cell_height); break;
+    case EffectCode::blur:      footprint = blur_footprint(selection); break;
+    case EffectCode::diffusion: footprint = diffusion_footprint(selection); break;
+    case EffectCode::scramble:  footprint = scramble_footprint(selection); break;
+    case EffectCode::fill:      return Rect{};
+  }
+  const Rect cut{std::max(footprint.left, 0), std::max(footprint.top, 0),
+                 std::min<std::int32_t>(footprint.right, app.bitmap.bmWidth),
+                 std::min<std::int32_t>(footprint.bottom, app.bitmap.bmHeight)};
+  return cut.empty() ? Rect{} : cut;
+}
+
 void prepare_transfer_blocks(const Rect& selection) {
   if (selection.empty() || !picture_open()) return;
   // Every picture pixel that one of the effects may read with the present settings.
   Rect reach = selection;
-  for (const Rect& footprint : {mosaic_footprint(selection, app.mosaic_cell_width, app.mosaic_cell_height),
-                                blur_footprint(selection), diffusion_footprint(selection),
-                                scramble_footprint(selection)}) {
+  for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble}) {
+    const Rect footprint = picture_footprint(code, selection, app.mosaic_cell_width, app.mosaic_cell_height);
     if (footprint.empty()) continue;
     reach = Rect{std::min(reach.left, footprint.left), std::min(reach.top, footprint.top),
                  std::max(reach.right, footprint.right), std::max(reach.bottom, footprint.bottom)};
   }
-  reach = Rect{std::max(reach.left, 0), std::max(reach.top, 0), std::min<std::int32_t>(reach.right, app.bitmap.bmWidth),
-               std::min<std::int32_t>(reach.bottom, app.bitmap.bmHeight)};
   const bool shaped = !true_colour_rows(app.working_image);
   app.block_warmer.stop();
   std::vector<MemoryRange> blocks;

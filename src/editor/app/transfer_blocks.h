@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/codecs/dib_rows.h"
+#include "core/effects/effects.h"
 #include "core/pixels.h"
 
 namespace murkel {
@@ -42,6 +43,10 @@ bool release_transfer_blocks();
 // a GDI transfer, and their blocks are plain runs of pixels. Otherwise GDI
 // copies by rows, into blocks of rows and columns enough.
 std::optional<DibRows> true_colour_rows(HDC surface);
+
+// The picture pixels an effect reads for `selection`: its footprint (with
+// the mosaic's cells), cut to the picture; empty for the fill.
+Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height);
 
 // Once a selection is made: the blocks that an effect on it will need with
 // the present settings are made ready and their pages warmed, so that the

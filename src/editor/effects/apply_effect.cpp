@@ -56,24 +56,6 @@ EffectSettings read_settings(EffectCode code) {
   return settings;
 }
 
-// The picture pixels the effect reads: its footprint, cut to the picture.
-Rect picture_footprint(EffectCode code, const Rect& selection, const EffectSettings& settings) {
-  Rect footprint;
-  switch (code) {
-    case EffectCode::mosaic:
-      footprint = mosaic_footprint(selection, settings.cell_width, settings.cell_height);
-      break;
-    case EffectCode::blur:      footprint = blur_footprint(selection); break;
-    case EffectCode::diffusion: footprint = diffusion_footprint(selection); break;
-    case EffectCode::scramble:  footprint = scramble_footprint(selection); break;
-    case EffectCode::fill:      return Rect{};
-  }
-  const Rect cut{std::max(footprint.left, 0), std::max(footprint.top, 0),
-                 std::min<std::int32_t>(footprint.right, app.bitmap.bmWidth),
-                 std::min<std::int32_t>(footprint.bottom, app.bitmap.bmHeight)};
-  return cut.empty() ? Rect{} : cut;
-}
-
 // Reads the footprint at once and computes the selection's new colours into
 // the result block: colours for direct rows, 32-bit GDI rows otherwise. The
 // blocks are kept from one effect to the next. False when memory runs short;
@@ -86,7 +68,7 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
   // GDI copies into and out of a block by rows of the block's own width;
   // direct rows use a block as one run of pixels.
   const bool shaped = !rows;
-  const Rect footprint = picture_footprint(code, selection, settings);
+  const Rect footprint = picture_footprint(code, selection, settings.cell_width, settings.cell_height);
   TransferBlock& source = app.source_block;
   TransferBlock& result = app.result_block;
   if ((!footprint.empty() && !reserve_transfer_block(source, footprint.width(), footprint.height(), shaped)) ||
