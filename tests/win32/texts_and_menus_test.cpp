@@ -9,6 +9,7 @@
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
 #include "editor/menus/menus.h"
+#include "win32/ansi_text.h"
 
 namespace murkel {
 namespace {
@@ -16,12 +17,19 @@ namespace {
 // "ビットマップ(*.bmp)" in code page 932, the pattern from byte 20, two zero bytes.
 const std::string kFilterBytes("\x83\x72\x83\x62\x83\x67\x83\x7D\x83\x62\x83\x76(*.bmp)\0*.bmp\0\0", 27);
 
-// The build turns these UTF-8 literals into code page 932, as it does the program's own.
+// A filter with its zeros: up to and with the empty entry that ends it.
+std::wstring_view filter(const wchar_t* entries) {
+  std::size_t length = 0;
+  while (entries[length] != L'\0' || entries[length + 1] != L'\0') ++length;
+  return std::wstring_view(entries, length + 2);
+}
+
+// Read through the ANSI calls under the Japanese locale, the texts are code page 932 bytes.
 TEST(Texts, AreCodePage932Bytes) {
-  EXPECT_EQ(std::string(text::kTitlePrefix), "MURKEL_Pro\x84\x9F[");  // the box-drawing dash
-  EXPECT_EQ(std::string(text::kDocumentCaption), "MURKEL Pro");
-  EXPECT_EQ(std::string(text::kBitmapFilter, sizeof(text::kBitmapFilter)), kFilterBytes);
-  EXPECT_EQ(std::string(text::kCannotOpen), "\x89\xE6\x91\x9C\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42");
+  EXPECT_EQ(ansi(text::kTitlePrefix), "MURKEL_Pro\x84\x9F[");  // the box-drawing dash
+  EXPECT_EQ(ansi(text::kDocumentCaption), "MURKEL Pro");
+  EXPECT_EQ(ansi(filter(texts().bitmap_filter)), kFilterBytes);
+  EXPECT_EQ(ansi(texts().cannot_open), "\x89\xE6\x91\x9C\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42");
 }
 
 TEST(StartValues, SettingsColourChooserScrollAndFileDialogRecords) {
@@ -37,10 +45,10 @@ TEST(StartValues, SettingsColourChooserScrollAndFileDialogRecords) {
     EXPECT_EQ(record->cbSize, 28u);
     EXPECT_EQ(record->fMask, 0x1Fu);  // SIF_ALL with SIF_DISABLENOSCROLL
   }
-  EXPECT_EQ(std::string(app.file_dialog.lpstrFilter, 27), kFilterBytes);
+  EXPECT_EQ(ansi(filter(app.file_dialog.lpstrFilter)), kFilterBytes);
   EXPECT_EQ(app.file_dialog.nMaxFile, 260u);
   EXPECT_EQ(app.file_dialog.nMaxFileTitle, 260u);
-  EXPECT_EQ(std::string(app.file_dialog.lpstrDefExt), "bmp");
+  EXPECT_EQ(ansi(app.file_dialog.lpstrDefExt), "bmp");
 }
 
 // What a menu holds at one position: identifier, caption, separator and grayed flags, drop-down.
