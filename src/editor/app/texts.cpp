@@ -23,6 +23,8 @@ constexpr Texts kJapanese{
     .menu_diffusion = L"拡散化(&B)",
     .menu_scramble = L"スクランブル(&S)",
     .menu_fill = L"塗りつぶし(&P)",
+    .menu_secure_mosaic = L"モザイク (安全)",
+    .menu_secure_blur = L"ぼかし (安全)",
     .menu_copy = L"コピー",
     .menu_paste = L"貼り付け",
     .menu_settings = L"設定(&S)",

@@ -35,6 +35,8 @@ struct Texts {
   const wchar_t* menu_diffusion;
   const wchar_t* menu_scramble;
   const wchar_t* menu_fill;
+  const wchar_t* menu_secure_mosaic;
+  const wchar_t* menu_secure_blur;
   const wchar_t* menu_copy;
   const wchar_t* menu_paste;
   const wchar_t* menu_settings;

@@ -49,11 +49,12 @@ void create_menu_bar() {
       {0, nullptr},            {kCmdExit, t.menu_exit},
   };
   const MenuItem edit_items[] = {
-      {kCmdUndo, t.menu_undo},           {0, nullptr},
-      {kCmdMosaic, t.menu_mosaic},       {kCmdBlur, t.menu_blur},
-      {kCmdDiffusion, t.menu_diffusion}, {kCmdScramble, t.menu_scramble},
-      {kCmdFill, t.menu_fill},           {0, nullptr},
-      {kCmdCopy, t.menu_copy},           {kCmdPaste, t.menu_paste},
+      {kCmdUndo, t.menu_undo},                   {0, nullptr},
+      {kCmdMosaic, t.menu_mosaic},               {kCmdBlur, t.menu_blur},
+      {kCmdDiffusion, t.menu_diffusion},         {kCmdScramble, t.menu_scramble},
+      {kCmdFill, t.menu_fill},                   {kCmdSecureMosaic, t.menu_secure_mosaic},
+      {kCmdSecureBlur, t.menu_secure_blur},      {0, nullptr},
+      {kCmdCopy, t.menu_copy},                   {kCmdPaste, t.menu_paste},
   };
   const MenuItem settings_items[] = {
       {kCmdMosaicSettings, t.menu_mosaic_settings},
