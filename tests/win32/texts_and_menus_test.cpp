@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -102,6 +105,36 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   EXPECT_EQ(items(app.edit_menu)[11], edit_grayed[11]);
   EXPECT_EQ(items(app.edit_menu)[8], edit_grayed[8]);
   DestroyMenu(app.menu_bar);
+}
+
+// Both tables have every entry: the Japanese ones exact in code page 932 (what ANSI readers
+// get under the Japanese locale), the English ones plain ASCII (the same in any code page).
+// A Japanese user interface language gets the Japanese texts, any other the English ones.
+TEST(Texts, BothLanguagesHaveEveryEntryAndTheUserInterfaceLanguageChooses) {
+  constexpr std::size_t kEntries = sizeof(Texts) / sizeof(const wchar_t*);
+  for (const Language language : {Language::japanese, Language::english}) {
+    const auto entries = std::bit_cast<std::array<const wchar_t*, kEntries>>(texts_of(language));
+    for (std::size_t i = 0; i < kEntries; ++i) {
+      ASSERT_NE(entries[i], nullptr) << "entry " << i << " of language " << static_cast<int>(language);
+      const std::wstring entry = entries[i];
+      EXPECT_FALSE(entry.empty()) << "entry " << i;
+      if (language == Language::japanese) EXPECT_EQ(wide(ansi(entry)), entry) << "entry " << i;
+      else EXPECT_TRUE(std::all_of(entry.begin(), entry.end(), [](wchar_t c) { return c < 0x80; })) << "entry " << i;
+    }
+  }
+  const struct { unsigned short ui_language; Language expected; } cases[] = {
+      {0x0411, Language::japanese}, {0x0011, Language::japanese},  // Japanese (Japan), Japanese alone
+      {0x0409, Language::english},  {0x0809, Language::english},   // English (US, UK)
+      {0x0407, Language::english},  {0x0412, Language::english},  {0x0804, Language::english},  // German, Korean, Chinese
+  };
+  for (const auto& c : cases) EXPECT_EQ(interface_language(c.ui_language), c.expected) << std::hex << c.ui_language;
+
+  use_language(Language::english);
+  create_menu_bar();
+  EXPECT_EQ(items(app.menu_bar), (std::vector<std::string>{"0 &File >", "0 &Edit >", "0 &Settings >", "0 &Help >"}));
+  EXPECT_EQ(items(app.edit_menu)[7], "2008 Mosaic (secure) (grayed)");
+  DestroyMenu(app.menu_bar);
+  use_language(Language::japanese);
 }
 
 }  // namespace

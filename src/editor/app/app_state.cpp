@@ -20,6 +20,7 @@ wchar_t* allocate_zeroed(SIZE_T characters) {
 
 void init_application_state() {
   app.random.state = 1;
+  use_language(interface_language(GetUserDefaultUILanguage()));
   InitializeCriticalSection(&app.view_lock);
 
   // Heap buffers, zero-filled, in this order; they live as long as the process.

@@ -106,8 +106,117 @@ constexpr Texts kJapanese{
     .verdict_unreleased_after = L"です。",
 };
 
+// Plain ASCII, so that it reads the same through the ANSI calls of any code page.
+constexpr Texts kEnglish{
+    .menu_file = L"&File",
+    .menu_open = L"&Open...",
+    .menu_save = L"&Save",
+    .menu_save_as = L"Save &As...",
+    .menu_revert = L"&Revert",
+    .menu_exit = L"E&xit",
+    .menu_edit = L"&Edit",
+    .menu_undo = L"&Undo",
+    .menu_mosaic = L"&Mosaic",
+    .menu_blur = L"&Blur",
+    .menu_diffusion = L"&Diffusion",
+    .menu_scramble = L"&Scramble",
+    .menu_fill = L"&Fill",
+    .menu_secure_mosaic = L"Mosaic (secure)",
+    .menu_secure_blur = L"Blur (secure)",
+    .menu_copy = L"&Copy",
+    .menu_paste = L"&Paste",
+    .menu_settings = L"&Settings",
+    .menu_mosaic_settings = L"&Mosaic Settings...",
+    .menu_blur_settings = L"&Blur Settings...",
+    .menu_scramble_settings = L"&Scramble Settings...",
+    .menu_fill_colour = L"&Fill Colour...",
+    .menu_help = L"&Help",
+    .menu_help_contents = L"&Help",
+    .menu_version = L"&About MURKEL_Pro",
+
+    .html_help_file = L"help\\index.en.html",
+    .help_cannot_show = L"The help cannot be shown. Please open this file in a web browser:\n\n",
+    .help_not_found =
+        L"The help file cannot be found.\n\nPlease check that \"MURKEL_PRO_HELP.HLP\" is in the same folder.",
+
+    .cannot_open = L"The picture cannot be opened.",
+    .save_prompt = L"The picture has been changed. Do you want to save it?",
+    .untitled = L"Untitled",
+    .no_file_to_revert = L"This picture was not opened from a file, so it cannot be reverted.",
+    .revert_prompt = L"Reverting discards all the changes made so far. Do you want to revert to the file?",
+
+    .nothing_to_paste = L"There is no picture on the clipboard.",
+    .cannot_paste = L"The picture on the clipboard cannot be pasted.",
+    .cannot_copy = L"The picture cannot be copied to the clipboard.",
+
+    .not_enough_memory = L"There is not enough memory to apply this effect.\n\n"
+                         L"The picture has not been changed. Please try a smaller selection.",
+
+    .cannot_save = L"The picture cannot be saved. The original file has not been changed.",
+    .save_denied = L"The file is read-only, or writing to it is not allowed.",
+    .save_no_folder = L"The folder to save in cannot be found.",
+    .save_in_use = L"The file is in use by another program.",
+    .save_disk_full = L"There is not enough free space on the disk.",
+    .save_too_large = L"The picture is too large to be saved as a bitmap file.",
+    .save_no_memory = L"There is not enough memory to save the picture.",
+    .save_unknown_format = L"Pictures cannot be saved in the format of this extension. Please end the file name "
+                           L"with .bmp, .png, .jpg or .tif.",
+    .save_cannot_encode = L"A picture of this format cannot be made.",
+
+    .bitmap_filter = L"Bitmap (*.bmp)\0*.bmp\0",
+    .open_filter = L"Pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)\0"
+                   L"*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff\0"
+                   L"Bitmap (*.bmp)\0*.bmp\0PNG (*.png)\0*.png\0JPEG (*.jpg;*.jpeg)\0*.jpg;*.jpeg\0"
+                   L"GIF (*.gif)\0*.gif\0TIFF (*.tif;*.tiff)\0*.tif;*.tiff\0",
+    .save_filter = L"Bitmap (*.bmp)\0*.bmp\0PNG (*.png)\0*.png\0JPEG (*.jpg;*.jpeg)\0*.jpg;*.jpeg\0"
+                   L"TIFF (*.tif;*.tiff)\0*.tif;*.tiff\0",
+
+    .mosaic_settings_title = L"Mosaic Settings",
+    .mosaic_height_label = L"Cell height:",
+    .mosaic_width_label = L"Cell width:",
+    .blur_settings_title = L"Blur Settings",
+    .blur_level_1 = L"Level 1 (light)",
+    .blur_level_2 = L"Level 2 (normal)",
+    .blur_level_3 = L"Level 3 (scattered)",
+    .scramble_settings_title = L"Scramble Settings",
+    .scramble_level_label = L"Scramble level:",
+    .ok = L"OK",
+    .cancel = L"Cancel",
+
+    .information_title = L"About MURKEL_Pro",
+    .name_line = L"Product name: MURKEL_Pro",
+    .version_line = L"Version: " MURKEL_VERSION_TEXT,
+    .date_line = L"Completed: January 22, 2004",
+    .author_line = L"Author: Quorvel",
+    .check_button = L"Check for the Latest Version",
+
+    .check_caption = L"Latest Version Check",
+    .no_winsock = L"Winsock is not available.",
+    .no_socket = L"A socket cannot be created.",
+    .cannot_connect = L"Cannot connect to the server.",
+    .cannot_send = L"Cannot send to the server.",
+    .no_reply = L"There was no reply from the server.",
+    .no_version_in_reply = L"The server's reply held no information on the latest version.",
+    .verdict_latest = L"This is the latest version.",
+    .verdict_newer_before = L"This is not the latest version. The latest version is ",
+    .verdict_newer_after = L". Do you want to update to the latest version?",
+    .verdict_unreleased_before = L"This version has not been officially released. The current official version is ",
+    .verdict_unreleased_after = L".",
+};
+
+const Texts* chosen = &kJapanese;
+
 }  // namespace
 
-const Texts& texts() { return kJapanese; }
+Language interface_language(unsigned short ui_language) {
+  constexpr unsigned short kJapanesePrimary = 0x11;  // LANG_JAPANESE
+  return (ui_language & 0x3FF) == kJapanesePrimary ? Language::japanese : Language::english;
+}
+
+const Texts& texts_of(Language language) { return language == Language::japanese ? kJapanese : kEnglish; }
+
+void use_language(Language language) { chosen = &texts_of(language); }
+
+const Texts& texts() { return *chosen; }
 
 }  // namespace murkel

@@ -1,6 +1,7 @@
 // Every text the user sees, in one place: held as UTF-16 and handed to the
-// wide (W) calls. One table per interface language (texts.cpp); the names and
-// captions below are the same in every language.
+// wide (W) calls. One table per interface language (texts.cpp), Japanese or
+// English, chosen once at start; the names and captions below are the same
+// in every language.
 #pragma once
 
 namespace murkel {
@@ -121,7 +122,19 @@ struct Texts {
   const wchar_t* verdict_unreleased_after;
 };
 
-// The texts of the interface language chosen at start.
+enum class Language { japanese, english };
+
+// Japanese for a Japanese user interface language (a LANGID, as
+// GetUserDefaultUILanguage gives it), English for any other.
+[[nodiscard]] Language interface_language(unsigned short ui_language);
+
+// The table of a language.
+[[nodiscard]] const Texts& texts_of(Language language);
+
+// Chooses the language of texts(); Japanese until then.
+void use_language(Language language);
+
+// The texts of the interface language chosen.
 [[nodiscard]] const Texts& texts();
 
 }  // namespace murkel

@@ -1,5 +1,6 @@
-// Help > ヘルプ: the old help file when one lies beside the program, otherwise
-// the HTML help that ships beside it, in a web browser.
+// Help > Help: the old help file when one lies beside the program, otherwise
+// the HTML help of the interface language that ships beside it, in a web
+// browser.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -46,11 +47,19 @@ void tell_cannot_show(const std::wstring& path) {
   MessageBoxW(nullptr, message.c_str(), text::kAppTitle, MB_OK);
 }
 
+// The HTML page of the interface language; the Japanese one where that is
+// all there is.
+std::wstring html_help_page(const std::wstring& folder) {
+  const std::wstring page = folder + texts().html_help_file;
+  const std::wstring japanese = folder + texts_of(Language::japanese).html_help_file;
+  return file_exists(page) || !file_exists(japanese) ? page : japanese;
+}
+
 }  // namespace
 
 void open_help_file() {
   const std::wstring folder = program_folder();
-  const std::wstring old_help = folder + text::kHelpFile, html_help = folder + texts().html_help_file;
+  const std::wstring old_help = folder + text::kHelpFile, html_help = html_help_page(folder);
   const bool has_old_help = file_exists(old_help);
   // Today's Windows has no viewer for the old format: then the HTML help serves.
   if (has_old_help && shell_opened(old_help, nullptr, SW_SHOW)) return;
