@@ -26,6 +26,10 @@ void draw_selection_outline();
 // Sets a scroll record's range, page and position and applies it to a bar.
 void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
 
+// The dialog frame (doubled) and the horizontal scroll bar's height at the
+// main window's DPI, for the status fields and the wheel.
+void measure_frame_and_bar(UINT dpi);
+
 // The scroll ranges (and the view, where the picture now fits) after the
 // canvas has taken its new size.
 void apply_resize_rule();
