@@ -115,15 +115,14 @@ void widen_column_weights(ZoomScratch& s) {
 #else
 void average_columns(const ZoomScratch& s, int bpp, std::int32_t first_column, std::uint8_t* out) {
   for (const ZoomScratch::Tap& tap : s.columns) {
-    std::uint32_t b = kRowBias, g = kRowBias, r = kRowBias;
+    std::uint32_t b = 0, g = 0, r = 0;
     const std::uint16_t* sum = s.sums.data() + std::size_t(tap.first - first_column) * bpp;
     const std::uint16_t* w = s.column_weights.data() + tap.weights;
     for (std::int32_t i = 0; i < tap.count; ++i, sum += bpp) {
-      b += w[i] * static_cast<std::uint32_t>(sum[0] ^ kSumBias);
+      b += w[i] * static_cast<std::uint32_t>(sum[0] ^ kSumBias);  // the sum without its bias
       g += w[i] * static_cast<std::uint32_t>(sum[1] ^ kSumBias);
       r += w[i] * static_cast<std::uint32_t>(sum[2] ^ kSumBias);
     }
-    b -= kRowBias, g -= kRowBias, r -= kRowBias;
     constexpr std::uint32_t half = std::uint32_t{1} << (kAverageShift - 1);
     out[0] = static_cast<std::uint8_t>((b + half) >> kAverageShift);
     out[1] = static_cast<std::uint8_t>((g + half) >> kAverageShift);
