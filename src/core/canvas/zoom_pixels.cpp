@@ -30,34 +30,18 @@ constexpr std::int32_t kRowBias = kSumBias * kColumnWeights;
 // covers and their weights. With n = num and d = den, picture pixel i spans
 // [i * n, (i + 1) * n) and canvas pixel z spans [z * d, (z + 1) * d), cut at
 // the picture's end. Weights are rounded at the running total, so they sum
-// to weight_sum exactly and a plain colour stays itself. With `uniform`,
-// every canvas pixel gets as many taps as the largest one, rounded up to an
-// even number, the extra ones weighing 0 (loops of one length run faster,
-// and taps go in pairs).
-void plan_axis(std::int32_t z0, std::int32_t z1, std::int32_t size, Zoom zoom, std::int64_t weight_sum, bool uniform,
+// to weight_sum exactly and a plain colour stays itself. With `paired`, a
+// canvas pixel with an odd number of taps gets one more weighing 0.
+void plan_axis(std::int32_t z0, std::int32_t z1, std::int32_t size, Zoom zoom, std::int64_t weight_sum, bool paired,
                std::vector<ZoomScratch::Tap>& taps, std::vector<std::uint16_t>& weights) {
   const std::int64_t n = zoom.num, d = zoom.den;
-  const auto span = [&](std::int64_t z, std::int64_t& start, std::int64_t& end, std::int64_t& first,
-                        std::int64_t& last) {
-    start = z * d;
-    end = std::min((z + 1) * d, size * n);
-    first = start / n;
-    last = (end + n - 1) / n - 1;
-  };
-  std::int64_t most = 0;
-  for (std::int64_t z = z0; uniform && z < z1; ++z) {
-    std::int64_t start, end, first, last;
-    span(z, start, end, first, last);
-    most = std::max(most, (last - first + 2) / 2 * 2);
-  }
   taps.clear();
   weights.clear();
   for (std::int64_t z = z0; z < z1; ++z) {
-    std::int64_t start, end, first, last;
-    span(z, start, end, first, last);
-    const std::int64_t length = end - start;
+    const std::int64_t start = z * d, end = std::min((z + 1) * d, size * n), length = end - start;
+    const std::int64_t first = start / n, last = (end + n - 1) / n - 1;
+    const std::int64_t count = paired ? (last - first + 2) / 2 * 2 : last - first + 1;
     const auto rounded = [&](std::int64_t t) { return (2 * weight_sum * t + length) / (2 * length); };
-    const std::int64_t count = std::max(last - first + 1, most);
     taps.push_back(ZoomScratch::Tap{static_cast<std::int32_t>(first), static_cast<std::int32_t>(count),
                                     static_cast<std::int32_t>(weights.size())});
     for (std::int64_t i = first; i < first + count; ++i) {
@@ -67,13 +51,30 @@ void plan_axis(std::int32_t z0, std::int32_t z1, std::int32_t size, Zoom zoom, s
   }
 }
 
-// sums[k] (+)= weight * row[k] over one run of bytes (the first row starts
-// the sums at their bias).
-void weigh_row(const std::uint8_t* row, std::uint16_t weight, std::uint16_t* sums, std::size_t count, bool first) {
-  if (first) {
-    for (std::size_t k = 0; k < count; ++k) sums[k] = static_cast<std::uint16_t>(kSumBias + weight * row[k]);
-  } else {
-    for (std::size_t k = 0; k < count; ++k) sums[k] = static_cast<std::uint16_t>(sums[k] + weight * row[k]);
+// The column sums of one canvas row: every byte of its picture rows (one
+// run of `count` bytes each) times the row's weight, two rows at a time,
+// from the sums' bias on.
+void weigh_rows(const std::uint8_t* const* rows, const std::uint16_t* weights, std::int32_t taps, std::uint16_t* sums,
+                std::size_t count) {
+  std::int32_t j = 0;
+  for (; j + 1 < taps; j += 2) {
+    const std::uint8_t* a = rows[j];
+    const std::uint8_t* b = rows[j + 1];
+    const std::uint16_t wa = weights[j], wb = weights[j + 1];
+    if (j == 0) {
+      for (std::size_t k = 0; k < count; ++k) sums[k] = static_cast<std::uint16_t>(kSumBias + wa * a[k] + wb * b[k]);
+    } else {
+      for (std::size_t k = 0; k < count; ++k) sums[k] = static_cast<std::uint16_t>(sums[k] + wa * a[k] + wb * b[k]);
+    }
+  }
+  if (j < taps) {
+    const std::uint8_t* a = rows[j];
+    const std::uint16_t wa = weights[j];
+    if (j == 0) {
+      for (std::size_t k = 0; k < count; ++k) sums[k] = static_cast<std::uint16_t>(kSumBias + wa * a[k]);
+    } else {
+      for (std::size_t k = 0; k < count; ++k) sums[k] = static_cast<std::uint16_t>(sums[k] + wa * a[k]);
+    }
   }
 }
 
@@ -83,23 +84,35 @@ void weigh_row(const std::uint8_t* row, std::uint16_t weight, std::uint16_t* sum
 // belongs to the next pixel or is the unused byte, and is dropped)
 // interleaved, times the pair's weights, repeated four times in `wide`.
 void average_columns(const ZoomScratch& s, int bpp, std::int32_t first_column, std::uint8_t* out) {
-  const __m128i bias = _mm_set1_epi32(kRowBias + (1 << (kAverageShift - 1))), zero = _mm_setzero_si128();
-  const std::int32_t taps = s.columns.front().count;  // the same, even, for all
-  for (const ZoomScratch::Tap& tap : s.columns) {
-    const std::uint16_t* sum = s.sums.data() + std::size_t(tap.first - first_column) * bpp;
-    const std::uint16_t* weight = s.wide.data() + std::size_t(tap.weights) * 4;
-    __m128i total = zero;
-    for (std::int32_t t = 0; t < taps; t += 2, sum += 2 * bpp, weight += 8) {
+  const __m128i bias = _mm_set1_epi32(kRowBias + (1 << (kAverageShift - 1)));
+  const __m128i colours = _mm_set_epi32(0, 0, 0x00FFFFFF, 0x00FFFFFF);
+  const std::uint16_t* sums = s.sums.data();
+  const std::uint16_t* weight = s.wide.data();  // the taps' weights follow each other
+  const auto total = [&](const ZoomScratch::Tap& tap) {
+    const std::uint16_t* sum = sums + std::size_t(tap.first - first_column) * bpp;
+    __m128i t = bias;
+    for (std::int32_t i = 0; i < tap.count; i += 2, sum += 2 * bpp, weight += 8) {
       const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(sum));
       const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(sum + bpp));
       const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weight));
-      total = _mm_add_epi32(total, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
+      t = _mm_add_epi32(t, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
     }
-    total = _mm_srli_epi32(_mm_add_epi32(total, bias), kAverageShift);
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(total, zero), zero);
+    return _mm_srli_epi32(t, kAverageShift);
+  };
+  // Two canvas pixels a store.
+  const std::size_t count = s.columns.size();
+  std::size_t i = 0;
+  for (; i + 1 < count; i += 2, out += 8) {
+    const __m128i first = total(s.columns[i]);
+    const __m128i second = total(s.columns[i + 1]);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(first, second), first);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_and_si128(bytes, colours));
+  }
+  if (i < count) {
+    const __m128i last = total(s.columns[i]);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(last, last), last);
     const std::uint32_t pixel = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFFu;
     std::memcpy(out, &pixel, 4);
-    out += 4;
   }
 }
 
@@ -146,15 +159,15 @@ void reduce(const DibRows& picture, Zoom zoom, const Rect& zoomed, const DibRows
       std::min<std::int64_t>(picture.width, (std::int64_t{zoomed.right} * zoom.den + zoom.num - 1) / zoom.num));
   const int bpp = picture.bytes_per_pixel;
   const std::size_t bytes = std::size_t(end_column - first_column) * bpp;
-  // Taps of 0 weight past the picture's end read a sum of 0 (its bias), and
-  // so does the fourth 16-bit sum read with the last tap's three.
+  // A tap of 0 weight past the picture's end reads a sum of 0 (its bias),
+  // and so does the fourth 16-bit sum read with the last tap's three.
   s.sums.assign(std::size_t(s.columns.back().first + s.columns.back().count - first_column) * bpp + 1, kSumBias);
   std::uint8_t* out = to.top_row;
   for (const ZoomScratch::Tap& tap : s.rows) {
-    for (std::int32_t j = 0; j < tap.count; ++j) {
-      const std::uint8_t* row = picture.top_row + (tap.first + j) * picture.stride + std::ptrdiff_t{first_column} * bpp;
-      weigh_row(row, s.row_weights[tap.weights + j], s.sums.data(), bytes, j == 0);
-    }
+    s.row_starts.resize(std::size_t(tap.count));
+    for (std::int32_t j = 0; j < tap.count; ++j)
+      s.row_starts[j] = picture.top_row + (tap.first + j) * picture.stride + std::ptrdiff_t{first_column} * bpp;
+    weigh_rows(s.row_starts.data(), s.row_weights.data() + tap.weights, tap.count, s.sums.data(), bytes);
     average_columns(s, bpp, first_column, out);
     out += to.stride;
   }

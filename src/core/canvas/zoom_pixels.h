@@ -22,6 +22,7 @@ struct ZoomScratch {
   std::vector<std::uint16_t> column_weights, row_weights;
   std::vector<std::uint16_t> wide;  // the column weights as the row's sums are weighed
   std::vector<std::uint16_t> sums;  // one row of column sums, per byte of the picture's rows
+  std::vector<const std::uint8_t*> row_starts;
 };
 
 // Draws the canvas pixels `zoomed` (zoomed coordinates, within the picture's
