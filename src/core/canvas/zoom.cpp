@@ -58,8 +58,6 @@ void drag_span(std::int32_t a, std::int32_t b, std::int32_t scroll, Zoom zoom, s
 
 }  // namespace
 
-std::span<const Zoom> zoom_levels() { return kLevels; }
-
 Zoom zoom_in(Zoom zoom) {
   for (const Zoom level : kLevels)
     if (less(zoom, level)) return level;

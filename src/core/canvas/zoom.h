@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 
 #include "core/canvas/selection.h"
@@ -26,11 +25,9 @@ struct Zoom {
 
 inline constexpr Zoom kActualSize{1, 1};
 
-// The levels Zoom in and Zoom out step through: 1/16 to 16x.
-[[nodiscard]] std::span<const Zoom> zoom_levels();
-
 // The next level above (below) `zoom`, which need not be a level itself (a
-// fit); the highest (lowest) level stays.
+// fit). The levels: 1/16, 1/12, 1/8, 1/6, 1/4, 1/3, 1/2, 2/3, 1, 2, 3, 4, 6,
+// 8, 12, 16; the highest (lowest) level stays.
 [[nodiscard]] Zoom zoom_in(Zoom zoom);
 [[nodiscard]] Zoom zoom_out(Zoom zoom);
 
