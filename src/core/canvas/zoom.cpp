@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::array<Zoom, 16> kLevels{{{1, 16}, {1, 12}, {1, 8}, {1, 6}, {1, 4}, {1, 3}, {1, 2}, {2, 3},
                                         {1, 1}, {2, 1}, {3, 1}, {4, 1}, {6, 1}, {8, 1}, {12, 1}, {16, 1}}};
-constexpr std::int32_t kMaxZoom = 16;
+constexpr std::int32_t kMaxZoom = kLevels.back().num;
 // A fit below 100 % is a multiple of 1/kFitUnit: small terms keep every
 // product of the transform well inside 64 bits.
 constexpr std::int64_t kFitUnit = 4096;
