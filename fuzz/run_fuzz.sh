@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds a reader fuzzer with clang (libFuzzer, ASan, UBSan) and runs it for a
-# bounded time over its seed corpus. Usage: run_fuzz.sh [seconds] [bmp|png]
+# bounded time over its seed corpus. Usage: run_fuzz.sh [seconds] [bmp|png|exif]
 # Build folder: $MURKEL_FUZZ_BUILD (default build/fuzz). Exits non-zero when
 # the fuzzer finds a crash; the input is left in the build folder.
 set -eu
@@ -15,7 +15,8 @@ case $kind in
   # The PNG reader skips the checksums here, so that mutations reach the decoding.
   png) sources="png_reader.cpp png_writer.cpp" libs="-lpng -lz -pthread -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION"
        seeds="$here/png_corpus" dict="-dict=$here/png.dict" ;;
-  *) echo "run_fuzz: no fuzzer '$kind' (bmp or png)" >&2; exit 2 ;;
+  exif) sources="orientation.cpp" libs="" seeds="$here/exif_corpus" dict="-dict=$here/exif.dict" ;;
+  *) echo "run_fuzz: no fuzzer '$kind' (bmp, png or exif)" >&2; exit 2 ;;
 esac
 mkdir -p "$build/${kind}_corpus" "$build/artifacts"
 
