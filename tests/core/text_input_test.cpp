@@ -124,5 +124,20 @@ TEST(PictureFileNames, ExtensionGivesTheFormatAndPngReplacesIt) {
   }
 }
 
+// The editor's wide command line and names: counted in characters, so that a name of any script stays
+// whole; an extension character outside ASCII is no letter of a format (U+FF50 is not 'P').
+TEST(WideNames, CommandLineAndExtensionsCountInCharacters) {
+  // Outside the macros, whose text of their arguments is a narrow string of the build's code page.
+  const std::wstring name = L"C:\\café 한국어 Ελληνικά\\写真😀.BMP", as_png = L"C:\\café 한국어 Ελληνικά\\写真😀.png";
+  EXPECT_EQ(command_line_file_name(L"\"app.exe\" \"" + name + L"\" \"y\""), name);
+  const std::wstring long_name = std::wstring(235, L'写') + L".bmp";  // closing quote at 250: scanned
+  EXPECT_EQ(command_line_file_name(L"\"app.exe\" \"" + long_name + L"\""), long_name);
+  EXPECT_EQ(command_line_file_name(L"\"app.exe\" \"" + std::wstring(250, L'写') + L"\""), L"");  // at 261: not
+  EXPECT_EQ(format_of_name(name), PictureFormat::bmp);
+  EXPECT_EQ(with_extension(name, L".png"), as_png);
+  EXPECT_EQ(format_of_name(L"x.bm\uFF50"), PictureFormat::other);
+  EXPECT_EQ(with_extension(L"C:\\v1.5\\写真", L".png"), L"C:\\v1.5\\写真.png");
+}
+
 }  // namespace
 }  // namespace murkel
