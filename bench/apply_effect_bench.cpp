@@ -23,6 +23,7 @@
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/startup.h"
+#include "win32/ansi_text.h"
 #include "editor/view/canvas_view.h"
 #include "linux_process.h"
 
@@ -97,7 +98,7 @@ double working_set_mb() {
 // Opens a file as the command line does: reader, bitmaps, redraw, scroll bars.
 double open_picture(const std::string& path) {
   const double start = now_ms();
-  lstrcpyA(app.command_line_file_name, path.c_str());
+  lstrcpyW(app.command_line_file_name, wide(path).c_str());
   open_command_line_image(app.canvas_window);
   GdiFlush();
   return now_ms() - start;

@@ -19,6 +19,7 @@
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/startup.h"
+#include "win32/ansi_text.h"
 
 namespace murkel {
 namespace {
@@ -51,14 +52,14 @@ int run(int side) {
   std::atomic<bool> done{false}, box{false};
   std::thread watcher([&] {
     while (!done) {
-      if (HWND hwnd = FindWindowA("#32770", text::kDocumentCaption)) {
+      if (HWND hwnd = FindWindowW(L"#32770", text::kDocumentCaption)) {
         box = true;
         PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
       }
       Sleep(50);
     }
   });
-  lstrcpyA(app.command_line_file_name, path.c_str());
+  lstrcpyW(app.command_line_file_name, wide(path).c_str());
   open_command_line_image(app.canvas_window);
   const char* verdict = "not opened";
   if (app.bitmap.bmWidth == side && app.bitmap.bmHeight == side) {

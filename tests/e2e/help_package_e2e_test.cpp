@@ -82,13 +82,15 @@ TEST(PackageE2e, HoldsWhatItMustAndItsProgramStartsAndOpensItsHelp) {
   const std::string name = std::string("MURKEL_Pro-1.2.0.0-win") + (sizeof(void*) == 8 ? "64" : "32");
   std::string unpacked = "Z:" MURKEL_PACKAGE_TEST_DIR "/" + name;
   std::replace(unpacked.begin(), unpacked.end(), '/', '\\');
-  const std::string help = e2e::read_file(unpacked + "\\help\\index.html");
-
-  // The program, the help and each picture it shows, the read-me and the licence; nothing else.
-  std::set<std::string> expected = {"murkel.exe", "help\\index.html", "readme.txt", "LICENSE.txt"};
-  const std::regex picture("src=\"([^\"]+)\"");
-  for (std::sregex_iterator i(help.begin(), help.end(), picture), end; i != end; ++i) expected.insert("help\\" + (*i)[1].str());
-  EXPECT_GT(expected.size(), 10u) << "the help shows its pictures";
+  // The program, the Japanese and the English help and each picture they show, the read-me and the licence; nothing else.
+  std::set<std::string> expected = {"murkel.exe", "readme.txt", "LICENSE.txt"};
+  for (const std::string page : {"index.html", "index.en.html"}) {
+    const std::string help = e2e::read_file(unpacked + "\\help\\" + page);
+    expected.insert("help\\" + page);
+    const std::regex picture("src=\"([^\"]+)\"");
+    for (std::sregex_iterator i(help.begin(), help.end(), picture), end; i != end; ++i) expected.insert("help\\" + (*i)[1].str());
+  }
+  EXPECT_GT(expected.size(), 30u) << "the help shows its pictures";
   EXPECT_EQ(files_under(unpacked), expected);
   EXPECT_TRUE(e2e::read_file(unpacked + "\\murkel.exe") == e2e::read_file(Editor::bin_folder() + "\\murkel.exe"));
   EXPECT_EQ(e2e::read_file(unpacked + "\\LICENSE.txt"), e2e::read_file("Z:" MURKEL_SOURCE_DIR "/LICENSE.txt"));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/bmp_test_files.h"
+#include "win32/ansi_text.h"
 #include "win32/picture_test_files.h"
 #include "small_disk.h"
 #include "core/codecs/bmp_file_io.h"
@@ -68,7 +69,7 @@ Image noisy_picture(int width, int height) {
 std::string open_file(const Bytes& file, const std::string& name = "picture.bmp") {
   const std::string path = temp_path(name);
   write_bytes(path, file);
-  lstrcpyA(app.command_line_file_name, path.c_str());
+  lstrcpyW(app.command_line_file_name, wide(path).c_str());
   open_command_line_image(app.canvas_window);
   return path;
 }
@@ -117,7 +118,7 @@ Box answer_box(const std::function<void()>& action, int button = IDOK) {
   Box box;
   std::thread watcher([&] {
     HWND hwnd = nullptr;
-    while (!done && (hwnd = FindWindowA("#32770", text::kDocumentCaption)) == nullptr) Sleep(20);
+    while (!done && (hwnd = FindWindowW(L"#32770", text::kDocumentCaption)) == nullptr) Sleep(20);
     for (HWND child = hwnd ? GetWindow(hwnd, GW_CHILD) : nullptr; child; child = GetWindow(child, GW_HWNDNEXT)) {
       char line[2048] = {};
       GetWindowTextA(child, line, sizeof(line));
@@ -281,7 +282,7 @@ TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
         Image expected = original;
         put_block(expected, selection, c.block);
         EXPECT_EQ(difference(working_picture(), expected), 0);
-        EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + path + "]");
+        EXPECT_EQ(window_title(), ansi(text::kTitlePrefixModified) + path + "]");
         SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
         EXPECT_EQ(difference(working_picture(), original), 0);
         SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
@@ -355,7 +356,7 @@ TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemo
 
   app.selection = Rect{0, 0, 40000, 30000};  // needs a block of gigabytes
   const Box box = answer_box([] { apply_effect(EffectCode::mosaic); });
-  EXPECT_EQ(box.text, text::kNotEnoughMemory);
+  EXPECT_EQ(box.text, ansi(texts().not_enough_memory));
   EXPECT_TRUE(box.warning);
   EXPECT_EQ(app.modification_counter, 1);
   EXPECT_EQ(difference(working_picture(), filled), 0);
@@ -411,7 +412,7 @@ TEST_F(EditorTest, MemoryKeptBetweenCommandsNeverShowsInAResult) {
   for (const Rect s : {Rect{2, 2, 12, 8}, Rect{0, 0, 32, 20}, Rect{20, 0, 30, 64}}) diffuse_and_undo(s);
 
   app.selection = Rect{0, 0, 40000, 30000};  // refused: needs a block of gigabytes
-  EXPECT_EQ(answer_box([] { apply_effect(EffectCode::diffusion); }).text, text::kNotEnoughMemory);
+  EXPECT_EQ(answer_box([] { apply_effect(EffectCode::diffusion); }).text, ansi(texts().not_enough_memory));
   diffuse_and_undo(Rect{5, 5, 37, 53});
 }
 
@@ -455,7 +456,7 @@ TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
   for (const auto& c : cases) {
     const Bytes file = bmp_test::build_file(c.layout);
     write_bytes(path, file);
-    HBITMAP bitmap = load_bitmap_file(path.c_str());
+    HBITMAP bitmap = load_bitmap_file(wide(path).c_str());
     const DecodeResult decoded = decode_bmp(file);
     ASSERT_EQ(bitmap != nullptr, !c.expected.empty()) << c.name << ": " << decoded.error;
     if (bitmap == nullptr) continue;
@@ -476,7 +477,7 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
     const Bytes file = bmp_test::build_file(c.layout);
     open_file(file, "in.bmp");
     write_bytes(out, Bytes(5000, 0xAB));
-    ASSERT_TRUE(write_bitmap_file(out.c_str())) << c.name;
+    ASSERT_TRUE(write_bitmap_file(wide(out).c_str())) << c.name;
     EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(file).image).bytes) << c.name;
   }
   // After an Undo the working image is the other surface: its picture is written.
@@ -485,17 +486,17 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
   apply_effect(EffectCode::fill);
   undo_command();
   undo_command();
-  ASSERT_TRUE(write_bitmap_file(out.c_str()));
+  ASSERT_TRUE(write_bitmap_file(wide(out).c_str()));
   EXPECT_EQ(read_bytes(out), encode_bmp24(Image{2, 1, std::vector<Colour>(2, 0xFFFFFF)}).bytes);
 
   const Bytes picture = bmp_test::make_bmp24(noisy_picture(7, 5)), old_bytes(60, 0x55);
   enum Way { kReadOnly, kMissingFolder, kHeldOpen, kTooLarge };
   const struct { Way way; std::string target, reason; } cases[] = {
-      {kReadOnly, temp_path("read-only.bmp"), text::kSaveDenied},
-      {kMissingFolder, temp_path("no such folder\\x.bmp"), text::kSaveNoFolder},
-      {kHeldOpen, temp_path("held.bmp"), text::kSaveInUse},
+      {kReadOnly, temp_path("read-only.bmp"), ansi(texts().save_denied)},
+      {kMissingFolder, temp_path("no such folder\\x.bmp"), ansi(texts().save_no_folder)},
+      {kHeldOpen, temp_path("held.bmp"), ansi(texts().save_in_use)},
       // A picture whose file would pass the header's 32-bit sizes.
-      {kTooLarge, temp_path("large.bmp"), text::kSaveTooLarge},
+      {kTooLarge, temp_path("large.bmp"), ansi(texts().save_too_large)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
@@ -506,15 +507,15 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
                               OPEN_EXISTING, 0, nullptr);
     const BITMAP record = app.bitmap;
     if (c.way == kTooLarge) app.bitmap.bmWidth = 46341, app.bitmap.bmHeight = 15447;
-    lstrcpyA(app.file_name, c.target.c_str());
+    lstrcpyW(app.file_name, wide(c.target).c_str());
     app.modification_counter = 2;
     enable_undo_item(true);
     set_document_title(true);
     const Box box = answer_box(save_image);
-    EXPECT_EQ(box.text, std::string(text::kCannotSave) + "\n\n" + c.target + "\n\n" + c.reason);
+    EXPECT_EQ(box.text, ansi(texts().cannot_save) + "\n\n" + c.target + "\n\n" + c.reason);
     EXPECT_TRUE(box.warning);
     EXPECT_EQ(app.modification_counter, 2);
-    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + c.target + "]");
+    EXPECT_EQ(window_title(), ansi(text::kTitlePrefixModified) + c.target + "]");
     EXPECT_FALSE(grayed(0));
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     SetFileAttributesA(c.target.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -522,11 +523,11 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
     app.bitmap = record;
   }
   // The same save where it can write: saved, and the document marked so.
-  lstrcpyA(app.file_name, out.c_str());
+  lstrcpyW(app.file_name, wide(out).c_str());
   save_image();
   EXPECT_EQ(app.modification_counter, 0);
   EXPECT_TRUE(grayed(0));
-  EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + out + "]");
+  EXPECT_EQ(window_title(), ansi(text::kTitlePrefix) + out + "]");
   EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(picture).image).bytes);
   WIN32_FIND_DATAA found{};
   EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
@@ -584,9 +585,9 @@ TEST_F(EditorTest, PasteTakesEveryClipboardFormAsAnUntitledUnsavedPicture) {
   put_on_clipboard({{CF_DIB, without_file_header(bmp_test::make_bmp24(picture))}});
   EXPECT_TRUE(paste_item_enabled());
   EXPECT_EQ(answer_box([] { SendMessageA(app.main_window, WM_COMMAND, kCmdPaste, 0); }, IDCANCEL).text,
-            text::kSavePrompt);
+            ansi(texts().save_prompt));
   EXPECT_EQ(difference(working_picture(), changed), 0);
-  EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + path + "]");
+  EXPECT_EQ(window_title(), ansi(text::kTitlePrefixModified) + path + "]");
   EXPECT_EQ(std::vector<int>({app.modification_counter, grayed(0), app.selection.right}), std::vector<int>({1, 0, 5}));
 
   // Red opaque, blue transparent (white), black at 60 % (gray 102) over white.
@@ -621,13 +622,13 @@ TEST_F(EditorTest, PasteTakesEveryClipboardFormAsAnUntitledUnsavedPicture) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     put_on_clipboard(c.blocks, c.bitmap);
-    EXPECT_EQ(answer_box([] { paste_image(); }, IDNO).text, text::kSavePrompt);
+    EXPECT_EQ(answer_box([] { paste_image(); }, IDNO).text, ansi(texts().save_prompt));
     EXPECT_EQ(difference(working_picture(), c.expected), 0);
-    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + text::kUntitled + "]");
+    EXPECT_EQ(window_title(), ansi(text::kTitlePrefixModified) + ansi(texts().untitled) + "]");
     EXPECT_EQ(std::vector<int>({app.modification_counter, grayed(0), app.selection.right, app.file_name[0]}),
               std::vector<int>({1, 1, 0, 0}));
   }
-  EXPECT_EQ(answer_box(revert_image).text, text::kNoFileToRevert);
+  EXPECT_EQ(answer_box(revert_image).text, ansi(texts().no_file_to_revert));
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
 
@@ -645,7 +646,7 @@ TEST_F(EditorTest, DroppedFilesOpenTheFirst) {
   std::copy(names.begin(), names.end(), reinterpret_cast<char*>(files + 1));
   GlobalUnlock(drop);
   SendMessageA(app.main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-  EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + first + "]");
+  EXPECT_EQ(window_title(), ansi(text::kTitlePrefix) + first + "]");
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
 
@@ -679,23 +680,23 @@ TEST_F(EditorTest, SmallDiskSavesThatFailWhileWritingLoseNothing) {
   const std::string disk = small_disk::folder();
   ASSERT_NE(disk, "") << "runs under tests/small_disk.sh";
   const struct { Bytes picture; std::string target, reason; } cases[] = {
-      {bmp_test::make_bmp24(noisy_picture(300, 200)), disk + "\\full24.bmp", text::kSaveDiskFull},
-      {palette_file(300, 200), disk + "\\full8.bmp", text::kSaveDiskFull},
-      {bmp_test::make_bmp24(noisy_picture(30, 20)), disk + "\\busy.bmp", text::kSaveInUse},
+      {bmp_test::make_bmp24(noisy_picture(300, 200)), disk + "\\full24.bmp", ansi(texts().save_disk_full)},
+      {palette_file(300, 200), disk + "\\full8.bmp", ansi(texts().save_disk_full)},
+      {bmp_test::make_bmp24(noisy_picture(30, 20)), disk + "\\busy.bmp", ansi(texts().save_in_use)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
     open_file(c.picture);
     if (!c.target.ends_with("busy.bmp")) write_bytes(c.target, c.picture);  // the file it came from
-    lstrcpyA(app.file_name, c.target.c_str());
+    lstrcpyW(app.file_name, wide(c.target).c_str());
     const Bytes old = read_bytes(c.target);
     app.selection = Rect{0, 0, 10, 10};
     apply_effect(EffectCode::fill);
     ASSERT_TRUE(small_disk::leave_room(disk + "\\filler", 60 * 1024));  // a third of the new file
     const Box box = answer_box(save_image);
-    EXPECT_EQ(box.text, std::string(text::kCannotSave) + "\n\n" + c.target + "\n\n" + c.reason);
+    EXPECT_EQ(box.text, ansi(texts().cannot_save) + "\n\n" + c.target + "\n\n" + c.reason);
     EXPECT_EQ(app.modification_counter, 1);
-    EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + c.target + "]");
+    EXPECT_EQ(window_title(), ansi(text::kTitlePrefixModified) + c.target + "]");
     EXPECT_FALSE(grayed(0));
     EXPECT_EQ(read_bytes(c.target), old);
     DeleteFileA((disk + "\\filler").c_str());
@@ -828,7 +829,7 @@ TEST_F(EditorTest, PicturesOfEveryFormatOpenWithTheirPixels) {
   Straight unused;
   const Bytes png = png_case(pngs[14], unused);
   for (const Bytes& bad : {Bytes(png.begin(), png.begin() + 60), Bytes{'n', 'o', ' ', 'p', 'i', 'c'}}) {
-    EXPECT_EQ(open_picture(bad, "bad.png"), text::kCannotOpen);
+    EXPECT_EQ(open_picture(bad, "bad.png"), ansi(texts().cannot_open));
     EXPECT_EQ(difference(working_picture(), before), 0);
   }
 }
@@ -859,7 +860,7 @@ TEST_F(EditorTest, TransparencyOutsideEffectsThroughUndoAndEachSavedFormat) {
 
   for (const char* name : {"saved.png", "saved.tif"}) {
     SCOPED_TRACE(name);
-    lstrcpyA(app.file_name, temp_path(name).c_str());
+    lstrcpyW(app.file_name, wide(temp_path(name)).c_str());
     save_image();
     EXPECT_EQ(app.modification_counter, 0);
     const Bytes file = read_bytes(temp_path(name));
@@ -868,11 +869,11 @@ TEST_F(EditorTest, TransparencyOutsideEffectsThroughUndoAndEachSavedFormat) {
     EXPECT_EQ(saved->image.pixels, filled.image.pixels);
     EXPECT_EQ(saved->alpha, filled.alpha);
   }
-  lstrcpyA(app.file_name, temp_path("saved.bmp").c_str());
+  lstrcpyW(app.file_name, wide(temp_path("saved.bmp")).c_str());
   save_image();
   const Bytes bmp = read_bytes(temp_path("saved.bmp"));
   EXPECT_EQ(decode_bmp(bmp).image.pixels, over_white(filled).pixels);
-  lstrcpyA(app.file_name, temp_path("saved.jpg").c_str());
+  lstrcpyW(app.file_name, wide(temp_path("saved.jpg")).c_str());
   save_image();
   const Bytes jpeg = read_bytes(temp_path("saved.jpg"));
   ASSERT_GT(jpeg.size(), 2u);

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <string>
 #include <vector>
 
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
 #include "editor/menus/menus.h"
+#include "win32/ansi_text.h"
 
 namespace murkel {
 namespace {
@@ -16,12 +20,19 @@ namespace {
 // "ビットマップ(*.bmp)" in code page 932, the pattern from byte 20, two zero bytes.
 const std::string kFilterBytes("\x83\x72\x83\x62\x83\x67\x83\x7D\x83\x62\x83\x76(*.bmp)\0*.bmp\0\0", 27);
 
-// The build turns these UTF-8 literals into code page 932, as it does the program's own.
+// A filter with its zeros: up to and with the empty entry that ends it.
+std::wstring_view filter(const wchar_t* entries) {
+  std::size_t length = 0;
+  while (entries[length] != L'\0' || entries[length + 1] != L'\0') ++length;
+  return std::wstring_view(entries, length + 2);
+}
+
+// Read through the ANSI calls under the Japanese locale, the texts are code page 932 bytes.
 TEST(Texts, AreCodePage932Bytes) {
-  EXPECT_EQ(std::string(text::kTitlePrefix), "MURKEL_Pro\x84\x9F[");  // the box-drawing dash
-  EXPECT_EQ(std::string(text::kDocumentCaption), "MURKEL Pro");
-  EXPECT_EQ(std::string(text::kBitmapFilter, sizeof(text::kBitmapFilter)), kFilterBytes);
-  EXPECT_EQ(std::string(text::kCannotOpen), "\x89\xE6\x91\x9C\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42");
+  EXPECT_EQ(ansi(text::kTitlePrefix), "MURKEL_Pro\x84\x9F[");  // the box-drawing dash
+  EXPECT_EQ(ansi(text::kDocumentCaption), "MURKEL Pro");
+  EXPECT_EQ(ansi(filter(texts().bitmap_filter)), kFilterBytes);
+  EXPECT_EQ(ansi(texts().cannot_open), "\x89\xE6\x91\x9C\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x81\x42");
 }
 
 TEST(StartValues, SettingsColourChooserScrollAndFileDialogRecords) {
@@ -37,10 +48,10 @@ TEST(StartValues, SettingsColourChooserScrollAndFileDialogRecords) {
     EXPECT_EQ(record->cbSize, 28u);
     EXPECT_EQ(record->fMask, 0x1Fu);  // SIF_ALL with SIF_DISABLENOSCROLL
   }
-  EXPECT_EQ(std::string(app.file_dialog.lpstrFilter, 27), kFilterBytes);
+  EXPECT_EQ(ansi(filter(app.file_dialog.lpstrFilter)), kFilterBytes);
   EXPECT_EQ(app.file_dialog.nMaxFile, 260u);
   EXPECT_EQ(app.file_dialog.nMaxFileTitle, 260u);
-  EXPECT_EQ(std::string(app.file_dialog.lpstrDefExt), "bmp");
+  EXPECT_EQ(ansi(app.file_dialog.lpstrDefExt), "bmp");
 }
 
 // What a menu holds at one position: identifier, caption, separator and grayed flags, drop-down.
@@ -94,6 +105,36 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   EXPECT_EQ(items(app.edit_menu)[11], edit_grayed[11]);
   EXPECT_EQ(items(app.edit_menu)[8], edit_grayed[8]);
   DestroyMenu(app.menu_bar);
+}
+
+// Both tables have every entry: the Japanese ones exact in code page 932 (what ANSI readers
+// get under the Japanese locale), the English ones plain ASCII (the same in any code page).
+// A Japanese user interface language gets the Japanese texts, any other the English ones.
+TEST(Texts, BothLanguagesHaveEveryEntryAndTheUserInterfaceLanguageChooses) {
+  constexpr std::size_t kEntries = sizeof(Texts) / sizeof(const wchar_t*);
+  for (const Language language : {Language::japanese, Language::english}) {
+    const auto entries = std::bit_cast<std::array<const wchar_t*, kEntries>>(texts_of(language));
+    for (std::size_t i = 0; i < kEntries; ++i) {
+      ASSERT_NE(entries[i], nullptr) << "entry " << i << " of language " << static_cast<int>(language);
+      const std::wstring entry = entries[i];
+      EXPECT_FALSE(entry.empty()) << "entry " << i;
+      if (language == Language::japanese) EXPECT_EQ(wide(ansi(entry)), entry) << "entry " << i;
+      else EXPECT_TRUE(std::all_of(entry.begin(), entry.end(), [](wchar_t c) { return c < 0x80; })) << "entry " << i;
+    }
+  }
+  const struct { unsigned short ui_language; Language expected; } cases[] = {
+      {0x0411, Language::japanese}, {0x0011, Language::japanese},  // Japanese (Japan), Japanese alone
+      {0x0409, Language::english},  {0x0809, Language::english},   // English (US, UK)
+      {0x0407, Language::english},  {0x0412, Language::english},  {0x0804, Language::english},  // German, Korean, Chinese
+  };
+  for (const auto& c : cases) EXPECT_EQ(interface_language(c.ui_language), c.expected) << std::hex << c.ui_language;
+
+  use_language(Language::english);
+  create_menu_bar();
+  EXPECT_EQ(items(app.menu_bar), (std::vector<std::string>{"0 &File >", "0 &Edit >", "0 &Settings >", "0 &Help >"}));
+  EXPECT_EQ(items(app.edit_menu)[7], "2008 Mosaic (secure) (grayed)");
+  DestroyMenu(app.menu_bar);
+  use_language(Language::japanese);
 }
 
 }  // namespace

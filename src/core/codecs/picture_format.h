@@ -12,10 +12,12 @@ enum class PictureFormat { bmp, png, jpeg, gif, tiff, other };
 // By the extension after the last dot of the name, in any letter case:
 // .bmp, .png, .jpg/.jpeg, .gif, .tif/.tiff; anything else (none included) is other.
 [[nodiscard]] PictureFormat format_of_name(std::string_view path);
+[[nodiscard]] PictureFormat format_of_name(std::wstring_view path);
 
 // The name with its extension replaced by `extension` (".png"), or with it
 // appended when the name has none.
 [[nodiscard]] std::string with_extension(std::string_view path, std::string_view extension);
+[[nodiscard]] std::wstring with_extension(std::wstring_view path, std::wstring_view extension);
 
 // Whether the editor writes files of that format (GIF and other are read only).
 [[nodiscard]] constexpr bool writable(PictureFormat f) {

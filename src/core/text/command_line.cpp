@@ -11,17 +11,17 @@ namespace {
 
 constexpr std::size_t kCopySize = 260;   // command-line copy, terminator included
 constexpr std::size_t kScanLength = 256; // positions 0..255 are scanned
-constexpr char kQuote = '"';
 
-}  // namespace
-
-std::string command_line_file_name(std::string_view command_line) {
-  // Zero-filled copy; a longer command line is cut to 259 bytes, and a zero byte
-  // ends it as it ends a C string.
-  std::array<char, kCopySize> copy{};
-  const std::size_t zero = command_line.find('\0');
+// The same rule over bytes and over UTF-16 units.
+template <typename Char>
+std::basic_string<Char> file_name_between_quotes(std::basic_string_view<Char> command_line) {
+  constexpr Char kQuote = '"';
+  // Zero-filled copy; a longer command line is cut to 259 characters, and a
+  // zero ends it as it ends a C string.
+  std::array<Char, kCopySize> copy{};
+  const std::size_t zero = command_line.find(Char{0});
   const std::size_t length =
-      std::min({command_line.size(), zero == std::string_view::npos ? command_line.size() : zero,
+      std::min({command_line.size(), zero == std::basic_string_view<Char>::npos ? command_line.size() : zero,
                 kCopySize - 1});
   std::copy_n(command_line.data(), length, copy.begin());
 
@@ -39,7 +39,13 @@ std::string command_line_file_name(std::string_view command_line) {
   if (quote_position[2] == 0 || quote_count < 4) return {};
   const std::size_t first = std::size_t{quote_position[2]} + 1;
   const std::size_t count = std::size_t{quote_position[3]} - first;
-  return std::string(copy.data() + first, count);
+  return std::basic_string<Char>(copy.data() + first, count);
 }
+
+}  // namespace
+
+std::string command_line_file_name(std::string_view command_line) { return file_name_between_quotes(command_line); }
+
+std::wstring command_line_file_name(std::wstring_view command_line) { return file_name_between_quotes(command_line); }
 
 }  // namespace murkel

@@ -12,5 +12,7 @@ namespace murkel {
 // bytes (and at an embedded zero byte); with only three quotes seen the result
 // is empty.
 [[nodiscard]] std::string command_line_file_name(std::string_view command_line);
+// The same over the wide command line, counted in its units (UTF-16 on Windows).
+[[nodiscard]] std::wstring command_line_file_name(std::wstring_view command_line);
 
 }  // namespace murkel

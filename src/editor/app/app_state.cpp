@@ -1,7 +1,6 @@
 // The Application state and its start-up values.
 #include "editor/app/app_state.h"
 
-#include <cstring>
 #include <string>
 
 #include "core/text/command_line.h"
@@ -13,14 +12,15 @@ Application app;
 
 namespace {
 
-char* allocate_zeroed(SIZE_T bytes) {
-  return static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+wchar_t* allocate_zeroed(SIZE_T characters) {
+  return static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, characters * sizeof(wchar_t)));
 }
 
 }  // namespace
 
 void init_application_state() {
   app.random.state = 1;
+  use_language(interface_language(GetUserDefaultUILanguage()));
   InitializeCriticalSection(&app.view_lock);
 
   // Heap buffers, zero-filled, in this order; they live as long as the process.
@@ -46,20 +46,17 @@ void init_application_state() {
     record->fMask = SIF_ALL | SIF_DISABLENOSCROLL;
   }
 
-  app.colour_chooser = CHOOSECOLORA{};
-  app.colour_chooser.lStructSize = sizeof(CHOOSECOLORA);
+  app.colour_chooser = CHOOSECOLORW{};
+  app.colour_chooser.lStructSize = sizeof(CHOOSECOLORW);
   app.colour_chooser.rgbResult = RGB(0, 0, 0);
   app.colour_chooser.lpCustColors = app.custom_colours;
   app.colour_chooser.Flags = CC_RGBINIT | CC_FULLOPEN;
 
-  app.file_dialog_filter = allocate_zeroed(kFilterSize);
   app.file_dialog_path = allocate_zeroed(kPathSize);
   app.file_dialog_file_title = allocate_zeroed(kPathSize);
-  static_assert(sizeof(text::kBitmapFilter) == kFilterSize);
-  std::memcpy(app.file_dialog_filter, text::kBitmapFilter, kFilterSize);
-  app.file_dialog = OPENFILENAMEA{};
-  app.file_dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-  app.file_dialog.lpstrFilter = app.file_dialog_filter;
+  app.file_dialog = OPENFILENAMEW{};
+  app.file_dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+  app.file_dialog.lpstrFilter = texts().bitmap_filter;
   app.file_dialog.nFilterIndex = 0;
   app.file_dialog.lpstrFile = app.file_dialog_path;
   app.file_dialog.nMaxFile = kPathSize;
@@ -68,10 +65,10 @@ void init_application_state() {
   app.file_dialog.lpstrDefExt = text::kDefaultExtension;
 
   // The file named as the second quoted item of the command line.
-  const char* command_line = GetCommandLineA();
-  lstrcpynA(app.command_line_copy, command_line, kPathSize);
-  const std::string name = command_line_file_name(command_line);
-  lstrcpynA(app.command_line_file_name, name.c_str(), kPathSize);
+  const wchar_t* command_line = GetCommandLineW();
+  lstrcpynW(app.command_line_copy, command_line, kPathSize);
+  const std::wstring name = command_line_file_name(command_line);
+  lstrcpynW(app.command_line_file_name, name.c_str(), kPathSize);
 }
 
 }  // namespace murkel

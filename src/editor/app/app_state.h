@@ -20,13 +20,14 @@ inline constexpr int kPathSize = 260;
 inline constexpr int kTitleSize = 282;
 inline constexpr int kStatusTextSize = 260;
 inline constexpr int kStatusClearSize = 257;
-inline constexpr int kFilterSize = 27;
 
 struct Application {
   // Start-up: the command line and the window handles. The main thread writes
   // them while it makes the windows; afterwards every thread only reads them.
-  char* command_line_copy = nullptr;
-  char* command_line_file_name = nullptr;
+  // Texts and file names are UTF-16, in buffers of as many characters as
+  // the sizes above say.
+  wchar_t* command_line_copy = nullptr;
+  wchar_t* command_line_file_name = nullptr;
   HWND main_window = nullptr;
   HWND canvas_window = nullptr;  // stays empty until the canvas's creation returns
   HWND status_bar = nullptr;
@@ -46,8 +47,8 @@ struct Application {
   PageWarmer block_warmer;     // of the first effect (main thread)
   BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
   Transparency transparency;  // alpha of the picture and its undo copy; empty when opaque
-  char* file_name = nullptr;
-  char* title_buffer = nullptr;
+  wchar_t* file_name = nullptr;
+  wchar_t* title_buffer = nullptr;
   std::int16_t modification_counter = 0;
   std::uint8_t undo_toggle = 0;
   RandomSource random;  // the scramble's, seeded at each scramble
@@ -70,7 +71,7 @@ struct Application {
   std::atomic<std::int32_t> scroll_x{0};
   std::atomic<std::int32_t> scroll_y{0};
   POINT last_mouse{};  // main thread only, as is the position field's text
-  char position_text[kStatusTextSize]{};
+  wchar_t position_text[kStatusTextSize]{};
 
   // Selection and drag loop. The main thread owns the selection and the
   // press/release flags. A press sets the drag fields, then starts the loop;
@@ -89,7 +90,7 @@ struct Application {
   std::atomic<std::int32_t> anchor_scroll_y{0};
   std::atomic<std::int32_t> drag_point_x{0};
   std::atomic<std::int32_t> drag_point_y{0};
-  char selection_text[kStatusTextSize]{};  // emptied by the main thread when the selection is cleared
+  wchar_t selection_text[kStatusTextSize]{};  // emptied by the main thread when the selection is cleared
 
   // Effect settings. The settings dialogs' threads show and set the mosaic
   // cell size and the two levels, each with one atomic load or store; the
@@ -99,7 +100,7 @@ struct Application {
   std::atomic<std::int32_t> mosaic_cell_height{0};
   std::atomic<std::uint8_t> blur_level{0};
   std::atomic<std::int16_t> scramble_level{0};
-  CHOOSECOLORA colour_chooser{};
+  CHOOSECOLORW colour_chooser{};
   COLORREF custom_colours[16]{};
 
   // Main window, menus and dialogs: layout, wheel routing, the menu bar and
@@ -118,10 +119,9 @@ struct Application {
   HMENU settings_menu = nullptr;
   HMENU help_menu = nullptr;
   BOOL file_dialog_result = FALSE;
-  OPENFILENAMEA file_dialog{};
-  char* file_dialog_filter = nullptr;
-  char* file_dialog_path = nullptr;
-  char* file_dialog_file_title = nullptr;
+  OPENFILENAMEW file_dialog{};
+  wchar_t* file_dialog_path = nullptr;
+  wchar_t* file_dialog_file_title = nullptr;
   std::atomic<int> last_answer{0};  // the answer of the last question box
 };
 

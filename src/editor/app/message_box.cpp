@@ -5,8 +5,8 @@
 
 namespace murkel {
 
-int document_message(const char* message, UINT buttons) {
-  return MessageBoxA(nullptr, message, text::kDocumentCaption, buttons | MB_ICONWARNING);
+int document_message(const wchar_t* message, UINT buttons) {
+  return MessageBoxW(nullptr, message, text::kDocumentCaption, buttons | MB_ICONWARNING);
 }
 
 }  // namespace murkel

@@ -6,6 +6,6 @@
 namespace murkel {
 
 // A box with no owner, the document caption and the warning icon; returns the answer.
-int document_message(const char* message, UINT buttons = MB_OK);
+int document_message(const wchar_t* message, UINT buttons = MB_OK);
 
 }  // namespace murkel

@@ -53,7 +53,7 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
 
 std::optional<DibRows> true_colour_rows(HDC surface) {
   DIBSECTION dib{};
-  if (GetObjectA(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
+  if (GetObjectW(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
       dib.dsBm.bmBits == nullptr) {
     return std::nullopt;
   }

@@ -106,8 +106,8 @@ void scroll_view(HWND hwnd, bool horizontal, WPARAM wparam) {
 
 // Shows the position under the unmoved cursor, then repaints the outline.
 void after_scroll(HWND hwnd) {
-  SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(app.last_mouse.x + kCanvasMargin, app.last_mouse.y + kCanvasMargin));
-  SendMessageA(hwnd, WM_PAINT, 0, 0);
+  SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(app.last_mouse.x + kCanvasMargin, app.last_mouse.y + kCanvasMargin));
+  SendMessageW(hwnd, WM_PAINT, 0, 0);
 }
 
 void on_scroll(HWND hwnd, bool horizontal, WPARAM wparam) {
@@ -127,7 +127,7 @@ LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_VSCROLL:     on_scroll(hwnd, false, wparam); break;
     case WM_LBUTTONDOWN: on_left_button_down(); break;
     case WM_LBUTTONUP:   on_left_button_up(); break;
-    default:             return DefWindowProcA(hwnd, msg, wparam, lparam);
+    default:             return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;
 }

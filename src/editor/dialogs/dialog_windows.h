@@ -14,8 +14,8 @@ namespace murkel {
 // open, each window's buttons act on that window and read its own fields.
 struct MosaicDialog {
   HWND window, height_label, width_label, height_field, width_field, ok_button, cancel_button;
-  char height_text[4];
-  char width_text[4];
+  wchar_t height_text[4];
+  wchar_t width_text[4];
 };
 struct InformationDialog {
   HWND window, name_line, version_line, date_line, author_line, check_button;
@@ -26,7 +26,7 @@ struct BlurDialog {
 };
 struct ScrambleDialog {
   HWND window, level_label, level_field, ok_button, cancel_button;
-  char level_text[5];
+  wchar_t level_text[5];
 };
 // Only the slots of the window's own kind are filled; the rest stay empty.
 struct DialogSlots {
@@ -51,9 +51,9 @@ void start_dialog_thread(LPTHREAD_START_ROUTINE routine);
 inline constexpr DWORD kStaticStyle = WS_CHILD | WS_VISIBLE;
 inline constexpr DWORD kPushButtonStyle = WS_CHILD | WS_VISIBLE;
 // A SETTINGS window whose client area is width x height; it points at `slots`.
-HWND create_dialog_window(const char* title, int width, int height, DWORD visible, DialogSlots* slots);
+HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD visible, DialogSlots* slots);
 // A child with control identifier 0.
-HWND create_control(HWND parent, const char* class_name, const char* text, int x, int y, int width, int height,
+HWND create_control(HWND parent, const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
                     DWORD style, DWORD ex_style = 0);
 // The dialog thread's message loop, without dialog keyboard handling.
 DWORD run_dialog_loop();

@@ -6,6 +6,7 @@
 #include "core/text/number_text.h"
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
+#include "editor/app/unicode_text.h"
 
 namespace murkel {
 namespace {
@@ -15,38 +16,42 @@ constexpr DWORD kDefaultButtonStyle = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON;
 constexpr DWORD kRadioStyle = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON;
 
 HWND create_field(HWND parent, double value, int x, int y) {
-  const std::string text = number_to_text(value);
-  return create_control(parent, "EDIT", text.c_str(), x, y, 30, 24, kFieldStyle, WS_EX_CLIENTEDGE);
+  const std::wstring text = from_utf8(number_to_text(value));
+  return create_control(parent, L"EDIT", text.c_str(), x, y, 30, 24, kFieldStyle, WS_EX_CLIENTEDGE);
+}
+
+// A field's text as far as its buffer holds, read as a number.
+template <std::size_t N>
+std::int32_t field_number(HWND field, wchar_t (&text)[N]) {
+  SendMessageW(field, WM_GETTEXT, N, reinterpret_cast<LPARAM>(text));
+  return text_to_number(to_utf8(text).c_str());
 }
 
 // The mosaic height is stored before the width; each is one store.
 void mosaic_ok(MosaicDialog& d) {
-  SendMessageA(d.height_field, WM_GETTEXT, sizeof(d.height_text), reinterpret_cast<LPARAM>(d.height_text));
-  SendMessageA(d.width_field, WM_GETTEXT, sizeof(d.width_text), reinterpret_cast<LPARAM>(d.width_text));
-  app.mosaic_cell_height = text_to_number(d.height_text);
-  app.mosaic_cell_width = text_to_number(d.width_text);
+  app.mosaic_cell_height = field_number(d.height_field, d.height_text);
+  app.mosaic_cell_width = field_number(d.width_field, d.width_text);
   DestroyWindow(d.window);
 }
 
 // One checked button gives its number, none gives 0.
 void blur_ok(BlurDialog& d) {
   for (int i = 0; i < 3; ++i) {
-    d.level_states[i] = static_cast<std::uint8_t>(SendMessageA(d.level_buttons[i], BM_GETCHECK, 0, 0));
+    d.level_states[i] = static_cast<std::uint8_t>(SendMessageW(d.level_buttons[i], BM_GETCHECK, 0, 0));
   }
   app.blur_level = static_cast<std::uint8_t>(d.level_states[0] + 2 * d.level_states[1] + 3 * d.level_states[2]);
   DestroyWindow(d.window);
 }
 
 void scramble_ok(ScrambleDialog& d) {
-  GetWindowTextA(d.level_field, d.level_text, sizeof(d.level_text));
-  app.scramble_level = static_cast<std::int16_t>(text_to_number(d.level_text));
+  app.scramble_level = static_cast<std::int16_t>(field_number(d.level_field, d.level_text));
   DestroyWindow(d.window);
 }
 
 // A click on one of the window's buttons; the notification code is not
 // looked at. Edits and labels match no button.
 void on_command(HWND hwnd, HWND control) {
-  auto* s = reinterpret_cast<DialogSlots*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* s = reinterpret_cast<DialogSlots*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!s || !control) return;
   if (control == s->mosaic.ok_button) mosaic_ok(s->mosaic);
   else if (control == s->mosaic.cancel_button) DestroyWindow(s->mosaic.window);
@@ -64,7 +69,7 @@ LRESULT CALLBACK settings_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam
     case WM_COMMAND: on_command(hwnd, reinterpret_cast<HWND>(lparam)); break;
     case WM_CLOSE:   DestroyWindow(hwnd); break;
     case WM_DESTROY: PostQuitMessage(0); break;
-    default:         return DefWindowProcA(hwnd, msg, wparam, lparam);
+    default:         return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;
 }
@@ -76,26 +81,26 @@ void start_dialog_thread(LPTHREAD_START_ROUTINE routine) {
 
 // The outer size follows the client size with the dialog frame on every side
 // (its horizontal measure serves the height too) and the caption.
-HWND create_dialog_window(const char* title, int width, int height, DWORD visible, DialogSlots* slots) {
+HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD visible, DialogSlots* slots) {
   const int frame = GetSystemMetrics(SM_CXDLGFRAME);
-  HWND hwnd = CreateWindowExA(0, "SETTINGS", title, WS_CAPTION | WS_SYSMENU | visible, CW_USEDEFAULT, CW_USEDEFAULT,
+  HWND hwnd = CreateWindowExW(0, L"SETTINGS", title, WS_CAPTION | WS_SYSMENU | visible, CW_USEDEFAULT, CW_USEDEFAULT,
                               width + 2 * frame, height + 2 * frame + GetSystemMetrics(SM_CYCAPTION), nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(slots));
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(slots));
   return hwnd;
 }
 
-HWND create_control(HWND parent, const char* class_name, const char* text, int x, int y, int width, int height,
+HWND create_control(HWND parent, const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
                     DWORD style, DWORD ex_style) {
-  return CreateWindowExA(ex_style, class_name, text, style, x, y, width, height, parent, nullptr,
-                         GetModuleHandleA(nullptr), nullptr);
+  return CreateWindowExW(ex_style, class_name, text, style, x, y, width, height, parent, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
 }
 
 DWORD run_dialog_loop() {
   MSG message{};
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return 0;
 }
@@ -103,13 +108,14 @@ DWORD run_dialog_loop() {
 DWORD WINAPI mosaic_settings_dialog(LPVOID) {
   DialogSlots slots{};
   MosaicDialog& d = slots.mosaic;
-  d.window = create_dialog_window(text::kMosaicSettingsTitle, 170, 110, WS_VISIBLE, &slots);
-  d.height_label = create_control(d.window, "STATIC", text::kMosaicHeightLabel, 10, 10, 120, 20, kStaticStyle);
-  d.width_label = create_control(d.window, "STATIC", text::kMosaicWidthLabel, 10, 40, 120, 20, kStaticStyle);
+  const Texts& t = texts();
+  d.window = create_dialog_window(t.mosaic_settings_title, 170, 110, WS_VISIBLE, &slots);
+  d.height_label = create_control(d.window, L"STATIC", t.mosaic_height_label, 10, 10, 120, 20, kStaticStyle);
+  d.width_label = create_control(d.window, L"STATIC", t.mosaic_width_label, 10, 40, 120, 20, kStaticStyle);
   d.height_field = create_field(d.window, app.mosaic_cell_height, 130, 8);
   d.width_field = create_field(d.window, app.mosaic_cell_width, 130, 38);
-  d.ok_button = create_control(d.window, "BUTTON", text::kOk, 10, 70, 70, 30, kDefaultButtonStyle);
-  d.cancel_button = create_control(d.window, "BUTTON", text::kCancel, 90, 70, 70, 30, kPushButtonStyle);
+  d.ok_button = create_control(d.window, L"BUTTON", t.ok, 10, 70, 70, 30, kDefaultButtonStyle);
+  d.cancel_button = create_control(d.window, L"BUTTON", t.cancel, 90, 70, 70, 30, kPushButtonStyle);
   ShowWindow(d.window, SW_SHOW);
   return run_dialog_loop();
 }
@@ -117,27 +123,29 @@ DWORD WINAPI mosaic_settings_dialog(LPVOID) {
 DWORD WINAPI blur_settings_dialog(LPVOID) {
   DialogSlots slots{};
   BlurDialog& d = slots.blur;
-  d.window = create_dialog_window(text::kBlurSettingsTitle, 190, 120, 0, &slots);
-  const char* const labels[3] = {text::kBlurLevel1, text::kBlurLevel2, text::kBlurLevel3};
+  const Texts& t = texts();
+  d.window = create_dialog_window(t.blur_settings_title, 190, 120, 0, &slots);
+  const wchar_t* const labels[3] = {t.blur_level_1, t.blur_level_2, t.blur_level_3};
   for (int i = 0; i < 3; ++i) {
-    d.level_buttons[i] = create_control(d.window, "BUTTON", labels[i], 10, 10 + 20 * i, 170, 20, kRadioStyle);
+    d.level_buttons[i] = create_control(d.window, L"BUTTON", labels[i], 10, 10 + 20 * i, 170, 20, kRadioStyle);
   }
-  d.ok_button = create_control(d.window, "BUTTON", text::kOk, 10, 80, 80, 30, kDefaultButtonStyle);
-  d.cancel_button = create_control(d.window, "BUTTON", text::kCancel, 100, 80, 80, 30, kPushButtonStyle);
+  d.ok_button = create_control(d.window, L"BUTTON", t.ok, 10, 80, 80, 30, kDefaultButtonStyle);
+  d.cancel_button = create_control(d.window, L"BUTTON", t.cancel, 100, 80, 80, 30, kPushButtonStyle);
   ShowWindow(d.window, SW_SHOW);
   const int level = app.blur_level;
-  if (level >= 1 && level <= 3) SendMessageA(d.level_buttons[level - 1], BM_SETCHECK, BST_CHECKED, 0);
+  if (level >= 1 && level <= 3) SendMessageW(d.level_buttons[level - 1], BM_SETCHECK, BST_CHECKED, 0);
   return run_dialog_loop();
 }
 
 DWORD WINAPI scramble_settings_dialog(LPVOID) {
   DialogSlots slots{};
   ScrambleDialog& d = slots.scramble;
-  d.window = create_dialog_window(text::kScrambleSettingsTitle, 210, 80, 0, &slots);
-  d.level_label = create_control(d.window, "STATIC", text::kScrambleLevelLabel, 10, 10, 160, 20, kStaticStyle);
+  const Texts& t = texts();
+  d.window = create_dialog_window(t.scramble_settings_title, 210, 80, 0, &slots);
+  d.level_label = create_control(d.window, L"STATIC", t.scramble_level_label, 10, 10, 160, 20, kStaticStyle);
   d.level_field = create_field(d.window, app.scramble_level, 170, 8);
-  d.ok_button = create_control(d.window, "BUTTON", text::kOk, 10, 40, 90, 30, kDefaultButtonStyle);
-  d.cancel_button = create_control(d.window, "BUTTON", text::kCancel, 110, 40, 90, 30, kPushButtonStyle);
+  d.ok_button = create_control(d.window, L"BUTTON", t.ok, 10, 40, 90, 30, kDefaultButtonStyle);
+  d.cancel_button = create_control(d.window, L"BUTTON", t.cancel, 110, 40, 90, 30, kPushButtonStyle);
   ShowWindow(d.window, SW_SHOW);
   return run_dialog_loop();
 }

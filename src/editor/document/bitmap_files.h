@@ -20,7 +20,7 @@ namespace murkel {
 // bits.
 class BitmapFile {
  public:
-  explicit BitmapFile(const char* path);
+  explicit BitmapFile(const wchar_t* path);
   ~BitmapFile();
   BitmapFile(const BitmapFile&) = delete;
   BitmapFile& operator=(const BitmapFile&) = delete;
@@ -48,7 +48,7 @@ class BitmapFile {
 
 // The picture of a bitmap file as a new DIB section; nullptr when the file
 // cannot be read, is no bitmap our reader accepts, or memory is short.
-[[nodiscard]] HBITMAP load_bitmap_file(const char* path);
+[[nodiscard]] HBITMAP load_bitmap_file(const wchar_t* path);
 
 // The same for a bitmap file's bytes held in memory (a pasted bitmap behind
 // its made-up file header).
@@ -65,14 +65,14 @@ class BitmapFile {
 // file: into a temporary file beside it that then replaces it, so that a
 // failed write leaves the old file as it was and no temporary behind. A
 // failure is told to the user; the result says whether the file was written.
-[[nodiscard]] bool write_bitmap_file(const char* path);
+[[nodiscard]] bool write_bitmap_file(const wchar_t* path);
 
 // Writes the bytes into a temporary file beside `path` that then replaces
 // it; a failure is told to the user and leaves the old file as it was.
-[[nodiscard]] bool write_file_replacing(const char* path, const std::vector<std::uint8_t>& bytes);
+[[nodiscard]] bool write_file_replacing(const wchar_t* path, const std::vector<std::uint8_t>& bytes);
 
 // Tells the user that `path` could not be saved, with the reason (or the
 // system's text for `error` when `reason` is nullptr).
-void report_save_failure(const char* path, const char* reason, DWORD error = ERROR_SUCCESS);
+void report_save_failure(const wchar_t* path, const wchar_t* reason, DWORD error = ERROR_SUCCESS);
 
 }  // namespace murkel

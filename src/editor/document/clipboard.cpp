@@ -30,7 +30,7 @@ namespace murkel {
 namespace {
 
 UINT png_format() {
-  static const UINT format = RegisterClipboardFormatA("PNG");
+  static const UINT format = RegisterClipboardFormatW(L"PNG");
   return format;
 }
 
@@ -58,7 +58,7 @@ class LockedBlock {
 // A bitmap handle's picture as a 32-bit packed bitmap, through GDI.
 std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
   BITMAP record{};
-  if (GetObjectA(bitmap, sizeof(record), &record) == 0 || record.bmWidth <= 0 || record.bmHeight == 0) return {};
+  if (GetObjectW(bitmap, sizeof(record), &record) == 0 || record.bmWidth <= 0 || record.bmHeight == 0) return {};
   const LONG width = record.bmWidth, height = std::abs(record.bmHeight);
   if (std::uint64_t{static_cast<std::uint32_t>(width)} * height * 4 > kMaxDecodedBytes) return {};
   BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB};
@@ -75,7 +75,7 @@ std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
 // What the clipboard offers Paste (the clipboard is open).
 struct Offer {
   HBITMAP picture = nullptr;  // a decoded picture, now ours
-  std::string file;           // or the first file of a file list
+  std::wstring file;          // or the first file of a file list
   bool found = false;         // something was there, whether or not it decoded
 };
 
@@ -183,16 +183,18 @@ bool clipboard_has_picture() {
   return false;
 }
 
-std::string first_dropped_file(HDROP drop) {
-  if (drop == nullptr || DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 0) return {};
-  char path[MAX_PATH] = {};
-  return DragQueryFileA(drop, 0, path, MAX_PATH) > 0 ? std::string(path) : std::string();
+std::wstring first_dropped_file(HDROP drop) {
+  if (drop == nullptr || DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return {};
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  std::wstring path(length + 1, L'\0');
+  path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+  return path;
 }
 
 void paste_image() {
   // The picture is decoded before the prompt: what cannot be pasted asks nothing.
   if (!OpenClipboard(app.main_window)) {
-    document_message(text::kCannotPaste);
+    document_message(texts().cannot_paste);
     return;
   }
   const Offer offer = read_clipboard();
@@ -202,7 +204,7 @@ void paste_image() {
     return;
   }
   if (offer.picture == nullptr) {
-    document_message(offer.found ? text::kCannotPaste : text::kNothingToPaste);
+    document_message(offer.found ? texts().cannot_paste : texts().nothing_to_paste);
     return;
   }
   if (!ask_to_save_changes()) {
@@ -211,7 +213,7 @@ void paste_image() {
   }
   if (!open_untitled_picture(offer.picture)) {
     DeleteObject(offer.picture);
-    document_message(text::kCannotPaste);
+    document_message(texts().cannot_paste);
   }
 }
 
@@ -237,7 +239,7 @@ void copy_image() {
       if (png_block != nullptr) GlobalFree(png_block);
     }
   }
-  if (!copied) document_message(text::kCannotCopy);
+  if (!copied) document_message(texts().cannot_copy);
 }
 
 }  // namespace murkel

@@ -21,6 +21,6 @@ void copy_image();
 bool clipboard_has_picture();
 
 // The first file of a drop (or of a file list on the clipboard); empty when none.
-std::string first_dropped_file(HDROP drop);
+std::wstring first_dropped_file(HDROP drop);
 
 }  // namespace murkel

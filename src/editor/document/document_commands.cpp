@@ -48,30 +48,30 @@ DWORD save_filter_index(PictureFormat format) {
 
 int save_image_as() {
   // A name of a format we only read (a GIF) is proposed as PNG.
-  if (app.file_dialog_path[0] != '\0' && !writable(format_of_name(app.file_dialog_path))) {
-    lstrcpynA(app.file_dialog_path, with_extension(app.file_dialog_path, ".png").c_str(), kPathSize);
+  if (app.file_dialog_path[0] != L'\0' && !writable(format_of_name(app.file_dialog_path))) {
+    lstrcpynW(app.file_dialog_path, with_extension(app.file_dialog_path, L".png").c_str(), kPathSize);
   }
   app.file_dialog.Flags = kSaveDialogFlags;
-  app.file_dialog.lpstrFilter = text::kSaveFilter;
+  app.file_dialog.lpstrFilter = texts().save_filter;
   app.file_dialog.nFilterIndex = save_filter_index(format_of_name(app.file_dialog_path));
-  app.file_dialog_result = GetSaveFileNameA(&app.file_dialog);
+  app.file_dialog_result = GetSaveFileNameW(&app.file_dialog);
   if (!app.file_dialog_result) return 1;
   // The document takes the new name only once its file is written.
   if (!write_picture_file(app.file_dialog_path)) return 1;
-  lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
+  lstrcpynW(app.file_name, app.file_dialog_path, kPathSize);
   mark_saved();
   set_document_title(false);
   return 0;
 }
 
 void save_image() {
-  if (app.file_name[0] == '\0') {
+  if (app.file_name[0] == L'\0') {
     save_image_as();
     return;
   }
   // A file of a format we only read is saved under a name chosen in Save As.
   if (!writable(format_of_name(app.file_name))) {
-    lstrcpynA(app.file_dialog_path, app.file_name, kPathSize);
+    lstrcpynW(app.file_dialog_path, app.file_name, kPathSize);
     save_image_as();
     return;
   }
@@ -86,12 +86,12 @@ void save_image() {
 // picture of another size gets new scroll ranges (the offset kept where it
 // still fits).
 void revert_image() {
-  if (app.file_name[0] == '\0' && picture_open()) {
-    document_message(text::kNoFileToRevert);
+  if (app.file_name[0] == L'\0' && picture_open()) {
+    document_message(texts().no_file_to_revert);
     return;
   }
   if (app.modification_counter > 0) {
-    app.last_answer = document_message(text::kRevertPrompt, MB_YESNO);
+    app.last_answer = document_message(texts().revert_prompt, MB_YESNO);
     if (app.last_answer == IDNO) return;
   }
   const SIZE old_size{app.bitmap.bmWidth, app.bitmap.bmHeight};

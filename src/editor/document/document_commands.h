@@ -10,7 +10,7 @@ void open_image();
 
 // Opens a file named outside the Open dialog (dropped on the window, or a
 // file list on the clipboard) as Open does: the save prompt first.
-void open_named_file(const char* path);
+void open_named_file(const wchar_t* path);
 
 // Makes a picture that has no file (a pasted one) the document: untitled,
 // unsaved, so that Save goes through Save As. The bitmap becomes the
@@ -49,6 +49,6 @@ bool ask_to_save_changes();
 // picture's own bitmaps when they have the file's size and format, otherwise
 // into new ones (the previous bitmaps are released). On failure the user is
 // told "画像が開けません。" and nothing changes (false).
-bool load_picture_file(const char* path);
+bool load_picture_file(const wchar_t* path);
 
 }  // namespace murkel

@@ -58,7 +58,7 @@ void describe(const BmpRowFormat& format, DibRequest& request) {
 }
 
 bool dib_section_of(HBITMAP bitmap, DIBSECTION& dib) {
-  return bitmap != nullptr && GetObjectA(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr;
+  return bitmap != nullptr && GetObjectW(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr;
 }
 
 // A DIB section of the format's size and pixel format, its pixels not yet
@@ -98,16 +98,16 @@ bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size
 
 }  // namespace
 
-BitmapFile::BitmapFile(const char* path) {
+BitmapFile::BitmapFile(const wchar_t* path) {
   format_.error = "the file cannot be read";
   HANDLE file = path == nullptr ? INVALID_HANDLE_VALUE
-                                : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                : CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER size{};
   // An empty file cannot be mapped, and no bitmap file is empty.
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
-    mapping_ = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    mapping_ = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping_ != nullptr) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
     size_ = static_cast<std::size_t>(size.QuadPart);
   }
@@ -168,7 +168,7 @@ bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
   return true;
 }
 
-HBITMAP load_bitmap_file(const char* path) {
+HBITMAP load_bitmap_file(const wchar_t* path) {
   BitmapFile file(path);
   HBITMAP bitmap = file.new_bitmap();
   if (bitmap != nullptr && !file.decode_into(bitmap)) {

@@ -50,7 +50,7 @@ void load_picture(HWND canvas, bool clear_previous_selection) {
 
 bool ask_to_save_changes() {
   if (app.modification_counter <= 0) return true;
-  app.last_answer = document_message(text::kSavePrompt, MB_YESNOCANCEL);
+  app.last_answer = document_message(texts().save_prompt, MB_YESNOCANCEL);
   if (app.last_answer == IDYES) return save_image_as() != 1;
   return app.last_answer == IDNO;
 }
@@ -61,7 +61,7 @@ namespace {
 // and format. False, with nothing changed, when memory for the undo bitmap is short.
 bool install_picture(HBITMAP bitmap) {
   BITMAP record{};
-  GetObjectA(bitmap, sizeof(record), &record);
+  GetObjectW(bitmap, sizeof(record), &record);
   record.bmHeight = std::abs(record.bmHeight);
   // Blocks sized for a picture of another size are given back.
   if (record.bmWidth != app.bitmap.bmWidth || record.bmHeight != app.bitmap.bmHeight) release_transfer_blocks();
@@ -87,7 +87,7 @@ bool install_picture(HBITMAP bitmap) {
   // The first effect copies the picture into the undo bitmap: its pages are
   // touched now, while the user selects.
   DIBSECTION dib{};
-  if (GetObjectA(undo, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr) {
+  if (GetObjectW(undo, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr) {
     app.undo_warmer.start({{dib.dsBm.bmBits, static_cast<std::size_t>(dib.dsBm.bmWidthBytes) * record.bmHeight}});
   }
   return true;
@@ -133,7 +133,7 @@ bool load_into_document(BitmapFile& file) {
 // Any other picture, decoded through WIC into a new bitmap; its
 // transparency goes to `transparency`. False when it cannot be had: nothing
 // has changed then.
-bool load_other_picture(const char* path, Transparency& transparency) {
+bool load_other_picture(const wchar_t* path, Transparency& transparency) {
   HBITMAP bitmap = load_wic_picture(path, transparency);
   if (bitmap == nullptr) return false;
   if (!install_picture(bitmap)) {
@@ -145,7 +145,7 @@ bool load_other_picture(const char* path, Transparency& transparency) {
 
 }  // namespace
 
-bool load_picture_file(const char* path) {
+bool load_picture_file(const wchar_t* path) {
   bool loaded = false;
   Transparency transparency;
   const bool bitmap_file = is_bitmap_file(path);
@@ -161,7 +161,7 @@ bool load_picture_file(const char* path) {
     }
   }
   if (!loaded) {
-    document_message(text::kCannotOpen);
+    document_message(texts().cannot_open);
     return false;
   }
   app.transparency = std::move(transparency);
@@ -171,31 +171,36 @@ bool load_picture_file(const char* path) {
 void open_image() {
   if (!ask_to_save_changes()) return;
   app.file_dialog.Flags = kOpenDialogFlags;
-  app.file_dialog.lpstrFilter = text::kOpenFilter;
+  app.file_dialog.lpstrFilter = texts().open_filter;
   app.file_dialog.nFilterIndex = 1;  // every picture
-  app.file_dialog_result = GetOpenFileNameA(&app.file_dialog);
+  app.file_dialog_result = GetOpenFileNameW(&app.file_dialog);
   if (!app.file_dialog_result) return;
 
   if (!load_picture_file(app.file_dialog_path)) return;
-  lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
+  lstrcpynW(app.file_name, app.file_dialog_path, kPathSize);
   load_picture(app.canvas_window, true);
 }
 
-void open_named_file(const char* path) {
+void open_named_file(const wchar_t* path) {
   if (!ask_to_save_changes()) return;
+  // A name longer than the document keeps would be saved under another.
+  if (lstrlenW(path) >= kPathSize) {
+    document_message(texts().cannot_open);
+    return;
+  }
   if (!load_picture_file(path)) return;
-  lstrcpynA(app.file_name, path, kPathSize);
+  lstrcpynW(app.file_name, path, kPathSize);
   // Save As then proposes this file, as after the Open dialog.
-  lstrcpynA(app.file_dialog_path, path, kPathSize);
+  lstrcpynW(app.file_dialog_path, path, kPathSize);
   load_picture(app.canvas_window, true);
 }
 
 bool open_untitled_picture(HBITMAP bitmap) {
   if (!install_picture(bitmap)) return false;
   app.transparency = Transparency{};
-  app.file_name[0] = '\0';
+  app.file_name[0] = L'\0';
   // Save As proposes no name: the last file's would invite overwriting it.
-  app.file_dialog_path[0] = '\0';
+  app.file_dialog_path[0] = L'\0';
   load_picture(app.canvas_window, true);
   // Never saved: Exit and Open ask before it is dropped.
   app.modification_counter = 1;
@@ -204,22 +209,22 @@ bool open_untitled_picture(HBITMAP bitmap) {
 }
 
 void open_command_line_image(HWND canvas) {
-  lstrcpynA(app.file_name, app.command_line_file_name, kPathSize);
+  lstrcpynW(app.file_name, app.command_line_file_name, kPathSize);
   if (!load_picture_file(app.file_name)) {
-    app.file_name[0] = '\0';
+    app.file_name[0] = L'\0';
     return;
   }
   load_picture(canvas, false);
 }
 
 void set_document_title(bool modified) {
-  lstrcpynA(app.title_buffer, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
-  const int used = lstrlenA(app.title_buffer);
-  const char* name = app.file_name[0] != '\0' ? app.file_name : text::kUntitled;
-  lstrcpynA(app.title_buffer + used, name, kTitleSize - used);
-  const int named = lstrlenA(app.title_buffer);
-  lstrcpynA(app.title_buffer + named, text::kTitleSuffix, kTitleSize - named);
-  SetWindowTextA(app.main_window, app.title_buffer);
+  lstrcpynW(app.title_buffer, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
+  const int used = lstrlenW(app.title_buffer);
+  const wchar_t* name = app.file_name[0] != L'\0' ? app.file_name : texts().untitled;
+  lstrcpynW(app.title_buffer + used, name, kTitleSize - used);
+  const int named = lstrlenW(app.title_buffer);
+  lstrcpynW(app.title_buffer + named, text::kTitleSuffix, kTitleSize - named);
+  SetWindowTextW(app.main_window, app.title_buffer);
 }
 
 }  // namespace murkel

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/codecs/bmp_file_io.h"
 #include "core/codecs/picture_format.h"
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
@@ -15,12 +14,9 @@
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
-namespace {
 
-}  // namespace
-
-bool is_bitmap_file(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+bool is_bitmap_file(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                             nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   unsigned char head[2] = {};
@@ -31,6 +27,26 @@ bool is_bitmap_file(const char* path) {
 }
 
 namespace {
+
+constexpr LONGLONG kMaxFileSize = LONGLONG{1} << 31;
+
+// The whole file in one read; false when it cannot be read or is larger than
+// any picture the editor opens.
+bool read_whole_file(const wchar_t* path, std::vector<std::uint8_t>& bytes) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  DWORD got = 0;
+  bool read = GetFileSizeEx(file, &size) && size.QuadPart <= kMaxFileSize;
+  if (read) {
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    read = bytes.empty() ||
+           (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size());
+  }
+  CloseHandle(file);
+  return read;
+}
 
 // The working image's picture as straight colours, top row first.
 bool read_working_image(Image& image) {
@@ -59,15 +75,15 @@ bool read_working_image(Image& image) {
 
 }  // namespace
 
-HBITMAP load_wic_picture(const char* path, Transparency& transparency) {
+HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency) {
   transparency = Transparency{};
-  if (path == nullptr || path[0] == '\0') return nullptr;
+  if (path == nullptr || path[0] == L'\0') return nullptr;
   try {
     std::optional<DecodedPicture> picture;
     {
-      const FileBytes file = read_file_bytes(path);
-      if (!file.ok()) return nullptr;
-      picture = decode_picture_bytes(file.bytes.data(), file.bytes.size());
+      std::vector<std::uint8_t> file;
+      if (!read_whole_file(path, file)) return nullptr;
+      picture = decode_picture_bytes(file.data(), file.size());
     }
     if (!picture) return nullptr;
     Transparency found = transparency_of(picture->image, picture->alpha);
@@ -80,11 +96,11 @@ HBITMAP load_wic_picture(const char* path, Transparency& transparency) {
   }
 }
 
-bool write_picture_file(const char* path) {
+bool write_picture_file(const wchar_t* path) {
   const PictureFormat format = format_of_name(path);
   if (format == PictureFormat::bmp) return write_bitmap_file(path);
   if (!writable(format)) {
-    report_save_failure(path, text::kSaveUnknownFormat);
+    report_save_failure(path, texts().save_unknown_format);
     return false;
   }
   std::vector<std::uint8_t> file;
@@ -98,11 +114,11 @@ bool write_picture_file(const char* path) {
     if (keep_alpha) restore_hidden_colours(app.transparency, image.pixels.data(), image.pixels.size());
     if (!encode_picture_bytes(image, keep_alpha ? app.transparency.alpha : std::vector<std::uint8_t>{}, format,
                               file)) {
-      report_save_failure(path, text::kSaveCannotEncode);
+      report_save_failure(path, texts().save_cannot_encode);
       return false;
     }
   } catch (const std::bad_alloc&) {
-    report_save_failure(path, text::kSaveNoMemory);
+    report_save_failure(path, texts().save_no_memory);
     return false;
   }
   return write_file_replacing(path, file);

@@ -9,19 +9,19 @@ namespace murkel {
 
 // Whether the file starts as a bitmap file does: those go through our own
 // reader, whatever their name, every other picture through WIC.
-[[nodiscard]] bool is_bitmap_file(const char* path);
+[[nodiscard]] bool is_bitmap_file(const wchar_t* path);
 
 // The picture of a file through WIC as a new 24-bit DIB section shown over
 // white, its transparency in `transparency` (empty for an opaque picture).
 // nullptr when no codec takes the file, it is damaged or too large, or
 // memory is short.
-[[nodiscard]] HBITMAP load_wic_picture(const char* path, Transparency& transparency);
+[[nodiscard]] HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency);
 
 // Writes the working image's picture to `path` in the format its name says
 // (.bmp, .png, .jpg/.jpeg, .tif/.tiff), with the document's transparency
 // where the format has one; into a temporary file that then replaces the
 // target. A failure (an extension of no format we write included) is told to
 // the user; the result says whether the file was written.
-[[nodiscard]] bool write_picture_file(const char* path);
+[[nodiscard]] bool write_picture_file(const wchar_t* path);
 
 }  // namespace murkel

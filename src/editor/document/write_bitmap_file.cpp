@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <new>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,11 @@ namespace {
 
 // Why a write failed, in the user's words; nullptr when the system's own
 // text has to do.
-const char* reason_text(DWORD error) {
+const wchar_t* reason_text(DWORD error) {
   switch (error) {
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
-      return text::kSaveDenied;
+      return texts().save_denied;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
     case ERROR_DIRECTORY:
@@ -29,13 +30,13 @@ const char* reason_text(DWORD error) {
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_FILENAME_EXCED_RANGE:
-      return text::kSaveNoFolder;
+      return texts().save_no_folder;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      return text::kSaveInUse;
+      return texts().save_in_use;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return text::kSaveDiskFull;
+      return texts().save_disk_full;
     default:
       return nullptr;
   }
@@ -44,18 +45,18 @@ const char* reason_text(DWORD error) {
 }  // namespace
 
 // "画像を保存できません。", the path, and the reason.
-void report_save_failure(const char* path, const char* reason, DWORD error) {
-  std::string message = text::kCannotSave;
-  message += "\n\n";
+void report_save_failure(const wchar_t* path, const wchar_t* reason, DWORD error) {
+  std::wstring message = texts().cannot_save;
+  message += L"\n\n";
   message += path;
-  char system_text[512] = {};
+  wchar_t system_text[512] = {};
   if (reason == nullptr && error != ERROR_SUCCESS &&
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, system_text,
-                     sizeof(system_text), nullptr) != 0) {
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, system_text,
+                     static_cast<DWORD>(std::size(system_text)), nullptr) != 0) {
     reason = system_text;
   }
   if (reason != nullptr) {
-    message += "\n\n";
+    message += L"\n\n";
     message += reason;
   }
   document_message(message.c_str());
@@ -65,11 +66,11 @@ namespace {
 
 // An existing target must be ours to replace: not read-only (Wine would
 // replace such a file all the same) and not held open by another program.
-DWORD check_target(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
+DWORD check_target(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return ERROR_ACCESS_DENIED;
-  HANDLE probe = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE probe = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe == INVALID_HANDLE_VALUE) return GetLastError();
   CloseHandle(probe);
   return ERROR_SUCCESS;
@@ -77,18 +78,18 @@ DWORD check_target(const char* path) {
 
 // Writes the bytes into a new temporary file in the target's folder and
 // moves it over the target. Returns the error, the temporary file removed.
-DWORD write_replacing(const char* path, const std::vector<std::uint8_t>& bytes) {
+DWORD write_replacing(const wchar_t* path, const std::vector<std::uint8_t>& bytes) {
   if (const DWORD error = check_target(path); error != ERROR_SUCCESS) return error;
-  char full[MAX_PATH];
-  char* name = nullptr;
-  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, &name);
+  wchar_t full[MAX_PATH];
+  wchar_t* name = nullptr;
+  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, &name);
   if (length == 0 || length >= MAX_PATH || name == nullptr) return ERROR_INVALID_NAME;
-  *name = '\0';  // the folder, with its trailing separator
-  char temp[MAX_PATH];
-  if (GetTempFileNameA(full, "mur", 0, temp) == 0) return GetLastError();
+  *name = L'\0';  // the folder, with its trailing separator
+  wchar_t temp[MAX_PATH];
+  if (GetTempFileNameW(full, L"mur", 0, temp) == 0) return GetLastError();
 
   DWORD error = ERROR_SUCCESS;
-  HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_RANDOM_ACCESS, nullptr);
+  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
   } else {
@@ -102,16 +103,16 @@ DWORD write_replacing(const char* path, const std::vector<std::uint8_t>& bytes) 
     }
     if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
   }
-  if (error == ERROR_SUCCESS && !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (error == ERROR_SUCCESS && !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();
   }
-  if (error != ERROR_SUCCESS) DeleteFileA(temp);
+  if (error != ERROR_SUCCESS) DeleteFileW(temp);
   return error;
 }
 
 }  // namespace
 
-bool write_file_replacing(const char* path, const std::vector<std::uint8_t>& bytes) {
+bool write_file_replacing(const wchar_t* path, const std::vector<std::uint8_t>& bytes) {
   if (const DWORD error = write_replacing(path, bytes); error != ERROR_SUCCESS) {
     report_save_failure(path, reason_text(error), error);
     return false;
@@ -119,17 +120,17 @@ bool write_file_replacing(const char* path, const std::vector<std::uint8_t>& byt
   return true;
 }
 
-bool write_bitmap_file(const char* path) {
+bool write_bitmap_file(const wchar_t* path) {
   const auto layout = bmp24_layout(app.bitmap.bmWidth, app.bitmap.bmHeight);
   if (!layout) {
-    report_save_failure(path, text::kSaveTooLarge);
+    report_save_failure(path, texts().save_too_large);
     return false;
   }
   std::vector<std::uint8_t> file;
   try {
     file.resize(layout->file_size);
   } catch (const std::bad_alloc&) {
-    report_save_failure(path, text::kSaveNoMemory);
+    report_save_failure(path, texts().save_no_memory);
     return false;
   }
   write_bmp24_header(*layout, file.data());

@@ -115,7 +115,7 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
 bool undo_surface_ready() {
   if (!picture_open()) return true;
   BITMAP held{};
-  if (GetObjectA(GetCurrentObject(app.undo_image, OBJ_BITMAP), sizeof(held), &held) == sizeof(held) &&
+  if (GetObjectW(GetCurrentObject(app.undo_image, OBJ_BITMAP), sizeof(held), &held) == sizeof(held) &&
       held.bmWidth == app.bitmap.bmWidth && std::abs(held.bmHeight) == app.bitmap.bmHeight) {
     return true;
   }
@@ -149,7 +149,7 @@ void apply_effect(EffectCode code) {
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
   const auto prepare = [&] { return compute_block(code, selection, settings, rows) && undo_surface_ready(); };
   if (!prepare() && !(release_transfer_blocks() && prepare())) {
-    document_message(text::kNotEnoughMemory);
+    document_message(texts().not_enough_memory);
     return;
   }
 

@@ -16,11 +16,11 @@ namespace murkel {
 namespace {
 
 void on_create(HWND hwnd) {
-  app.status_bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "", hwnd, 0);
+  app.status_bar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 0);
   RECT rc{};
   GetClientRect(app.status_bar, &rc);
   app.status_height = rc.bottom - rc.top + 1;
-  SendMessageA(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+  SendMessageW(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
   DragAcceptFiles(hwnd, TRUE);
 }
 
@@ -33,10 +33,10 @@ void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
   MoveWindow(app.canvas_window, 0, 0, width + 1, height + 1 - app.status_height, TRUE);
 
   app.status_field_edges[2] = width + app.doubled_frame_width;
-  SendMessageA(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+  SendMessageW(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
 
   apply_resize_rule();
-  SendMessageA(app.status_bar, WM_SIZE, wparam, lparam);
+  SendMessageW(app.status_bar, WM_SIZE, wparam, lparam);
 }
 
 // One wheel message scrolls one line step, sideways when the cursor is level
@@ -47,7 +47,7 @@ void on_mouse_wheel(WPARAM wparam) {
   const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
   const WORD distance = HIWORD(wparam);
   const WPARAM code = distance >= 0x8000 ? SB_LINEDOWN : SB_LINEUP;
-  SendMessageA(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
+  SendMessageW(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
 }
 
 // Copy and Paste follow the picture and the clipboard as they are when the
@@ -56,9 +56,17 @@ void on_init_menu() { enable_clipboard_items(picture_open(), clipboard_has_pictu
 
 // A file dropped on the window opens as Open opens it; of several, the first.
 void on_drop_files(HDROP drop) {
-  const std::string path = first_dropped_file(drop);
+  const std::wstring path = first_dropped_file(drop);
   DragFinish(drop);
   if (!path.empty()) open_named_file(path.c_str());
+}
+
+// The chooser works on a copy that the record takes only on OK: Wine's wide
+// chooser writes the colour being edited into the record it is given, even
+// when the user then cancels.
+void choose_fill_colour() {
+  CHOOSECOLORW chooser = app.colour_chooser;
+  if (ChooseColorW(&chooser)) app.colour_chooser.rgbResult = chooser.rgbResult;
 }
 
 }  // namespace
@@ -83,7 +91,7 @@ void dispatch_command(WORD id) {
     case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
     case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
     case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;
-    case kCmdFillColour:       ChooseColorA(&app.colour_chooser); break;
+    case kCmdFillColour:       choose_fill_colour(); break;
     case kCmdHelp:             open_help_file(); break;
     case kCmdVersion:          start_dialog_thread(information_dialog); break;
     default:                   break;
@@ -99,7 +107,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
     case WM_INITMENU:   on_init_menu(); break;
     case WM_DROPFILES:  on_drop_files(reinterpret_cast<HDROP>(wparam)); break;
-    default:            return DefWindowProcA(hwnd, msg, wparam, lparam);
+    default:            return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;
 }

@@ -14,36 +14,36 @@ namespace {
 constexpr int kClassIcon = 1000;
 constexpr int kSmallIcon = 1001;
 
-void register_window_class(HINSTANCE instance, const char* name, WNDPROC proc, HBRUSH background) {
-  WNDCLASSEXA wc{};
+void register_window_class(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HBRUSH background) {
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   wc.lpfnWndProc = proc;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kClassIcon));
-  wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(kSmallIcon));
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kClassIcon));
+  wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(kSmallIcon));
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hbrBackground = background;
   wc.lpszClassName = name;
-  RegisterClassExA(&wc);
+  RegisterClassExW(&wc);
 }
 
 }  // namespace
 
 void create_editor_windows(HINSTANCE instance, int show_command) {
-  register_window_class(instance, "MAINWND", main_window_proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  app.main_window = CreateWindowExA(WS_EX_APPWINDOW, "MAINWND", text::kAppTitle, WS_OVERLAPPEDWINDOW,
+  register_window_class(instance, L"MAINWND", main_window_proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  app.main_window = CreateWindowExW(WS_EX_APPWINDOW, L"MAINWND", text::kAppTitle, WS_OVERLAPPEDWINDOW,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                     nullptr, nullptr, instance, nullptr);
   app.file_dialog.hwndOwner = app.main_window;
 
   // The canvas may open the command-line picture during its creation,
   // before the menu bar exists.
-  register_window_class(instance, "CANVUS", canvas_proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  app.canvas_window = CreateWindowExA(0, "CANVUS", "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL,
+  register_window_class(instance, L"CANVUS", canvas_proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  app.canvas_window = CreateWindowExW(0, L"CANVUS", L"", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL,
                                       0, 0, 100, 100, app.main_window, nullptr, instance, nullptr);
 
-  register_window_class(instance, "SETTINGS", settings_proc, GetSysColorBrush(COLOR_BTNFACE));
+  register_window_class(instance, L"SETTINGS", settings_proc, GetSysColorBrush(COLOR_BTNFACE));
 
   create_menu_bar();
   SetMenu(app.main_window, app.menu_bar);
@@ -53,10 +53,10 @@ void create_editor_windows(HINSTANCE instance, int show_command) {
 void run_message_loop() {
   const HACCEL keys = create_accelerators();
   MSG message{};
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (TranslateAcceleratorA(app.main_window, keys, &message)) continue;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (TranslateAcceleratorW(app.main_window, keys, &message)) continue;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 

@@ -1,4 +1,4 @@
-// Menu bar construction: every item inserted by position with InsertMenuItemA.
+// Menu bar construction: every item inserted by position with InsertMenuItemW.
 #include "editor/menus/menus.h"
 
 #include <iterator>
@@ -10,20 +10,20 @@ namespace murkel {
 namespace {
 
 struct MenuItem {
-  UINT id;              // 0 for a separator
-  const char* caption;  // nullptr for a separator
+  UINT id;                 // 0 for a separator
+  const wchar_t* caption;  // nullptr for a separator
 };
 
-void insert_item(HMENU menu, UINT position, UINT id, const char* caption, UINT state, HMENU submenu) {
-  MENUITEMINFOA item{};
+void insert_item(HMENU menu, UINT position, UINT id, const wchar_t* caption, UINT state, HMENU submenu) {
+  MENUITEMINFOW item{};
   item.cbSize = sizeof(item);
   item.fMask = MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_TYPE;
   item.fType = caption ? MFT_STRING : MFT_SEPARATOR;
   item.fState = state;
   item.wID = id;
   item.hSubMenu = submenu;
-  item.dwTypeData = const_cast<char*>(caption);
-  InsertMenuItemA(menu, position, TRUE, &item);
+  item.dwTypeData = const_cast<wchar_t*>(caption);
+  InsertMenuItemW(menu, position, TRUE, &item);
 }
 
 template <size_t N>
@@ -42,28 +42,29 @@ void create_menu_bar() {
   app.settings_menu = CreateMenu();
   app.help_menu = CreateMenu();
 
-  static constexpr MenuItem file_items[] = {
-      {kCmdOpen, text::kMenuOpen},     {kCmdSave, text::kMenuSave}, {kCmdSaveAs, text::kMenuSaveAs},
-      {0, nullptr},                    {kCmdRevert, text::kMenuRevert},
-      {0, nullptr},                    {kCmdExit, text::kMenuExit},
+  const Texts& t = texts();
+  const MenuItem file_items[] = {
+      {kCmdOpen, t.menu_open}, {kCmdSave, t.menu_save}, {kCmdSaveAs, t.menu_save_as},
+      {0, nullptr},            {kCmdRevert, t.menu_revert},
+      {0, nullptr},            {kCmdExit, t.menu_exit},
   };
-  static constexpr MenuItem edit_items[] = {
-      {kCmdUndo, text::kMenuUndo},           {0, nullptr},
-      {kCmdMosaic, text::kMenuMosaic},       {kCmdBlur, text::kMenuBlur},
-      {kCmdDiffusion, text::kMenuDiffusion}, {kCmdScramble, text::kMenuScramble},
-      {kCmdFill, text::kMenuFill},           {kCmdSecureMosaic, text::kMenuSecureMosaic},
-      {kCmdSecureBlur, text::kMenuSecureBlur}, {0, nullptr},
-      {kCmdCopy, text::kMenuCopy},           {kCmdPaste, text::kMenuPaste},
+  const MenuItem edit_items[] = {
+      {kCmdUndo, t.menu_undo},                   {0, nullptr},
+      {kCmdMosaic, t.menu_mosaic},               {kCmdBlur, t.menu_blur},
+      {kCmdDiffusion, t.menu_diffusion},         {kCmdScramble, t.menu_scramble},
+      {kCmdFill, t.menu_fill},                   {kCmdSecureMosaic, t.menu_secure_mosaic},
+      {kCmdSecureBlur, t.menu_secure_blur},      {0, nullptr},
+      {kCmdCopy, t.menu_copy},                   {kCmdPaste, t.menu_paste},
   };
-  static constexpr MenuItem settings_items[] = {
-      {kCmdMosaicSettings, text::kMenuMosaicSettings},
-      {kCmdBlurSettings, text::kMenuBlurSettings},
-      {kCmdScrambleSettings, text::kMenuScrambleSettings},
-      {kCmdFillColour, text::kMenuFillColour},
+  const MenuItem settings_items[] = {
+      {kCmdMosaicSettings, t.menu_mosaic_settings},
+      {kCmdBlurSettings, t.menu_blur_settings},
+      {kCmdScrambleSettings, t.menu_scramble_settings},
+      {kCmdFillColour, t.menu_fill_colour},
   };
-  static constexpr MenuItem help_items[] = {
-      {kCmdHelp, text::kMenuHelpContents},
-      {kCmdVersion, text::kMenuVersion},
+  const MenuItem help_items[] = {
+      {kCmdHelp, t.menu_help_contents},
+      {kCmdVersion, t.menu_version},
   };
 
   fill_menu(app.file_menu, file_items, MFS_ENABLED);
@@ -71,10 +72,10 @@ void create_menu_bar() {
   fill_menu(app.settings_menu, settings_items, MFS_ENABLED);
   fill_menu(app.help_menu, help_items, MFS_ENABLED);
 
-  insert_item(app.menu_bar, 0, 0, text::kMenuFile, MFS_ENABLED, app.file_menu);
-  insert_item(app.menu_bar, 1, 0, text::kMenuEdit, MFS_ENABLED, app.edit_menu);
-  insert_item(app.menu_bar, 2, 0, text::kMenuSettings, MFS_ENABLED, app.settings_menu);
-  insert_item(app.menu_bar, 3, 0, text::kMenuHelp, MFS_ENABLED, app.help_menu);
+  insert_item(app.menu_bar, 0, 0, t.menu_file, MFS_ENABLED, app.file_menu);
+  insert_item(app.menu_bar, 1, 0, t.menu_edit, MFS_ENABLED, app.edit_menu);
+  insert_item(app.menu_bar, 2, 0, t.menu_settings, MFS_ENABLED, app.settings_menu);
+  insert_item(app.menu_bar, 3, 0, t.menu_help, MFS_ENABLED, app.help_menu);
 }
 
 void enable_undo_item(bool enabled) {
@@ -102,7 +103,7 @@ HACCEL create_accelerators() {
       {FVIRTKEY | FCONTROL, 'V', kCmdPaste},
       {FVIRTKEY, VK_F1, kCmdHelp},
   };
-  return CreateAcceleratorTableA(keys, static_cast<int>(std::size(keys)));
+  return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 }
 
 }  // namespace murkel

@@ -4,13 +4,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
 #include "editor/app/app_state.h"
 #include "editor/app/transfer_blocks.h"
+#include "editor/app/unicode_text.h"
 #include "editor/menus/menus.h"
 
 namespace murkel {
@@ -94,10 +94,10 @@ void apply_resize_rule() {
   }
 }
 
-void set_status_field(int field, char* buffer, const std::string& content) {
-  std::memset(buffer, 0, kStatusClearSize);
-  content.copy(buffer, kStatusClearSize - 1);
-  SendMessageA(app.status_bar, SB_SETTEXTA, field, reinterpret_cast<LPARAM>(buffer));
+void set_status_field(int field, wchar_t* buffer, const std::string& content) {
+  std::fill_n(buffer, kStatusClearSize, L'\0');
+  from_utf8(content).copy(buffer, kStatusClearSize - 1);
+  SendMessageW(app.status_bar, SB_SETTEXTW, field, reinterpret_cast<LPARAM>(buffer));
 }
 
 void clear_selection() {

@@ -31,6 +31,6 @@ void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecor
 void apply_resize_rule();
 
 // Puts `content` into a status field through its buffer (cleared first).
-void set_status_field(int field, char* buffer, const std::string& content);
+void set_status_field(int field, wchar_t* buffer, const std::string& content);
 
 }  // namespace murkel
