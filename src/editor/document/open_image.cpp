@@ -16,6 +16,7 @@
 #include "editor/document/picture_files.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
+#include "editor/view/zoom_view.h"
 
 namespace murkel {
 namespace {
@@ -26,11 +27,13 @@ constexpr DWORD kOpenDialogFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;  // 0x1
 void load_picture(HWND canvas, bool clear_previous_selection) {
   {
     ViewLock lock;
-    // Unscrolled: the picture's top-left corner at (5, 5) on the gray.
+    // Unscrolled at 100 %: the picture's top-left corner at (5, 5) on the gray.
+    app.zoom = kActualSize;
     app.scroll_x = 0;
     app.scroll_y = 0;
     full_redraw(app.view_surface);
   }
+  show_zoom_field();
 
   RECT rc{};
   GetClientRect(canvas, &rc);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/codecs/orientation.h"
 #include "core/codecs/picture_format.h"
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
@@ -80,12 +81,21 @@ HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency) {
   if (path == nullptr || path[0] == L'\0') return nullptr;
   try {
     std::optional<DecodedPicture> picture;
+    int orientation = kUpright;
     {
       std::vector<std::uint8_t> file;
       if (!read_whole_file(path, file)) return nullptr;
       picture = decode_picture_bytes(file.data(), file.size());
+      orientation = picture_orientation(file.data(), file.size());
     }
     if (!picture) return nullptr;
+    // A photo turned as its orientation tag says is an ordinary upright
+    // picture from here on, and a Save writes it upright.
+    if (!picture->alpha.empty()) {
+      picture->alpha =
+          upright_pixels(picture->alpha.data(), picture->image.width, picture->image.height, orientation);
+    }
+    make_upright(picture->image, orientation);
     Transparency found = transparency_of(picture->image, picture->alpha);
     put_over_white(picture->image, picture->alpha);
     HBITMAP bitmap = bitmap_from_image(picture->image);

@@ -12,7 +12,8 @@ namespace murkel {
 [[nodiscard]] bool is_bitmap_file(const wchar_t* path);
 
 // The picture of a file through WIC as a new 24-bit DIB section shown over
-// white, its transparency in `transparency` (empty for an opaque picture).
+// white, turned upright as a JPEG's or TIFF's orientation tag says, its
+// transparency in `transparency` (empty for an opaque picture).
 // nullptr when no codec takes the file, it is damaged or too large, or
 // memory is short.
 [[nodiscard]] HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency);

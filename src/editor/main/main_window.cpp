@@ -11,6 +11,7 @@
 #include "editor/effects/effect_commands.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
+#include "editor/view/zoom_view.h"
 
 namespace murkel {
 namespace {
@@ -21,6 +22,7 @@ void on_create(HWND hwnd) {
   GetClientRect(app.status_bar, &rc);
   app.status_height = rc.bottom - rc.top + 1;
   SendMessageW(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+  show_zoom_field();
   DragAcceptFiles(hwnd, TRUE);
 }
 
@@ -40,19 +42,27 @@ void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
 }
 
 // One wheel message scrolls one line step, sideways when the cursor is level
-// with the canvas's horizontal bar or lower, otherwise up or down.
+// with the canvas's horizontal bar or lower, otherwise up or down. With Ctrl
+// held it zooms one level about the cursor instead.
 void on_mouse_wheel(WPARAM wparam) {
+  const WORD distance = HIWORD(wparam);
+  if (LOWORD(wparam) & MK_CONTROL) {
+    zoom_at_cursor(distance < 0x8000);
+    return;
+  }
   GetCursorPos(&app.wheel_cursor);
   GetWindowRect(app.canvas_window, &app.wheel_window_rect);
   const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
-  const WORD distance = HIWORD(wparam);
   const WPARAM code = distance >= 0x8000 ? SB_LINEDOWN : SB_LINEUP;
   SendMessageW(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
 }
 
-// Copy and Paste follow the picture and the clipboard as they are when the
-// menu opens or a key is translated (both send this first).
-void on_init_menu() { enable_clipboard_items(picture_open(), clipboard_has_picture()); }
+// Copy and Paste, and the View menu, follow the picture and the clipboard
+// as they are when the menu opens or a key is translated (both send this first).
+void on_init_menu() {
+  enable_clipboard_items(picture_open(), clipboard_has_picture());
+  enable_view_items(picture_open());
+}
 
 // A file dropped on the window opens as Open opens it; of several, the first.
 void on_drop_files(HDROP drop) {
@@ -94,6 +104,10 @@ void dispatch_command(WORD id) {
     case kCmdFillColour:       choose_fill_colour(); break;
     case kCmdHelp:             open_help_file(); break;
     case kCmdVersion:          start_dialog_thread(information_dialog); break;
+    case kCmdZoomIn:
+    case kCmdZoomOut:
+    case kCmdActualSize:
+    case kCmdFitToWindow:      zoom_command(id); break;
     default:                   break;
   }
 }

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "core/canvas/scroll.h"
+#include "core/canvas/selection.h"
 
 namespace murkel {
 
-// Background, then the working image at the scroll offset, onto `target`.
+// Background, then the working image at the scroll offset and the zoom, onto `target`.
 void full_redraw(HDC target);
 
 // The working image alone at the scroll offset onto the view surface (the
@@ -22,6 +23,11 @@ void show_working_image();
 // the selection field cleared.
 void clear_selection();
 void draw_selection_outline();
+// Four lines over the outline's corners on the view surface (the view lock held).
+void draw_outline(const Outline& outline);
+
+// The picture's size on the canvas at the zoom.
+Point zoomed_picture_size();
 
 // Sets a scroll record's range, page and position and applies it to a bar.
 void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
