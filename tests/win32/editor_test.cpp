@@ -39,6 +39,7 @@
 #include "editor/main/startup.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
+#include "core/canvas/zoom_pixels.h"
 
 namespace murkel {
 namespace {
@@ -254,6 +255,138 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
   EXPECT_TRUE(grayed(0)) << "Undo stays as it was";
 }
 
+// ---------------------------------------------------------------- zoom
+// A picture with a colour table, which GDI copies for the canvas: 27 colours far apart.
+Bytes palette_file(int width, int height) {
+  FileLayout layout{40, width, height, 8, 0, {}, 27};
+  std::vector<std::vector<std::uint32_t>> rows(height);
+  for (int i = 0; i < width * height; ++i) rows[i / width].push_back(i * 7 % 27);
+  for (Colour i = 0; i < 27; ++i) layout.palette.push_back(RGB(i % 3 * 127, i / 3 % 3 * 127, i / 9 * 127));
+  layout.pixel_data = bmp_test::pack_rows(rows, 8, false);
+  return bmp_test::build_file(layout);
+}
+
+std::string status_field(int field) {
+  char text[300] = {};
+  SendMessageA(app.status_bar, SB_GETTEXTA, field, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// Runs the messages the drag loop sends until `done` holds (at most 5 s).
+bool pump_until(const std::function<bool()>& done) {
+  for (int i = 0; i < 500 && !done(); ++i) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(10);
+  }
+  return done();
+}
+
+// Pixels of the canvas as full_redraw draws it that differ from the core's
+// zoomed picture at the scroll offset, with the gray margin about it.
+long canvas_differences(const Image& picture, Zoom zoom, Point scroll) {
+  const int w = app.canvas_client.cx, h = app.canvas_client.cy;
+  HDC target = CreateCompatibleDC(app.view_surface);
+  HBITMAP bitmap = CreateCompatibleBitmap(app.view_surface, app.surface_size.cx, app.surface_size.cy);
+  SelectObject(target, bitmap);
+  full_redraw(target);
+  const std::vector<Colour> shown = pixels_of(bitmap, w, h);
+  DeleteDC(target);
+  DeleteObject(bitmap);
+  std::vector<std::uint8_t> rows;  // the picture's own 24-bit rows
+  for (Colour c : picture.pixels)
+    rows.insert(rows.end(), {std::uint8_t(blue_of(c)), std::uint8_t(green_of(c)), std::uint8_t(red_of(c))});
+  const ViewBlock view = visible_picture({picture.width, picture.height}, zoom, scroll, {w, h});
+  const int bw = static_cast<int>(view.client.width()), bh = static_cast<int>(view.client.height());
+  std::vector<std::uint8_t> block(std::size_t(bw) * bh * 4);
+  ZoomScratch scratch;
+  draw_zoomed(DibRows{rows.data(), picture.width * 3, 3, picture.width, picture.height}, zoom, view.zoomed,
+              DibRows{block.data(), bw * 4, 4, bw, bh}, scratch);
+  long differ = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int bx = x - view.client.left, by = y - view.client.top;
+      const bool inside = bx >= 0 && by >= 0 && bx < bw && by < bh;
+      const std::uint8_t* b = block.data() + (std::size_t(by) * bw + bx) * 4;
+      differ += shown[std::size_t(y) * w + x] != (inside ? make_colour(b[2], b[1], b[0]) : RGB(128, 128, 128));
+    }
+  return differ;
+}
+
+// At fit, 50 % and 200 %, by menu command and by Ctrl+wheel: the canvas shows the core's zoomed
+// picture (through a 32-bit copy for a colour table), the position and zoom fields read picture
+// coordinates and the zoom, and a drag selects the picture pixels under it and outlines them where
+// the picture shows them (past the picture's end, up to its last pixel).
+TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
+  size_canvas(400, 300);
+  const Image noise = noisy_picture(1000, 800), small = noisy_picture(100, 80);
+  const Bytes noise_file = bmp_test::make_bmp24(noise), colour_table = palette_file(1000, 800);
+  const struct {
+    const char* name;
+    const Bytes& file;
+    std::vector<WORD> commands;  // 0: Ctrl+wheel away from the user at the drag's start
+    const char* zoom;
+    Point scroll;
+    POINT from, to;
+    const char* position;
+    Rect selection;
+    const char* text;
+    POINT outline_top_left, outline_bottom_right;
+  } cases[] = {
+      // 371/1024: a canvas pixel shows 2.76 picture pixels, and a picture pixel may straddle two
+      {"fit", noise_file, {kCmdFitToWindow}, "36.23%", {0, 0}, {15, 25}, {54, 74}, "x:27,y:55",
+       {27, 55, 139, 194}, "(27,55)-(138,193)", {14, 24}, {55, 75}},
+      {"fit, colour table", colour_table, {kCmdFitToWindow}, "36.23%", {0, 0}, {15, 25}, {54, 74}, "x:27,y:55",
+       {27, 55, 139, 194}, "(27,55)-(138,193)", {14, 24}, {55, 75}},
+      {"50 %", noise_file, {kCmdZoomOut, kCmdZoomOut}, "50%", {0, 0}, {15, 25}, {254, 174}, "x:20,y:40",
+       {20, 40, 500, 340}, "(20,40)-(499,339)", {15, 25}, {254, 174}},
+      // picture pixel (100, 50) stays under the cursor; the field is less the press offset (50, 25)
+      {"200 % about the cursor, colour table", colour_table, {0}, "200%", {100, 50}, {105, 55}, {144, 94},
+       "x:100,y:50", {100, 50, 120, 70}, "(50,25)-(69,44)", {105, 55}, {144, 94}},
+      {"200 %, past the picture's end", bmp_test::make_bmp24(small), {kCmdZoomIn}, "200%", {0, 0}, {15, 25},
+       {380, 290}, "x:5,y:10", {5, 10, 100, 80}, "(5,10)-(99,79)", {15, 25}, {204, 164}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    open_file(c.file, "zoom.bmp");
+    const Image picture = decode_bmp(c.file).image;
+    const auto screen = [](POINT p) { ClientToScreen(app.canvas_window, &p); return p; };
+    SetCursorPos(screen(c.from).x, screen(c.from).y);
+    for (WORD command : c.commands) {
+      if (command == 0) SendMessageA(app.main_window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), 0);
+      else SendMessageA(app.main_window, WM_COMMAND, command, 0);
+    }
+    EXPECT_EQ(status_field(2), c.zoom);
+    EXPECT_EQ((Point{app.scroll_x, app.scroll_y}), c.scroll);
+    EXPECT_EQ(canvas_differences(picture, app.zoom, c.scroll), 0);
+    SendMessageA(app.canvas_window, WM_MOUSEMOVE, 0, MAKELPARAM(c.from.x, c.from.y));
+    EXPECT_EQ(status_field(0), c.position);
+
+    SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SetCursorPos(screen(c.to).x, screen(c.to).y);
+    EXPECT_TRUE(pump_until([&] { return status_field(1) == c.text; })) << status_field(1);
+    SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(app.selection, c.selection);
+    const POINT tl = c.outline_top_left, br = c.outline_bottom_right;
+    const POINT beside[] = {{tl.x - 1, tl.y}, {tl.x, tl.y - 1}, {br.x + 1, br.y}, {br.x, br.y + 1}};
+    std::vector<COLORREF> before;
+    {
+      ViewLock lock;
+      show_working_image();  // the band goes; the outline is drawn anew
+      for (POINT p : beside) before.push_back(GetPixel(app.view_surface, p.x, p.y));
+    }
+    draw_selection_outline();
+    for (POINT p : {tl, br, POINT{tl.x, br.y}, POINT{br.x, tl.y}})
+      EXPECT_EQ(GetPixel(app.view_surface, p.x, p.y), 0u) << "outline at " << p.x << "," << p.y;
+    for (int i = 0; i < 4; ++i)
+      EXPECT_EQ(GetPixel(app.view_surface, beside[i].x, beside[i].y), before[i]) << "beside the outline, " << i;
+    SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the next click clears the selection
+    SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  }
+  SendMessageA(app.main_window, WM_COMMAND, kCmdActualSize, 0);
+  EXPECT_EQ(status_field(2), "100%");
+}
+
 // ---------------------------------------------------------------- effects
 // Each menu command gives exactly the core's colours on true-colour pictures,
 // at the right and bottom edges (effects read past the picture) and partly
@@ -313,15 +446,6 @@ TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
 // A palette picture goes through GDI both ways and keeps its format; the
 // diffusion only moves colours of the table, so the result is exact (the
 // table's colours lie far apart: Wine's mapping is approximate).
-Bytes palette_file(int width, int height) {
-  FileLayout layout{40, width, height, 8, 0, {}, 27};
-  std::vector<std::vector<std::uint32_t>> rows(height);
-  for (int i = 0; i < width * height; ++i) rows[i / width].push_back(i * 7 % 27);
-  for (Colour i = 0; i < 27; ++i) layout.palette.push_back(RGB(i % 3 * 127, i / 3 % 3 * 127, i / 9 * 127));
-  layout.pixel_data = bmp_test::pack_rows(rows, 8, false);
-  return bmp_test::build_file(layout);
-}
-
 TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
   const Image original = decode_bmp(palette_file(40, 20)).image;
   open_file(palette_file(40, 20));
