@@ -29,7 +29,8 @@ void draw_outline(const Outline& outline);
 // The picture's size on the canvas at the zoom.
 Point zoomed_picture_size();
 
-// Sets a scroll record's range, page and position and applies it to a bar.
+// Sets a scroll record's range, page and position and applies it to a bar
+// (nothing when the record holds them already).
 void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
 
 // The scroll ranges (and the view, where the picture now fits) after the
