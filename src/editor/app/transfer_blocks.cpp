@@ -72,9 +72,12 @@ std::optional<DibRows> true_colour_rows(HDC surface) {
 
 bool release_transfer_blocks() {
   app.block_warmer.stop();
-  const bool held = app.source_block.bitmap != nullptr || app.result_block.bitmap != nullptr;
+  const bool held = app.source_block.bitmap != nullptr || app.result_block.bitmap != nullptr ||
+                    app.view_source_block.bitmap != nullptr;
   release_transfer_block(app.source_block);
   release_transfer_block(app.result_block);
+  ViewLock lock;  // the drag loop may be drawing through it
+  release_transfer_block(app.view_source_block);
   return held;
 }
 

@@ -34,8 +34,9 @@ struct TransferBlock {
 
 void release_transfer_block(TransferBlock& block);
 
-// Gives back the memory of the effects' two blocks (when another picture
-// size comes, or memory runs short elsewhere). True when any was held.
+// Gives back the memory of the effects' two blocks and of the zoomed view's
+// copy of a picture's part (when another picture size comes, or memory runs
+// short elsewhere). True when any was held.
 bool release_transfer_blocks();
 
 // The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
