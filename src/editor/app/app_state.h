@@ -76,6 +76,7 @@ struct Application {
   SIZE canvas_client{};
   SCROLLINFO horizontal_scroll{};
   SCROLLINFO vertical_scroll{};
+  std::uint8_t scroll_bars_waiting = 0;  // records the bars take later (bit 0 horizontal, 1 vertical)
   std::atomic<std::int32_t> scroll_x{0};
   std::atomic<std::int32_t> scroll_y{0};
   POINT last_mouse{};  // main thread only, as is the position field's text

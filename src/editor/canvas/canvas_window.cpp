@@ -144,6 +144,7 @@ LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_VSCROLL:     on_scroll(hwnd, false, wparam); break;
     case WM_LBUTTONDOWN: on_left_button_down(); break;
     case WM_LBUTTONUP:   on_left_button_up(); break;
+    case kApplyScrollBars: apply_waiting_scroll_bars(); break;
     default:             return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;

@@ -133,18 +133,40 @@ void copy_background(HDC target) {
 
 Point current_scroll() { return Point{app.scroll_x, app.scroll_y}; }
 
-}  // namespace
+constexpr std::uint8_t kBarBits[2] = {1, 2};  // horizontal, vertical: bits of app.scroll_bars_waiting
 
-// A bar whose record is unchanged is left alone: Wine paints a bar in some
-// 4.5 ms, and a scroll request or a zoom often changes one bar only.
-void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
+// Puts the values into a bar's record; false when it holds them already.
+bool take_scroll_values(SCROLLINFO& record, const ScrollRecord& values) {
   const ScrollRecord held{record.nMin, record.nMax, static_cast<std::int32_t>(record.nPage), record.nPos};
-  if (held == values) return;
+  if (held == values) return false;
   record.nMin = values.min;
   record.nMax = values.max;
   record.nPage = static_cast<UINT>(values.page);
   record.nPos = values.pos;
+  return true;
+}
+
+}  // namespace
+
+// A bar whose record is unchanged is left alone: Wine paints a bar in some
+// 5 ms, and a scroll request changes one bar only.
+void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
+  if (!take_scroll_values(record, values)) return;
   SetScrollInfo(hwnd, bar, &record, TRUE);
+  app.scroll_bars_waiting &= ~kBarBits[bar == SB_VERT];
+}
+
+void set_scroll_records_after(const ScrollRecord& horizontal, const ScrollRecord& vertical) {
+  const std::uint8_t waiting = app.scroll_bars_waiting;
+  if (take_scroll_values(app.horizontal_scroll, horizontal)) app.scroll_bars_waiting |= kBarBits[0];
+  if (take_scroll_values(app.vertical_scroll, vertical)) app.scroll_bars_waiting |= kBarBits[1];
+  if (waiting == 0 && app.scroll_bars_waiting != 0) PostMessageW(app.canvas_window, kApplyScrollBars, 0, 0);
+}
+
+void apply_waiting_scroll_bars() {
+  if (app.scroll_bars_waiting & kBarBits[0]) SetScrollInfo(app.canvas_window, SB_HORZ, &app.horizontal_scroll, TRUE);
+  if (app.scroll_bars_waiting & kBarBits[1]) SetScrollInfo(app.canvas_window, SB_VERT, &app.vertical_scroll, TRUE);
+  app.scroll_bars_waiting = 0;
 }
 
 void show_working_image() {

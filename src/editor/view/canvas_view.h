@@ -33,6 +33,14 @@ Point zoomed_picture_size();
 // (nothing when the record holds them already).
 void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
 
+// Sets both bars' records, and has the bars take them (which Wine paints in
+// some 5 ms a bar) once the messages already waiting have been handled, by
+// posting kApplyScrollBars to the canvas: a zoom shows the canvas first.
+inline constexpr UINT kApplyScrollBars = WM_APP + 1;
+void set_scroll_records_after(const ScrollRecord& horizontal, const ScrollRecord& vertical);
+// The canvas's answer to kApplyScrollBars.
+void apply_waiting_scroll_bars();
+
 // The scroll ranges (and the view, where the picture now fits) after the
 // canvas has taken its new size.
 void apply_resize_rule();

@@ -47,14 +47,13 @@ void set_zoom(Zoom zoom, POINT keep) {
     full_redraw(app.view_surface);
   }
   if (selection_exists(app.selection)) draw_selection_outline();
-  // The bars after the canvas, which the user looks at.
+  // The bars follow the canvas, which the user looks at.
   const Point size = zoomed_picture_size();
   ScrollRecord h = load_scroll_record(size.x, app.canvas_client.cx);
   ScrollRecord v = load_scroll_record(size.y, app.canvas_client.cy);
   h.pos = app.scroll_x;
   v.pos = app.scroll_y;
-  set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll, h);
-  set_scroll_record(app.canvas_window, SB_VERT, app.vertical_scroll, v);
+  set_scroll_records_after(h, v);
   show_zoom_field();
   // The position field follows the picture under the unmoved cursor.
   SendMessageW(app.canvas_window, WM_MOUSEMOVE, 0,
