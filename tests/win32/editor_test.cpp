@@ -318,7 +318,9 @@ long canvas_differences(const Image& picture, Zoom zoom, Point scroll) {
 // coordinates and the zoom, and a drag selects the picture pixels under it and outlines them where
 // the picture shows them (past the picture's end, up to its last pixel).
 TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
+  SendMessageA(app.main_window, WM_SIZE, SIZE_RESTORED, 0);  // the canvas fills the frame again
   size_canvas(400, 300);
+  ASSERT_EQ((Point{app.canvas_client.cx, app.canvas_client.cy}), (Point{400, 300}));
   const Image noise = noisy_picture(1000, 800), small = noisy_picture(100, 80);
   const Bytes noise_file = bmp_test::make_bmp24(noise), colour_table = palette_file(1000, 800);
   const struct {
