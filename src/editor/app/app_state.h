@@ -116,6 +116,7 @@ struct Application {
   // Main window, menus and dialogs: layout, wheel routing, the menu bar and
   // the file dialog. Main thread only, except the last answer, which the
   // version check's dialog thread also writes (atomic).
+  UINT dpi = 96;  // of the main window's monitor: the status fields' edges are at this DPI
   int status_height = 0;
   RECT client_rect{};
   int status_field_edges[3]{};

@@ -37,8 +37,7 @@ void on_create(HWND hwnd) {
   SelectObject(app.scratch_surface, app.scratch_bitmap);
   app.background_bitmap = create_gray_background(app.surface_size.cx, app.surface_size.cy);
 
-  app.doubled_frame_width = 2 * GetSystemMetrics(SM_CXDLGFRAME);
-  app.horizontal_bar_height = GetSystemMetrics(SM_CYHSCROLL);
+  measure_frame_and_bar(app.dpi);
 
   SetScrollInfo(hwnd, SB_HORZ, &app.horizontal_scroll, TRUE);
   SetScrollInfo(hwnd, SB_VERT, &app.vertical_scroll, TRUE);

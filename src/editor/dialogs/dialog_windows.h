@@ -29,11 +29,13 @@ struct ScrambleDialog {
   wchar_t level_text[5];
 };
 // Only the slots of the window's own kind are filled; the rest stay empty.
+// The layout is at the DPI of the window's monitor.
 struct DialogSlots {
   MosaicDialog mosaic;
   InformationDialog information;
   BlurDialog blur;
   ScrambleDialog scramble;
+  UINT dpi;
 };
 
 LRESULT CALLBACK settings_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -50,6 +52,7 @@ void start_dialog_thread(LPTHREAD_START_ROUTINE routine);
 // Window-building helpers shared by the dialogs.
 inline constexpr DWORD kStaticStyle = WS_CHILD | WS_VISIBLE;
 inline constexpr DWORD kPushButtonStyle = WS_CHILD | WS_VISIBLE;
+// Positions and sizes are given at 96 DPI and grow with the window's DPI.
 // A SETTINGS window whose client area is width x height; it points at `slots`.
 HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD visible, DialogSlots* slots);
 // A child with control identifier 0.

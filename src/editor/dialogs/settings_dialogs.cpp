@@ -5,6 +5,7 @@
 
 #include "core/text/number_text.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dpi.h"
 #include "editor/app/texts.h"
 #include "editor/app/unicode_text.h"
 
@@ -48,10 +49,12 @@ void scramble_ok(ScrambleDialog& d) {
   DestroyWindow(d.window);
 }
 
+DialogSlots* slots_of(HWND hwnd) { return reinterpret_cast<DialogSlots*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
 // A click on one of the window's buttons; the notification code is not
 // looked at. Edits and labels match no button.
 void on_command(HWND hwnd, HWND control) {
-  auto* s = reinterpret_cast<DialogSlots*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  DialogSlots* s = slots_of(hwnd);
   if (!s || !control) return;
   if (control == s->mosaic.ok_button) mosaic_ok(s->mosaic);
   else if (control == s->mosaic.cancel_button) DestroyWindow(s->mosaic.window);
@@ -62,14 +65,41 @@ void on_command(HWND hwnd, HWND control) {
   else if (control == s->scramble.cancel_button) DestroyWindow(s->scramble.window);
 }
 
+// Moved to a monitor of another scale: the window takes the rectangle
+// Windows proposes, and its controls grow or shrink with it.
+void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
+  SetWindowPos(hwnd, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+               proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  DialogSlots* s = slots_of(hwnd);
+  if (!s || s->dpi == 0 || s->dpi == dpi) return;
+  const auto rescaled = [&](LONG length) { return MulDiv(length, static_cast<int>(dpi), static_cast<int>(s->dpi)); };
+  for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT rc{};
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&rc), 2);
+    MoveWindow(child, rescaled(rc.left), rescaled(rc.top), rescaled(rc.right - rc.left), rescaled(rc.bottom - rc.top),
+               TRUE);
+  }
+  s->dpi = dpi;
+}
+
+// The outer size for a client area of width x height (at 96 DPI) at `dpi`:
+// the dialog frame on every side (its horizontal measure serves the height
+// too) and the caption.
+SIZE outer_size(int width, int height, UINT dpi) {
+  const int frame = system_metric(SM_CXDLGFRAME, dpi);
+  return {scaled(width, dpi) + 2 * frame, scaled(height, dpi) + 2 * frame + system_metric(SM_CYCAPTION, dpi)};
+}
+
 }  // namespace
 
 LRESULT CALLBACK settings_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
-    case WM_COMMAND: on_command(hwnd, reinterpret_cast<HWND>(lparam)); break;
-    case WM_CLOSE:   DestroyWindow(hwnd); break;
-    case WM_DESTROY: PostQuitMessage(0); break;
-    default:         return DefWindowProcW(hwnd, msg, wparam, lparam);
+    case WM_COMMAND:         on_command(hwnd, reinterpret_cast<HWND>(lparam)); break;
+    case WM_CLOSE:           DestroyWindow(hwnd); break;
+    case WM_DESTROY:         PostQuitMessage(0); break;
+    case kDpiChangedMessage: on_dpi_changed(hwnd, LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); break;
+    default:                 return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;
 }
@@ -79,21 +109,26 @@ void start_dialog_thread(LPTHREAD_START_ROUTINE routine) {
   if (thread) CloseHandle(thread);
 }
 
-// The outer size follows the client size with the dialog frame on every side
-// (its horizontal measure serves the height too) and the caption.
+// The window is made at the system's DPI; one that opens on a monitor of
+// another scale takes the size for that monitor before its controls come.
 HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD visible, DialogSlots* slots) {
-  const int frame = GetSystemMetrics(SM_CXDLGFRAME);
+  const SIZE assumed = outer_size(width, height, window_dpi(nullptr));
   HWND hwnd = CreateWindowExW(0, L"SETTINGS", title, WS_CAPTION | WS_SYSMENU | visible, CW_USEDEFAULT, CW_USEDEFAULT,
-                              width + 2 * frame, height + 2 * frame + GetSystemMetrics(SM_CYCAPTION), nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+                              assumed.cx, assumed.cy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  slots->dpi = window_dpi(hwnd);
+  const SIZE size = outer_size(width, height, slots->dpi);
+  if (size.cx != assumed.cx || size.cy != assumed.cy) {
+    SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(slots));
   return hwnd;
 }
 
 HWND create_control(HWND parent, const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
                     DWORD style, DWORD ex_style) {
-  return CreateWindowExW(ex_style, class_name, text, style, x, y, width, height, parent, nullptr,
-                         GetModuleHandleW(nullptr), nullptr);
+  const UINT dpi = window_dpi(parent);
+  return CreateWindowExW(ex_style, class_name, text, style, scaled(x, dpi), scaled(y, dpi), scaled(width, dpi),
+                         scaled(height, dpi), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 DWORD run_dialog_loop() {

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "editor/app/app_state.h"
+#include "editor/app/dpi.h"
 #include "editor/app/texts.h"
 #include "editor/dialogs/dialog_windows.h"
 #include "editor/document/clipboard_commands.h"
@@ -17,6 +18,9 @@ namespace murkel {
 namespace {
 
 void on_create(HWND hwnd) {
+  // The field edges are given at 96 DPI.
+  app.dpi = window_dpi(hwnd);
+  for (int i = 0; i < 2; ++i) app.status_field_edges[i] = scaled(app.status_field_edges[i], app.dpi);
   app.status_bar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 0);
   RECT rc{};
   GetClientRect(app.status_bar, &rc);
@@ -55,6 +59,19 @@ void on_mouse_wheel(WPARAM wparam) {
   const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
   const WPARAM code = distance >= 0x8000 ? SB_LINEDOWN : SB_LINEUP;
   SendMessageW(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
+}
+
+// Moved to a monitor of another scale: the status fields and the frame and
+// bar measures follow, and the window takes the rectangle Windows proposes
+// (whose WM_SIZE lays out the rest).
+void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
+  for (int i = 0; i < 2; ++i) {
+    app.status_field_edges[i] = MulDiv(app.status_field_edges[i], static_cast<int>(dpi), static_cast<int>(app.dpi));
+  }
+  app.dpi = dpi;
+  measure_frame_and_bar(dpi);
+  SetWindowPos(hwnd, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+               proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Copy and Paste, and the View menu, follow the picture and the clipboard
@@ -121,6 +138,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
     case WM_INITMENU:   on_init_menu(); break;
     case WM_DROPFILES:  on_drop_files(reinterpret_cast<HDROP>(wparam)); break;
+    case kDpiChangedMessage: on_dpi_changed(hwnd, LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); break;
     default:            return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;

@@ -10,6 +10,7 @@
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dpi.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/app/unicode_text.h"
 #include "editor/menus/menus.h"
@@ -180,6 +181,11 @@ void show_working_image() {
 void full_redraw(HDC target) {
   copy_background(target);
   copy_working_image(target, app.scroll_x, app.scroll_y);
+}
+
+void measure_frame_and_bar(UINT dpi) {
+  app.doubled_frame_width = 2 * system_metric(SM_CXDLGFRAME, dpi);
+  app.horizontal_bar_height = system_metric(SM_CYHSCROLL, dpi);
 }
 
 void apply_resize_rule() {

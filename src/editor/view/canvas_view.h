@@ -41,6 +41,10 @@ void set_scroll_records_after(const ScrollRecord& horizontal, const ScrollRecord
 // The canvas's answer to kApplyScrollBars.
 void apply_waiting_scroll_bars();
 
+// The dialog frame (doubled) and the horizontal scroll bar's height at the
+// main window's DPI, for the status fields and the wheel.
+void measure_frame_and_bar(UINT dpi);
+
 // The scroll ranges (and the view, where the picture now fits) after the
 // canvas has taken its new size.
 void apply_resize_rule();
