@@ -152,9 +152,10 @@ bool take_scroll_values(SCROLLINFO& record, const ScrollRecord& values) {
 // A bar whose record is unchanged is left alone: Wine paints a bar in some
 // 5 ms, and a scroll request changes one bar only.
 void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
-  if (!take_scroll_values(record, values)) return;
+  const std::uint8_t bit = kBarBits[bar == SB_VERT];
+  if (!take_scroll_values(record, values) && !(app.scroll_bars_waiting & bit)) return;
   SetScrollInfo(hwnd, bar, &record, TRUE);
-  app.scroll_bars_waiting &= ~kBarBits[bar == SB_VERT];
+  app.scroll_bars_waiting = static_cast<std::uint8_t>(app.scroll_bars_waiting & ~bit);
 }
 
 void set_scroll_records_after(const ScrollRecord& horizontal, const ScrollRecord& vertical) {
