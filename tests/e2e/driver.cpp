@@ -60,21 +60,50 @@ TempFolder::TempFolder() {
 }
 
 namespace {
-void remove_tree(const std::string& folder) {
-  WIN32_FIND_DATAA found{};
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-    const std::string name = found.cFileName, path = folder + "\\" + name;
-    if (name == "." || name == "..") continue;
+// Through the wide calls: the names inside may be of any script.
+void remove_tree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    const std::wstring name = found.cFileName, path = folder + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(path);
-    else DeleteFileA(path.c_str());
+    else DeleteFileW(path.c_str());
   }
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 }  // namespace
 
-TempFolder::~TempFolder() { remove_tree(path); }
+TempFolder::~TempFolder() { remove_tree(wide(path)); }
+
+std::wstring wide(const std::string& ansi_text) {
+  std::wstring text(ansi_text.size(), L'\0');
+  text.resize(MultiByteToWideChar(CP_ACP, 0, ansi_text.data(), static_cast<int>(ansi_text.size()), text.data(),
+                                  static_cast<int>(text.size())));
+  return text;
+}
+
+void write_file(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  const bool done = file != INVALID_HANDLE_VALUE &&
+                    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!done) throw std::runtime_error("cannot write a file of a UTF-16 name");
+}
+
+std::string read_file(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD got = 0;
+  if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
+  CloseHandle(file);
+  bytes.resize(got);
+  return bytes;
+}
 
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
@@ -131,6 +160,16 @@ std::string window_text(HWND hwnd) {
   return std::string(buffer, std::min<size_t>(length, sizeof(buffer) - 1));
 }
 
+std::wstring wide_window_text(HWND hwnd) {
+  wchar_t buffer[1024] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                           kTimeoutMs, &length)) {
+    throw std::runtime_error("the editor did not answer WM_GETTEXT in time");
+  }
+  return std::wstring(buffer, std::min<size_t>(length, std::size(buffer) - 1));
+}
+
 void set_window_text(HWND hwnd, const std::string& text) {
   send_with_timeout(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -155,15 +194,24 @@ std::string Editor::bin_folder() {
 Editor::Editor(const std::string& folder, const std::optional<std::string>& picture, const std::string& program) {
   command_line_ = "\"" + program + "\"";
   if (picture) command_line_ += " \"" + *picture + "\"";
+  start(wide(command_line_), wide(folder));
+}
+
+Editor::Editor(const std::wstring& folder, const std::wstring& picture) {
+  const std::wstring line = L"\"" + wide(bin_folder()) + L"\\murkel.exe\" \"" + picture + L"\"";
+  command_line_ = "murkel.exe with a UTF-16 command line";
+  start(line, folder);
+}
+
+void Editor::start(std::wstring command_line, const std::wstring& folder) {
   // A job takes the editor and whatever it starts (a help viewer), so that
   // nothing is left running after the test.
   job_ = CreateJobObjectA(nullptr, nullptr);
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-  STARTUPINFOA startup{sizeof(startup)};
-  std::string line = command_line_;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, folder.c_str(),
+  STARTUPINFOW startup{sizeof(startup)};
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, folder.c_str(),
                       &startup, &process_)) {
     throw std::runtime_error("cannot start " + command_line_ + " (error " + std::to_string(GetLastError()) + ")");
   }

@@ -34,6 +34,10 @@ struct TempFolder {
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
+// Names in the ANSI code page and as UTF-16, for files whose names it cannot hold.
+std::wstring wide(const std::string& ansi_text);
+void write_file(const std::wstring& path, const std::string& bytes);
+std::string read_file(const std::wstring& path);
 // The address Wine's browser is given for a file: file:// and its Unix path, percent-encoded.
 std::string file_address(const std::string& windows_path);
 
@@ -46,8 +50,10 @@ struct BrowserRecorder {
   const std::string log;
 };
 
-// Any window, across processes: its text, and its descendants of a class ("" for all) in window order.
+// Any window, across processes: its text (read through the ANSI calls, or as UTF-16), and its
+// descendants of a class ("" for all) in window order.
 std::string window_text(HWND hwnd);
+std::wstring wide_window_text(HWND hwnd);
 void set_window_text(HWND hwnd, const std::string& text);
 std::vector<HWND> descendants(HWND parent, const std::string& class_name = "", bool visible_only = false);
 void click(HWND button);  // as the mouse does (BM_CLICK); returns at once
@@ -61,12 +67,15 @@ class Editor {
   // Starts `"<program>"` (by default <bin>\murkel.exe), and ` "<picture>"` when given, in `folder`.
   explicit Editor(const std::string& folder, const std::optional<std::string>& picture = std::nullopt,
                   const std::string& program = bin_folder() + "\\murkel.exe");
+  // The same from a UTF-16 command line: `"<bin>\murkel.exe" "<picture>"`.
+  Editor(const std::wstring& folder, const std::wstring& picture);
   static std::string bin_folder();  // the test's folder, which holds murkel.exe too
   ~Editor();
 
   HWND main_window();  // the visible MAINWND frame
   HWND canvas();
   std::string title() { return window_text(main_window()); }
+  std::wstring wide_title() { return wide_window_text(main_window()); }
   // Status bar field, read through a buffer placed in the editor's memory.
   std::string status_text(int part);
   // Waits until the field reads `expected`; returns what it read last.
@@ -104,6 +113,8 @@ class Editor {
   COLORREF pixel(POINT client) { return capture({client.x, client.y, client.x + 1, client.y + 1})[0]; }
 
  private:
+  void start(std::wstring command_line, const std::wstring& folder);
+
   std::string command_line_;
   PROCESS_INFORMATION process_{};
   HANDLE job_ = nullptr;

@@ -1,8 +1,8 @@
 // End to end: Help opens the old help file beside the program, otherwise the
 // HTML help in the browser, and tells of a missing help only when neither is
-// there; the package for Windows users holds what it must, and its program,
-// unpacked into a folder with Japanese characters and blanks in its name,
-// starts and opens its help.
+// there; the package for Windows users holds what it must, its program
+// carries its manifest, and, unpacked into a folder with Japanese characters
+// and blanks in its name, starts and opens its help.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,6 +116,23 @@ TEST(PackageE2e, HoldsWhatItMustAndItsProgramStartsAndOpensItsHelp) {
                   version_value(info, block, "ProductVersion"), "MURKEL_Pro 1.2.0.0 1.2.0.0") << block;
   }
   EXPECT_EQ(version_value(info, "041104B0", "FileDescription"), "MURKEL_Pro ビットマップの一部を隠す画像エディタ");
+
+  // The application manifest: Common Controls 6, per-monitor v2 DPI awareness with the system-aware
+  // fallback, Windows 7, 8, 8.1 and 10/11, the program's own processor.
+  const HMODULE image = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  const HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(found, nullptr) << "no manifest";
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(image, found))),
+                             SizeofResource(image, found));
+  FreeLibrary(image);
+  const std::vector<std::string> parts = {
+      "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", ">true</dpiAware>",
+      ">PerMonitorV2, System</dpiAwareness>", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+      "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+      "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+      std::string("processorArchitecture=\"") + (sizeof(void*) == 8 ? "amd64" : "x86") + "\""};
+  for (const std::string& part : parts) EXPECT_NE(manifest.find(part), std::string::npos) << part;
 
   // Started from there, the program opens the help beside it.
   e2e::BrowserRecorder browser;

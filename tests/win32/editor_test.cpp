@@ -776,6 +776,59 @@ TEST_F(EditorTest, DroppedFilesOpenTheFirst) {
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
 
+// The file dialog's name field: its first visible Edit.
+BOOL CALLBACK find_name_field(HWND child, LPARAM found) {
+  wchar_t name[16] = {};
+  GetClassNameW(child, name, 16);
+  if (lstrcmpiW(name, L"Edit") != 0 || !IsWindowVisible(child)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+// Names the ANSI code page cannot hold: a file dropped under such a name (a drop handle of UTF-16
+// names) opens, named exactly in the title, and Save As writes the picture under another one.
+TEST_F(EditorTest, DroppedFileAndSaveAsWithNamesOfAnyScript) {
+  const std::wstring folder = wide(temp_path("")) + L"café 한국어 Ελληνικά 😀";
+  const std::wstring dropped = folder + L"\\写真😀.bmp", saved = folder + L"\\Ελληνικά 한국어.bmp";
+  const Image picture = noisy_picture(9, 7);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  DeleteFileW(saved.c_str());
+  write_bytes(temp_path("named.tmp"), bmp_test::make_bmp24(picture));  // then given its name, which write_bytes cannot take
+  ASSERT_TRUE(MoveFileExW(wide(temp_path("named.tmp")).c_str(), dropped.c_str(), MOVEFILE_REPLACE_EXISTING));
+  app.modification_counter = 0;
+  const std::wstring names = dropped + L'\0' + L'\0';
+  HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(files + 1));
+  GlobalUnlock(drop);
+  EXPECT_EQ(answer_box([&] { SendMessageW(app.main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); }).text, "");
+  const auto title = [] {
+    wchar_t text[400] = {};
+    GetWindowTextW(app.main_window, text, 400);
+    return std::wstring(text);
+  };
+  EXPECT_TRUE(title() == text::kTitlePrefix + dropped + L"]") << ansi(title());
+
+  // Save As, answered as a person would: the name typed into the dialog's name field, then OK.
+  std::thread typist([&] {
+    HWND dialog = nullptr, field = nullptr;
+    for (int i = 0; i < 500 && !field; ++i, Sleep(20)) {
+      if ((dialog = FindWindowW(L"#32770", nullptr)) == nullptr) continue;
+      EnumChildWindows(dialog, find_name_field, reinterpret_cast<LPARAM>(&field));
+    }
+    if (field == nullptr) return;
+    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  });
+  EXPECT_EQ(answer_box([] { EXPECT_EQ(save_image_as(), 0); }).text, "");
+  typist.join();
+  EXPECT_TRUE(title() == text::kTitlePrefix + saved + L"]") << ansi(title());
+  ASSERT_TRUE(MoveFileExW(saved.c_str(), wide(temp_path("saved back.bmp")).c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(read_bytes(temp_path("saved back.bmp")), encode_bmp24(picture).bytes);
+}
+
 // Copy puts the selection cut to the picture, or the whole picture without one, as a 24-bit packed
 // bitmap and as a PNG of the same pixels.
 TEST_F(EditorTest, CopyPutsTheSelectionCutToThePictureAsBitmapAndPng) {
