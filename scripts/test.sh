@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core natively (with sanitizers),
 # then both Windows builds, one of them tested under Wine and Xvfb (core
-# again, Win32 integration, end to end), then the BMP and PNG reader fuzzers for a bounded time each. Ends
+# again, Win32 integration, end to end), then the fuzzers of the readers (bitmap files, the
+# clipboard's packed bitmaps, PNG, picture headers) for a bounded time each. Ends
 # with one summary line; exits non-zero when anything failed.
 set -uo pipefail
 MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -54,10 +55,10 @@ init_wine_prefix
 trap stop_wine_and_xvfb EXIT
 run_ctest "win$MURKEL_WINE_BITS" --test-dir "$MURKEL_WIN_BUILD"
 
-# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 30).
-for kind in bmp png; do
-  echo "== ${kind^^} reader fuzzing, ${MURKEL_FUZZ_SECONDS:-30} s"
-  if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-30}" "$kind" >"build/fuzz-$kind.log" 2>&1; then
+# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 15).
+for kind in bmp dib png header; do
+  echo "== ${kind^^} reader fuzzing, ${MURKEL_FUZZ_SECONDS:-15} s"
+  if bash fuzz/run_fuzz.sh "${MURKEL_FUZZ_SECONDS:-15}" "$kind" >"build/fuzz-$kind.log" 2>&1; then
     grep -E '^Done [0-9]+ runs' "build/fuzz-$kind.log"
     passed=$((passed + 1))
   else

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <psapi.h>
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
@@ -820,6 +821,74 @@ TEST_F(EditorTest, PicturesOfEveryFormatOpenWithTheirPixels) {
     EXPECT_EQ(open_picture(bad, "bad.png"), text::kCannotOpen);
     EXPECT_EQ(difference(working_picture(), before), 0);
   }
+}
+
+// The largest working set of the process while `action` runs, sampled every 5 ms.
+SIZE_T peak_working_set(const std::function<void()>& action) {
+  std::atomic<bool> done{false};
+  std::atomic<SIZE_T> peak{0};
+  std::thread sampler([&] {
+    for (PROCESS_MEMORY_COUNTERS c{}; !done; Sleep(5)) {
+      if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof(c))) peak = std::max<SIZE_T>(peak, c.WorkingSetSize);
+    }
+  });
+  action();
+  done = true;
+  sampler.join();
+  return peak;
+}
+
+// Pictures made to hurt the platform's decoders: sizes past the limit claimed over a few bytes (the JPEG
+// decoder takes the whole frame before any size check of ours could see it), a decompression bomb
+// within the limit, files cut short and files with bits flipped. Each opens or is refused with the
+// message, and the working set stays within 256 MB of where it was; a pasted PNG past the limit is refused.
+TEST_F(EditorTest, HostilePicturesOpenOrAreRefusedInBoundedMemory) {
+  Bytes jpeg, bomb;
+  ASSERT_TRUE(encode_picture_bytes(noisy_picture(64, 48), {}, PictureFormat::jpeg, jpeg));
+  ASSERT_TRUE(encode_picture_bytes(Image{2000, 2000, std::vector<Colour>(4000000, 0x336699)}, {}, PictureFormat::png, bomb));
+  ASSERT_LT(bomb.size(), 100000u);
+  const Bytes png = png_file(5, 3, 2, 8, std::vector<unsigned>(45, 77)), gif = picture_test::gif_file(3, 1, {0, 0xFF}, 1, {0, 1, 0});
+  const Bytes tiff = picture_test::tiff_file(2, 1, Bytes(8, 200));
+  const auto claiming = [](Bytes b, std::size_t at, const Bytes& size) {
+    std::copy(size.begin(), size.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+    return b;
+  };
+  const std::uint8_t frame_header[] = {0xFF, 0xC0};
+  const std::size_t sof = std::search(jpeg.begin(), jpeg.end(), std::begin(frame_header), std::end(frame_header)) - jpeg.begin();
+  ASSERT_LT(sof, jpeg.size());
+  const struct { const char* name; Bytes file; } refused[] = {
+      {"photo.jpg", claiming(jpeg, sof + 5, {0xFF, 0xDC, 0xFF, 0xDC})},  // 65500 x 65500
+      {"picture.png", png_file(65500, 65500, 0, 8, {})},                 // rows of filter bytes alone
+      {"frame.gif", claiming(gif, 38, {0xFF, 0xFF, 0xFF, 0xFF})},
+      {"scan.tif", claiming(tiff, 18, {0x70, 0x11, 0x01, 0})},           // 70000 x 1
+  };
+  std::vector<std::pair<std::string, Bytes>> hostile = {{"bomb.png", bomb}};
+  for (const auto& [name, file] : {std::pair{"cut.jpg", jpeg}, {"cut.png", png}, {"cut.gif", gif}, {"cut.tif", tiff}}) {
+    hostile.push_back({name, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() / 2))});
+    for (std::size_t i = 1; i < 4; ++i) {
+      Bytes flipped = file;
+      flipped[file.size() * i / 4] ^= static_cast<std::uint8_t>(1u << i);
+      hostile.push_back({std::string("flipped") + (name + 3), flipped});
+    }
+  }
+  PROCESS_MEMORY_COUNTERS before{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before));
+  const SIZE_T peak = peak_working_set([&] {
+    open_file(png, "start.png");
+    for (const auto& c : refused) {
+      EXPECT_EQ(open_picture(c.file, c.name), text::kCannotOpen) << c.name;
+      EXPECT_EQ(std::vector<long>({app.bitmap.bmWidth, app.bitmap.bmHeight}), std::vector<long>({5, 3})) << c.name;
+    }
+    for (const auto& [name, file] : hostile) {
+      const std::string box = open_picture(file, name);
+      EXPECT_TRUE(box.empty() || box == text::kCannotOpen) << name << ": " << box;
+    }
+    EXPECT_EQ(open_picture(bomb, "bomb.png"), "");
+    EXPECT_EQ(app.bitmap.bmWidth, 2000);
+    put_on_clipboard({{RegisterClipboardFormatA("PNG"), refused[1].file}});
+    EXPECT_EQ(answer_box(paste_image).text, text::kCannotPaste);
+  });
+  EXPECT_LT(peak - before.WorkingSetSize, SIZE_T{256} << 20);
 }
 
 // An effect on a transparent PNG makes its selection opaque and keeps every other pixel's colour and

@@ -382,8 +382,8 @@ std::string decode_run_length(const std::uint8_t* data, std::size_t size, const 
 std::string check_file(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes, Header& h) {
   if (data == nullptr) size = 0;
   if (std::string error = parse_header(data, size, h); !error.empty()) return error;
-  const std::uint64_t pixel_count = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height);
-  if (pixel_count > max_decoded_bytes / 4)
+  if (!within_picture_limit(static_cast<std::uint64_t>(h.width), static_cast<std::uint64_t>(h.height),
+                            max_decoded_bytes))
     return "the picture is too large (" + std::to_string(h.width) + " x " + std::to_string(h.height) + ")";
   if (h.compression != kRle8 && h.compression != kRle4) {
     const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32 * 4;

@@ -10,9 +10,6 @@
 
 namespace murkel {
 
-// Decoded pictures larger than this many bytes (4 per pixel) are refused.
-inline constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
-
 struct DecodeResult {
   Image image;        // top row first
   std::string error;  // empty on success

@@ -20,6 +20,7 @@
 #include "core/codecs/packed_dib.h"
 #include "core/effects/effects.h"
 #include "editor/app/app_state.h"
+#include "editor/app/locked_block.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
 #include "editor/document/bitmap_files.h"
@@ -34,33 +35,12 @@ UINT png_format() {
   return format;
 }
 
-// The bytes of a clipboard block, locked for the scope.
-class LockedBlock {
- public:
-  explicit LockedBlock(HANDLE block) : block_(block) {
-    data_ = block_ != nullptr ? static_cast<const std::uint8_t*>(GlobalLock(block_)) : nullptr;
-    size_ = data_ != nullptr ? GlobalSize(block_) : 0;
-  }
-  ~LockedBlock() {
-    if (data_ != nullptr) GlobalUnlock(block_);
-  }
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  const std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return size_; }
-
- private:
-  HANDLE block_;
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-};
-
 // A bitmap handle's picture as a 32-bit packed bitmap, through GDI.
 std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
   BITMAP record{};
   if (GetObjectA(bitmap, sizeof(record), &record) == 0 || record.bmWidth <= 0 || record.bmHeight == 0) return {};
   const LONG width = record.bmWidth, height = std::abs(record.bmHeight);
-  if (std::uint64_t{static_cast<std::uint32_t>(width)} * height * 4 > kMaxDecodedBytes) return {};
+  if (!within_picture_limit(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height))) return {};
   BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB};
   std::vector<std::uint8_t> packed(sizeof(header) + std::size_t{4} * width * height);
   HDC screen = GetDC(nullptr);
@@ -72,52 +52,58 @@ std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
   return packed;
 }
 
-// What the clipboard offers Paste (the clipboard is open).
+// What the clipboard offers Paste, read while it is open: the forms of a
+// picture in the order Paste tries them, and the first file of a file list.
 struct Offer {
-  HBITMAP picture = nullptr;  // a decoded picture, now ours
-  std::string file;           // or the first file of a file list
-  bool found = false;         // something was there, whether or not it decoded
+  std::vector<UINT> forms;
+  std::string file;
+  bool file_list = false;
 };
 
-Offer read_clipboard() {
+Offer read_offer() {
   Offer offer;
-  try {
-    if (IsClipboardFormatAvailable(png_format())) {
-      offer.found = true;
-      const LockedBlock block(GetClipboardData(png_format()));
-      if (block.data() != nullptr) {
-        if (const std::optional<Image> image = decode_png_bytes(block.data(), block.size())) {
-          offer.picture = bitmap_from_image(*image);
-          if (offer.picture != nullptr) return offer;
-        }
-      }
-    }
-    // The system makes each of the three bitmap forms out of the others and
-    // lists the copies after the form the program put there: the first
-    // listed is the original.
-    for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
-      if (format != CF_DIBV5 && format != CF_DIB && format != CF_BITMAP) continue;
-      offer.found = true;
-      std::vector<std::uint8_t> file;
-      if (format == CF_BITMAP) {
-        const std::vector<std::uint8_t> packed = packed_from_bitmap(static_cast<HBITMAP>(GetClipboardData(format)));
-        if (!packed.empty()) file = packed_dib_as_file(packed.data(), packed.size());
-      } else {
-        const LockedBlock block(GetClipboardData(format));
-        if (block.data() == nullptr) continue;
-        file = packed_dib_as_file(block.data(), block.size());
-      }
-      if (!file.empty()) offer.picture = bitmap_from_bmp_bytes(file.data(), file.size());
-      if (offer.picture != nullptr) return offer;
-    }
-  } catch (const std::bad_alloc&) {
-    return offer;
+  if (IsClipboardFormatAvailable(png_format())) offer.forms.push_back(png_format());
+  // The system makes each of the three bitmap forms out of the others and
+  // lists the copies after the form the program put there: the first
+  // listed is the original.
+  for (UINT form = EnumClipboardFormats(0); form != 0; form = EnumClipboardFormats(form)) {
+    if (form == CF_DIBV5 || form == CF_DIB || form == CF_BITMAP) offer.forms.push_back(form);
   }
-  if (IsClipboardFormatAvailable(CF_HDROP)) {
-    offer.found = true;
+  offer.file_list = IsClipboardFormatAvailable(CF_HDROP);
+  if (offer.file_list) {
     offer.file = first_dropped_file(static_cast<HDROP>(GetClipboardData(CF_HDROP)));
   }
   return offer;
+}
+
+// A copy of the bytes of one form, taken with the clipboard open: PNG as it
+// is, a bitmap as a bitmap file; empty when the form is gone or memory is short.
+std::vector<std::uint8_t> take_form(UINT form) {
+  std::vector<std::uint8_t> bytes;
+  if (!OpenClipboard(app.main_window)) return bytes;
+  try {
+    if (form == CF_BITMAP) {
+      const std::vector<std::uint8_t> packed = packed_from_bitmap(static_cast<HBITMAP>(GetClipboardData(form)));
+      if (!packed.empty()) bytes = packed_dib_as_file(packed.data(), packed.size());
+    } else if (const LockedBlock block(GetClipboardData(form)); block.data() != nullptr) {
+      bytes = form == png_format() ? std::vector<std::uint8_t>(block.data(), block.data() + block.size())
+                                   : packed_dib_as_file(block.data(), block.size());
+    }
+  } catch (const std::bad_alloc&) {
+    bytes.clear();
+  }
+  CloseClipboard();
+  return bytes;
+}
+
+// The picture of one form as a new bitmap, decoded with the clipboard
+// closed; nullptr when it is gone, does not decode or memory is short.
+HBITMAP picture_of_form(UINT form) {
+  const std::vector<std::uint8_t> bytes = take_form(form);
+  if (bytes.empty()) return nullptr;
+  if (form != png_format()) return bitmap_from_bmp_bytes(bytes.data(), bytes.size());
+  const std::optional<Image> image = decode_png_bytes(bytes.data(), bytes.size());
+  return image ? bitmap_from_image(*image) : nullptr;
 }
 
 // The working image's pixels in `area` (within the picture), through GDI.
@@ -195,22 +181,28 @@ void paste_image() {
     document_message(text::kCannotPaste);
     return;
   }
-  const Offer offer = read_clipboard();
+  Offer offer;
+  try {
+    offer = read_offer();
+  } catch (const std::bad_alloc&) {
+  }
   CloseClipboard();
-  if (offer.picture == nullptr && !offer.file.empty()) {
+  HBITMAP picture = nullptr;
+  for (std::size_t i = 0; i < offer.forms.size() && picture == nullptr; ++i) picture = picture_of_form(offer.forms[i]);
+  if (picture == nullptr && !offer.file.empty()) {
     open_named_file(offer.file.c_str());
     return;
   }
-  if (offer.picture == nullptr) {
-    document_message(offer.found ? text::kCannotPaste : text::kNothingToPaste);
+  if (picture == nullptr) {
+    document_message(offer.forms.empty() && !offer.file_list ? text::kNothingToPaste : text::kCannotPaste);
     return;
   }
   if (!ask_to_save_changes()) {
-    DeleteObject(offer.picture);
+    DeleteObject(picture);
     return;
   }
-  if (!open_untitled_picture(offer.picture)) {
-    DeleteObject(offer.picture);
+  if (!open_untitled_picture(picture)) {
+    DeleteObject(picture);
     document_message(text::kCannotPaste);
   }
 }
