@@ -50,9 +50,11 @@ void load_picture(HWND canvas, bool clear_previous_selection) {
 
 bool ask_to_save_changes() {
   if (app.modification_counter <= 0) return true;
-  app.last_answer = document_message(text::kSavePrompt, MB_YESNOCANCEL);
-  if (app.last_answer == IDYES) return save_image_as() != 1;
-  return app.last_answer == IDNO;
+  // The version check's thread stores its answers there too: the decision takes this box's own.
+  const int answer = document_message(text::kSavePrompt, MB_YESNOCANCEL);
+  app.last_answer = answer;
+  if (answer == IDYES) return save_image_as() != 1;
+  return answer == IDNO;
 }
 
 namespace {
