@@ -32,12 +32,17 @@ drag_over_phone_number
 shoot_card before.png
 for menu in f e s h; do
   xdotool key alt+$menu; sleep 0.7
-  import -window root -crop 330x190+0+0 +repage "$out/menu-$menu.png"
+  import -window root -crop 330x230+0+0 +repage "$out/menu-$menu.png"
   xdotool key Escape Escape; sleep 0.3
 done
-for effect in m:mosaic g:blur b:diffusion s:scramble p:fill; do
+# An item's letter, or for the secure effects (which have none) the arrow
+# keys from Undo down to their place.
+secure_mosaic_keys=Down,Down,Down,Down,Down,Down,Return
+for effect in m:mosaic g:blur b:diffusion s:scramble p:fill \
+  $secure_mosaic_keys:secure-mosaic Down,$secure_mosaic_keys:secure-blur; do
   xdotool key alt+e; sleep 0.5
-  xdotool key "${effect%%:*}"; sleep 1
+  IFS=, read -r -a keys <<<"${effect%%:*}"
+  xdotool key "${keys[@]}"; sleep 1
   shoot_card "effect-${effect#*:}.png"
   xdotool key alt+e; sleep 0.5
   xdotool key u; sleep 1  # Undo, so that each effect starts from the card

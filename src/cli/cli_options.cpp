@@ -102,14 +102,21 @@ const char* usage_text() {
          "  --scramble N     scramble at level N (-32768..32767); each scramble seeds the\n"
          "                   random source with --seed, or with the millisecond tick count\n"
          "  --fill RRGGBB    fill with that colour (hex, '#RRGGBB' or 'RRGGBB')\n"
+         "  --secure-mosaic W[xH]\n"
+         "                   mosaic of W x H cells whose colours come only from the\n"
+         "                   pixels around the selection, none from under it\n"
+         "  --secure-blur    smooth blend of the pixels around the selection, none\n"
+         "                   from under it\n"
          "  --seed N         seed of the scramble's random source (0..4294967295)\n"
          "  --format F       output format, png or bmp\n"
          "  --help           show this text\n"
          "\n"
-         "WHICH EFFECT HIDES WHAT: only --fill removes what it covers. Mosaic and blur of\n"
-         "text and faces can often be recovered; scramble only shifts rows, which matching\n"
+         "WHICH EFFECT HIDES WHAT: only --fill, --secure-mosaic and --secure-blur remove\n"
+         "what they cover: nothing of it is left in the result. Mosaic and blur of text\n"
+         "and faces can often be recovered; scramble only shifts rows, which matching\n"
          "neighbouring rows undoes; diffusion is a fixed permutation without a key, which\n"
-         "anyone with this program inverts exactly. For anything secret, use --fill.\n"
+         "anyone with this program inverts exactly. For anything secret, use --fill, or\n"
+         "--secure-mosaic or --secure-blur where it should look like a mosaic or a blur.\n"
          "\n"
          "The output carries none of the input's metadata (text, EXIF, times, colour\n"
          "profiles). Pixels under a selection come out opaque; every other pixel keeps its\n"
@@ -145,8 +152,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
       continue;
     }
     const bool takes_value = arg == "--rect" || arg == "--mosaic" || arg == "--blur" || arg == "--scramble" ||
-                             arg == "--fill" || arg == "--seed" || arg == "--format";
-    if (!takes_value && arg != "--diffusion") {
+                             arg == "--fill" || arg == "--seed" || arg == "--format" || arg == "--secure-mosaic";
+    if (!takes_value && arg != "--diffusion" && arg != "--secure-blur") {
       result.error = "unknown option " + quoted(arg);
       return result;
     }
@@ -187,8 +194,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
     if (arg == "--rect") {
       op.kind = OperationKind::rect;
       if (!parse_rect(value, op.rect)) return bad("expected L,T,R,B");
-    } else if (arg == "--mosaic") {
-      op.kind = OperationKind::mosaic;
+    } else if (arg == "--mosaic" || arg == "--secure-mosaic") {
+      op.kind = arg == "--mosaic" ? OperationKind::mosaic : OperationKind::secure_mosaic;
       if (!parse_cells(value, op.cell_width, op.cell_height))
         return bad("expected W or WxH, whole numbers of at least 1");
     } else if (arg == "--blur") {
@@ -202,6 +209,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
     } else if (arg == "--fill") {
       op.kind = OperationKind::fill;
       if (!parse_colour(value, op.colour)) return bad("expected RRGGBB or #RRGGBB in hex");
+    } else if (arg == "--secure-blur") {
+      op.kind = OperationKind::secure_blur;
     } else {
       op.kind = OperationKind::diffusion;
     }

@@ -12,13 +12,13 @@ namespace murkel::cli {
 
 enum class FileFormat { bmp, png };
 
-enum class OperationKind { rect, mosaic, blur, diffusion, scramble, fill };
+enum class OperationKind { rect, mosaic, blur, diffusion, scramble, fill, secure_mosaic, secure_blur };
 
 struct Operation {
   OperationKind kind = OperationKind::rect;
   Rect rect;                 // rect
-  std::int32_t cell_width = 0;   // mosaic
-  std::int32_t cell_height = 0;  // mosaic
+  std::int32_t cell_width = 0;   // mosaic, secure mosaic
+  std::int32_t cell_height = 0;  // mosaic, secure mosaic
   std::int32_t level = 0;        // blur, scramble
   Colour colour = 0;             // fill
 };

@@ -72,6 +72,12 @@ std::string apply_operations(cli::Picture& picture, const cli::Options& options)
       case OperationKind::fill:
         block = fill(selection, op.colour);
         break;
+      case OperationKind::secure_mosaic:
+        block = secure_mosaic(view, selection, op.cell_width, op.cell_height);
+        break;
+      case OperationKind::secure_blur:
+        block = secure_blur(view, selection);
+        break;
     }
     put_block(image, selection, block);
     if (!picture.alpha.empty())

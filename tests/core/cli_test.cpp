@@ -128,7 +128,7 @@ Bytes make_png(const PngSpec& s) {
 
 struct Op {
   Rect rect;
-  int kind = 0, a = 0, b = 0;  // mosaic W x H, blur N, diffusion, scramble N, fill 0xBBGGRR
+  int kind = 0, a = 0, b = 0;  // mosaic W x H, blur N, diffusion, scramble N, fill 0xBBGGRR, secure mosaic W x H, secure blur
 };
 
 // What the operations make, computed with the core's effects: results under a selection are opaque.
@@ -141,7 +141,9 @@ void apply(Image& image, std::vector<std::uint8_t>& alpha, const std::vector<Op>
                                       : op.kind == 1 ? murkel::blur(view, op.rect, std::uint16_t(op.a))
                                       : op.kind == 2 ? murkel::diffusion(view, op.rect)
                                       : op.kind == 3 ? murkel::scramble(view, op.rect, op.a, random)
-                                                     : murkel::fill(op.rect, Colour(op.a));
+                                      : op.kind == 4 ? murkel::fill(op.rect, Colour(op.a))
+                                      : op.kind == 5 ? murkel::secure_mosaic(view, op.rect, op.a, op.b)
+                                                     : murkel::secure_blur(view, op.rect);
     murkel::put_block(image, op.rect, block);
     for (int y = op.rect.top; y < op.rect.bottom && !alpha.empty(); ++y)
       std::fill_n(alpha.begin() + y * image.width + op.rect.left, op.rect.right - op.rect.left, 255);
@@ -167,17 +169,18 @@ TEST_F(Cli, MatchesTheCoreEffectsInBitmapAndPngOutput) {
     std::vector<Op> ops(pick(1, 3));
     for (Op& op : ops) {
       const int left = pick(0, image.width), top = pick(0, image.height);
-      op = {Rect{left, top, pick(left, image.width), pick(top, image.height)}, pick(0, 4), 0, pick(1, 12)};
-      op.a = std::vector<int>{pick(1, 12), pick(0, 3), 0, pick(-40, 100), pick(0, 0xFFFFFF)}[op.kind];
+      op = {Rect{left, top, pick(left, image.width), pick(top, image.height)}, pick(0, 6), 0, pick(1, 12)};
+      op.a = std::vector<int>{pick(1, 12), pick(0, 3), 0, pick(-40, 100), pick(0, 0xFFFFFF), pick(1, 12), 0}[op.kind];
       char text[64];
       std::snprintf(text, sizeof text, "%d,%d,%d,%d", left, top, op.rect.right, op.rect.bottom);
       args.insert(args.end(), {"--rect", text});
       const char* formats[] = {"--mosaic %dx%d", "--blur %d", "--diffusion", "--scramble %d",
-                               trial % 3 ? "--fill %02X%02X%02X" : "--fill #%02x%02x%02x"};
+                               trial % 3 ? "--fill %02X%02X%02X" : "--fill #%02x%02x%02x", "--secure-mosaic %dx%d",
+                               "--secure-blur"};
       std::snprintf(text, sizeof text, formats[op.kind], op.kind == 4 ? op.a & 255 : op.a,
                     op.kind == 4 ? op.a >> 8 & 255 : op.b, op.a >> 16);
       args.push_back(std::string(text).substr(0, std::string(text).find(' ')));
-      if (op.kind != 2) args.push_back(std::string(text).substr(std::string(text).find(' ') + 1));
+      if (op.kind != 2 && op.kind != 6) args.push_back(std::string(text).substr(std::string(text).find(' ') + 1));
     }
     std::vector<std::uint8_t> no_alpha;  // a bitmap input has none
     apply(image, no_alpha, ops, seed);
@@ -304,7 +307,7 @@ TEST_F(Cli, HelpTellsWhichEffectHidesWhat) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out.rfind("usage: murkel-cli INPUT OUTPUT", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("only --fill removes what it covers"), std::string::npos);
+  EXPECT_NE(r.out.find("only --fill, --secure-mosaic and --secure-blur remove"), std::string::npos);
 }
 
 TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {

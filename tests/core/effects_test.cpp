@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "core/document/transparency.h"
@@ -242,6 +243,7 @@ TEST(Effects, FootprintsGrowToWholeCellsTilesAndOneMoreColumnAndRow) {
   EXPECT_EQ(mosaic_footprint(s, 10, 3), (Rect{3, 4, 33, 10}));
   EXPECT_EQ(blur_footprint(s), (Rect{3, 4, 29, 10}));
   EXPECT_EQ(diffusion_footprint(s), (Rect{3, 4, 35, 20}));
+  EXPECT_EQ(secure_footprint(s), (Rect{-1, 0, 32, 13}));
   EXPECT_EQ(mosaic_footprint({0, 0, 10, 10}, 2147483647, 2147483647), (Rect{0, 0, 2147483647, 2147483647}));
 }
 
@@ -253,6 +255,64 @@ TEST(Effects, PutBlockWritesOnlyTheSelectionClippedToThePicture) {
   EXPECT_EQ(image.pixels, (Block{11, 12, 3, 4, 5, 20}));
   put_block(image, {0, 0, 1, 1}, {1, 2});  // a block of another size writes nothing
   EXPECT_EQ(image.pixels[0], 11u);
+}
+
+// ---------------------------------------------------------------- secure effects
+// The secure effects are made of the ring around the selection alone: two
+// pictures that differ only under it give the same block, whatever the cell
+// size and wherever the selection lies. On a smooth picture the blur is
+// smooth and follows the ring; mosaic cells are flat; with no ring left the
+// selection turns neutral gray.
+TEST(SecureEffects, HideEverythingUnderTheSelection) {
+  const int W = 40, H = 30;
+  Image smooth{W, H, {}};
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) smooth.pixels.push_back(make_colour(5 * x, 7 * y, 200 - 3 * x));
+  std::mt19937 rng(5);
+  const struct { const char* where; Rect s; } selections[] = {
+      {"inside", {10, 8, 30, 22}}, {"at the left edge", {0, 8, 20, 22}}, {"at the top edge", {10, 0, 30, 15}},
+      {"at the right edge", {20, 8, 40, 22}}, {"at the bottom edge", {10, 15, 30, 30}}, {"whole picture", {0, 0, W, H}},
+  };
+  Block storage;
+  for (const auto& [where, s] : selections) {
+    Image noisy = smooth;
+    for (int y = s.top; y < s.bottom; ++y)
+      for (int x = s.left; x < s.right; ++x) noisy.pixels[y * W + x] = rng() & 0x00FFFFFFu;
+    const bool whole = s == Rect{0, 0, W, H};
+    for (int cell : {1, 3, 10, 100}) {
+      SCOPED_TRACE(testing::Message() << where << ", cell " << cell);
+      const Block mosaic_block = secure_mosaic(smooth.view(), s, cell, cell);
+      ASSERT_EQ(bottom_up(s, [&](BlockRef out) {
+                  secure_mosaic_into(footprint_view(noisy, secure_footprint(s), storage), s, cell, cell, out);
+                }),
+                mosaic_block);
+      std::set<Colour> colours(mosaic_block.begin(), mosaic_block.end());
+      for (std::int64_t i = 0; i < s.width() * s.height(); ++i) {
+        const std::int64_t x = i % s.width(), y = i / s.width();
+        ASSERT_EQ(mosaic_block[i], mosaic_block[(y - y % cell) * s.width() + x - x % cell]) << "cell not flat at " << i;
+      }
+      if (whole) EXPECT_EQ(colours, std::set<Colour>{0x00808080u});
+      else if (cell < 10) EXPECT_GT(colours.size(), 10u) << "reads as a mosaic, not one colour";
+    }
+    const Block blurred = secure_blur(smooth.view(), s);
+    ASSERT_EQ(bottom_up(s, [&](BlockRef out) { secure_blur_into(footprint_view(noisy, secure_footprint(s), storage), s, out); }),
+              blurred) << where;
+    int largest_step = 0, lowest = 255, highest = 0;
+    for (std::int64_t i = 0; i < s.width() * s.height(); ++i) {
+      lowest = std::min(lowest, red_of(blurred[i])), highest = std::max(highest, red_of(blurred[i]));
+      for (const std::int64_t next : {i + 1, i + s.width()}) {
+        if (next >= s.width() * s.height() || (next == i + 1 && next % s.width() == 0)) continue;
+        for (const int shift : {0, 8, 16})
+          largest_step = std::max(largest_step, std::abs(int(blurred[i] >> shift & 0xFF) - int(blurred[next] >> shift & 0xFF)));
+      }
+    }
+    if (whole) {
+      EXPECT_EQ(blurred, Block(W * H, 0x00808080u));
+    } else {
+      EXPECT_LE(largest_step, 12) << where << ": steps between neighbours on a smooth picture";
+      EXPECT_GE(highest - lowest, 50) << where << ": follows the ring, not one flat colour";
+    }
+  }
 }
 
 // ---------------------------------------------------------------- random source

@@ -235,15 +235,19 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
     SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
   };
-  const auto effects_grayed = [] { return grayed(2) + grayed(3) + grayed(4) + grayed(5) + grayed(6); };
-  ASSERT_EQ(effects_grayed(), 5);
+  const auto effects_grayed = [] {
+    int count = 0;
+    for (UINT position = 2; position <= 8; ++position) count += grayed(position);
+    return count;
+  };
+  ASSERT_EQ(effects_grayed(), 7);
   click();
   EXPECT_EQ(app.selection, (Rect{49, 69, 50, 70}));
   EXPECT_EQ(effects_grayed(), 0);
   set_status_field(1, app.selection_text, "(49,69)-(49,69)");  // as a drag loop leaves it
   click();
   EXPECT_EQ(app.selection, Rect{});
-  EXPECT_EQ(effects_grayed(), 5);
+  EXPECT_EQ(effects_grayed(), 7);
   char field[64] = "?";
   SendMessageA(app.status_bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(field));
   EXPECT_STREQ(field, "") << "the selection field is emptied";
@@ -252,7 +256,8 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
 
 // ---------------------------------------------------------------- effects
 // Each menu command gives exactly the core's colours on true-colour pictures,
-// at the right and bottom edges (effects read past the picture) and partly outside it.
+// at the right and bottom edges (effects read past the picture) and partly
+// outside it; Undo brings the picture back and a second Undo the effect.
 TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
   const Image original = noisy_picture(70, 50);
   app.mosaic_cell_width = 9;
@@ -265,6 +270,8 @@ TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
         {kCmdBlur, blur(original.view(), selection, 1)},
         {kCmdDiffusion, diffusion(original.view(), selection)},
         {kCmdFill, fill(selection, RGB(12, 200, 77))},
+        {kCmdSecureMosaic, secure_mosaic(original.view(), selection, 9, 4)},
+        {kCmdSecureBlur, secure_blur(original.view(), selection)},
     };
     for (int bits : {24, 32}) {
       for (const auto& c : cases) {
@@ -276,6 +283,10 @@ TEST_F(EditorTest, EffectCommandsGiveTheCoreColours) {
         put_block(expected, selection, c.block);
         EXPECT_EQ(difference(working_picture(), expected), 0);
         EXPECT_EQ(window_title(), std::string(text::kTitlePrefixModified) + path + "]");
+        SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+        EXPECT_EQ(difference(working_picture(), original), 0);
+        SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+        EXPECT_EQ(difference(working_picture(), expected), 0);
       }
     }
   }

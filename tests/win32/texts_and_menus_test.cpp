@@ -72,13 +72,14 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   EXPECT_EQ(items(app.help_menu), (List{"4001 ヘルプ(&H)", "4002 バージョン情報(&V)"}));
   const List edit_grayed{"2005 元に戻す(&U) (grayed)", "0  - (grayed)", "2000 モザイク(&M) (grayed)", "2001 ぼかし(&G) (grayed)",
                          "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)",
+                         "2008 モザイク (安全) (grayed)", "2009 ぼかし (安全) (grayed)",
                          "0  - (grayed)",          "2006 コピー (grayed)",    "2007 貼り付け (grayed)"};
   EXPECT_EQ(items(app.edit_menu), edit_grayed);
   // The effects are enabled and grayed as one block, Undo alone.
   enable_effect_items(true);
   List edit = items(app.edit_menu);
   EXPECT_EQ(edit[0], edit_grayed[0]);
-  for (int i = 2; i < 7; ++i) EXPECT_EQ(edit[i] + " (grayed)", edit_grayed[i]);
+  for (int i = 2; i < 9; ++i) EXPECT_EQ(edit[i] + " (grayed)", edit_grayed[i]);
   enable_undo_item(true);
   enable_effect_items(false);
   edit = items(app.edit_menu);
@@ -86,12 +87,12 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   EXPECT_EQ(List(edit.begin() + 1, edit.end()), List(edit_grayed.begin() + 1, edit_grayed.end()));
   // Copy and Paste each on its own, the rest as it was.
   enable_clipboard_items(false, true);
-  EXPECT_EQ(items(app.edit_menu)[8], edit_grayed[8]);
-  EXPECT_EQ(items(app.edit_menu)[9] + " (grayed)", edit_grayed[9]);
+  EXPECT_EQ(items(app.edit_menu)[10], edit_grayed[10]);
+  EXPECT_EQ(items(app.edit_menu)[11] + " (grayed)", edit_grayed[11]);
   enable_clipboard_items(true, false);
-  EXPECT_EQ(items(app.edit_menu)[8] + " (grayed)", edit_grayed[8]);
-  EXPECT_EQ(items(app.edit_menu)[9], edit_grayed[9]);
-  EXPECT_EQ(items(app.edit_menu)[6], edit_grayed[6]);
+  EXPECT_EQ(items(app.edit_menu)[10] + " (grayed)", edit_grayed[10]);
+  EXPECT_EQ(items(app.edit_menu)[11], edit_grayed[11]);
+  EXPECT_EQ(items(app.edit_menu)[8], edit_grayed[8]);
   DestroyMenu(app.menu_bar);
 }
 

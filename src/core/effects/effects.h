@@ -1,4 +1,4 @@
-// The five effects as pure functions over pixels.
+// The effects as pure functions over pixels.
 //
 // Each takes a view of the picture as it was before the effect and the
 // selection (normalised: left <= right, top <= bottom) and returns the new
@@ -16,7 +16,15 @@
 
 namespace murkel {
 
-enum class EffectCode : std::uint8_t { mosaic = 0, blur = 1, diffusion = 2, scramble = 3, fill = 4 };
+enum class EffectCode : std::uint8_t {
+  mosaic = 0,
+  blur = 1,
+  diffusion = 2,
+  scramble = 3,
+  fill = 4,
+  secure_mosaic = 5,
+  secure_blur = 6,
+};
 
 // Picture pixels an effect may read, for a selection (may reach past the
 // picture; the caller clips it to the picture).
@@ -24,6 +32,9 @@ enum class EffectCode : std::uint8_t { mosaic = 0, blur = 1, diffusion = 2, scra
 [[nodiscard]] Rect blur_footprint(const Rect& selection);
 [[nodiscard]] Rect diffusion_footprint(const Rect& selection);
 [[nodiscard]] Rect scramble_footprint(const Rect& selection);
+// The secure effects read only the ring around the selection; the rectangle
+// covers the selection too, which they never read.
+[[nodiscard]] Rect secure_footprint(const Rect& selection);
 
 // A cell width or height below 1 leaves the selection unchanged.
 [[nodiscard]] std::vector<Colour> mosaic(const PixelView& picture, const Rect& selection,
@@ -35,6 +46,17 @@ enum class EffectCode : std::uint8_t { mosaic = 0, blur = 1, diffusion = 2, scra
 [[nodiscard]] std::vector<Colour> scramble(const PixelView& picture, const Rect& selection,
                                            std::int32_t level, RandomSource& random);
 [[nodiscard]] std::vector<Colour> fill(const Rect& selection, Colour colour);
+
+// Coverings that hide: every colour is computed from the picture pixels
+// around the selection and none under it, so two pictures that differ only
+// inside the selection give the same result. The secure blur blends the
+// ring smoothly across the selection; the secure mosaic averages that blend
+// over flat cells anchored at the selection's corner (a size below 1 counts
+// as 1). Sides beyond the picture's edge are left out; with none left the
+// selection becomes neutral gray.
+[[nodiscard]] std::vector<Colour> secure_mosaic(const PixelView& picture, const Rect& selection,
+                                                std::int32_t cell_width, std::int32_t cell_height);
+[[nodiscard]] std::vector<Colour> secure_blur(const PixelView& picture, const Rect& selection);
 
 // The same effects writing their W x H result into caller memory instead of a
 // new vector (no allocation; for callers that reuse a buffer or a bitmap's
@@ -51,6 +73,9 @@ void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t le
 void diffusion_into(const PixelView& picture, const Rect& selection, BlockRef out);
 void scramble_into(const PixelView& picture, const Rect& selection, std::int32_t level, RandomSource& random,
                    BlockRef out);
+void secure_mosaic_into(const PixelView& picture, const Rect& selection, std::int32_t cell_width,
+                        std::int32_t cell_height, BlockRef out);
+void secure_blur_into(const PixelView& picture, const Rect& selection, BlockRef out);
 
 // Rows of 32-bit device-independent pixels hold blue, green, red and an
 // unused byte; a colour holds red, green, blue. The one exchange converts

@@ -85,6 +85,8 @@ Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell
     case EffectCode::blur:      footprint = blur_footprint(selection); break;
     case EffectCode::diffusion: footprint = diffusion_footprint(selection); break;
     case EffectCode::scramble:  footprint = scramble_footprint(selection); break;
+    case EffectCode::secure_mosaic:
+    case EffectCode::secure_blur: footprint = secure_footprint(selection); break;
     case EffectCode::fill:      return Rect{};
   }
   const Rect cut{std::max(footprint.left, 0), std::max(footprint.top, 0),
@@ -97,7 +99,8 @@ void prepare_transfer_blocks(const Rect& selection) {
   if (selection.empty() || !picture_open()) return;
   // Every picture pixel that one of the effects may read with the present settings.
   Rect reach = selection;
-  for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble}) {
+  for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble,
+                          EffectCode::secure_blur}) {
     const Rect footprint = picture_footprint(code, selection, app.mosaic_cell_width, app.mosaic_cell_height);
     if (footprint.empty()) continue;
     reach = Rect{std::min(reach.left, footprint.left), std::min(reach.top, footprint.top),

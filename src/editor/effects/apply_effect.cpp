@@ -45,6 +45,7 @@ EffectSettings read_settings(EffectCode code) {
   EffectSettings settings;
   switch (code) {
     case EffectCode::mosaic:
+    case EffectCode::secure_mosaic:
       settings.cell_width = app.mosaic_cell_width;
       settings.cell_height = app.mosaic_cell_height;
       break;
@@ -52,6 +53,7 @@ EffectSettings read_settings(EffectCode code) {
     case EffectCode::diffusion: break;
     case EffectCode::scramble:  settings.scramble_level = app.scramble_level; break;
     case EffectCode::fill:      settings.fill_colour = app.colour_chooser.rgbResult; break;
+    case EffectCode::secure_blur: break;
   }
   return settings;
 }
@@ -93,6 +95,10 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
       case EffectCode::blur:      blur_into(view, selection, settings.blur_level, out); break;
       case EffectCode::diffusion: diffusion_into(view, selection, out); break;
       case EffectCode::scramble:  scramble_into(view, selection, settings.scramble_level, app.random, out); break;
+      case EffectCode::secure_mosaic:
+        secure_mosaic_into(view, selection, settings.cell_width, settings.cell_height, out);
+        break;
+      case EffectCode::secure_blur: secure_blur_into(view, selection, out); break;
       case EffectCode::fill:      break;
     }
   } catch (const std::bad_alloc&) {

@@ -75,6 +75,8 @@ void dispatch_command(WORD id) {
     case kCmdDiffusion:
     case kCmdScramble:
     case kCmdFill:             apply_effect(static_cast<EffectCode>(id - kCmdMosaic)); break;
+    case kCmdSecureMosaic:     apply_effect(EffectCode::secure_mosaic); break;
+    case kCmdSecureBlur:       apply_effect(EffectCode::secure_blur); break;
     case kCmdUndo:             undo_command(); break;
     case kCmdCopy:             copy_image(); break;
     case kCmdPaste:            paste_image(); break;

@@ -51,7 +51,8 @@ void create_menu_bar() {
       {kCmdUndo, text::kMenuUndo},           {0, nullptr},
       {kCmdMosaic, text::kMenuMosaic},       {kCmdBlur, text::kMenuBlur},
       {kCmdDiffusion, text::kMenuDiffusion}, {kCmdScramble, text::kMenuScramble},
-      {kCmdFill, text::kMenuFill},           {0, nullptr},
+      {kCmdFill, text::kMenuFill},           {kCmdSecureMosaic, text::kMenuSecureMosaic},
+      {kCmdSecureBlur, text::kMenuSecureBlur}, {0, nullptr},
       {kCmdCopy, text::kMenuCopy},           {kCmdPaste, text::kMenuPaste},
   };
   static constexpr MenuItem settings_items[] = {

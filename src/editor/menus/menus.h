@@ -20,6 +20,8 @@ enum Command : WORD {
   kCmdUndo = 2005,
   kCmdCopy = 2006,
   kCmdPaste = 2007,
+  kCmdSecureMosaic = 2008,
+  kCmdSecureBlur = 2009,
   kCmdMosaicSettings = 3000,
   kCmdBlurSettings = 3001,
   kCmdScrambleSettings = 3002,
@@ -28,13 +30,13 @@ enum Command : WORD {
   kCmdVersion = 4002,
 };
 
-// Edit menu positions: Undo first, then a separator, then the five effects,
-// then a separator, Copy and Paste.
+// Edit menu positions: Undo first, then a separator, then the five effects
+// and the two secure ones, then a separator, Copy and Paste.
 inline constexpr UINT kEditUndoPosition = 0;
 inline constexpr UINT kEditFirstEffectPosition = 2;
-inline constexpr UINT kEditLastEffectPosition = 6;
-inline constexpr UINT kEditCopyPosition = 8;
-inline constexpr UINT kEditPastePosition = 9;
+inline constexpr UINT kEditLastEffectPosition = 8;
+inline constexpr UINT kEditCopyPosition = 10;
+inline constexpr UINT kEditPastePosition = 11;
 
 // Builds the menu bar and its four drop-down menus into the Application
 // state; the Edit menu starts grayed. The caller attaches it with SetMenu.
