@@ -12,6 +12,7 @@
 #include <atomic>
 #include <functional>
 #include <numeric>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -39,6 +40,19 @@
 #include "editor/main/startup.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
+
+// Memory refusals: while set, every allocation through new of 1 MB or more is refused as long as the
+// effects' transfer blocks are held, as when they have taken the last of the memory.
+static std::atomic<bool> g_memory_short_while_blocks_held{false};
+
+void* operator new(std::size_t size) {
+  if (g_memory_short_while_blocks_held && size >= (std::size_t{1} << 20) && murkel::app.source_block.bitmap != nullptr)
+    throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace murkel {
 namespace {
@@ -79,12 +93,14 @@ std::vector<Colour> pixels_of(HBITMAP bitmap, int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
   std::vector<Colour> pixels(static_cast<std::size_t>(width) * height);
+  ViewLock lock;  // a drag loop may be drawing from the working image
   EXPECT_EQ(GetDIBits(app.working_image, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS), height);
   swap_red_and_blue(pixels.data(), pixels.size());
   return pixels;
 }
 
 Image working_picture() {
+  ViewLock lock;
   return Image{app.bitmap.bmWidth, app.bitmap.bmHeight,
                pixels_of(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)), app.bitmap.bmWidth,
                          app.bitmap.bmHeight)};
@@ -336,6 +352,42 @@ TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
   EXPECT_EQ(difference(working_picture(), original), 0);
 }
 
+// The canvas holds the mouse from a press to its release, so that a release outside it ends the drag.
+// Until then the drag loop draws from the working image, here helped by a drawer that does the same
+// without the loop's pause: effects meanwhile (a palette picture, read and written through GDI) give
+// the core's colours each time.
+TEST_F(EditorTest, EffectsWhileTheDragLoopDrawsGiveTheCoreColours) {
+  size_canvas(900, 700);
+  open_file(palette_file(600, 400));
+  app.selection_flags = SelectionFlags{};
+  POINT press{100, 100};
+  ClientToScreen(app.canvas_window, &press);
+  SetCursorPos(press.x, press.y);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_EQ(GetCapture(), app.canvas_window);
+  std::atomic<bool> stop{false};
+  std::thread drawer([&] {
+    for (; !stop; Sleep(0)) {
+      ViewLock lock;
+      show_working_image();
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    // The loop's status text waits for this thread to take messages, as the editor does between commands.
+    for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&m);
+    // Tiles from each corner stay inside the picture: white is no colour of the table.
+    app.selection = Rect{i % 7, i % 5, 560 - i % 3, 380};
+    Image expected = working_picture();
+    put_block(expected, app.selection, diffusion(expected.view(), app.selection));
+    apply_effect(EffectCode::diffusion);
+    EXPECT_EQ(difference(working_picture(), expected), 0) << "effect " << i;
+  }
+  stop = true;
+  drawer.join();
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
 // Undo restores a picture larger than the screen whole and a second Undo
 // redoes; a block too large for memory is told and changes nothing.
 TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemory) {
@@ -443,7 +495,7 @@ TEST(PageWarmer, WritesEachPagesFirstByteOnlyAndNothingAfterStop) {
 // ---------------------------------------------------------------- files
 // For every format the reader takes, the loaded bitmap shows exactly the reader's pixels and keeps the
 // file's bits per pixel where GDI has them (16-bit files of other masks than 5-5-5 and 5-6-5 become 32);
-// files the reader refuses are not loaded.
+// files the reader refuses are not loaded; no program may write the file while it is read.
 TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
   std::vector<bmp_test::FormatCase> cases = bmp_test::format_cases();
   for (const std::size_t i : {0, 2, 12}) {  // files our reader refuses, some of which Wine's loader would take
@@ -456,7 +508,15 @@ TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
   for (const auto& c : cases) {
     const Bytes file = bmp_test::build_file(c.layout);
     write_bytes(path, file);
-    HBITMAP bitmap = load_bitmap_file(path.c_str());
+    HBITMAP bitmap = nullptr;
+    {
+      BitmapFile reading(path.c_str());
+      // No program may write it, or cut it short, while it is read.
+      EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr), INVALID_HANDLE_VALUE) << c.name;
+      bitmap = reading.new_bitmap();
+      if (bitmap != nullptr && !reading.decode_into(bitmap)) DeleteObject(std::exchange(bitmap, nullptr));
+    }
     const DecodeResult decoded = decode_bmp(file);
     ASSERT_EQ(bitmap != nullptr, !c.expected.empty()) << c.name << ": " << decoded.error;
     if (bitmap == nullptr) continue;
@@ -531,6 +591,36 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
   EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(picture).image).bytes);
   WIN32_FIND_DATAA found{};
   EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
+}
+
+// Memory that runs short while the effects' blocks hold theirs: Save in both writers, Copy and the
+// Paste of what it copied give the blocks back and go on.
+TEST_F(EditorTest, SaveCopyAndPasteGiveTheBlocksBackWhenMemoryIsShort) {
+  const Image picture = noisy_picture(800, 600);
+  open_file(bmp_test::make_bmp24(picture), "short.bmp");
+  const auto hold_blocks = [] {
+    app.selection = Rect{0, 0, 800, 600};
+    prepare_transfer_blocks(app.selection);
+    return app.source_block.bitmap != nullptr;
+  };
+  g_memory_short_while_blocks_held = true;
+  for (const char* name : {"short.bmp", "short.png"}) {
+    ASSERT_TRUE(hold_blocks());
+    lstrcpyA(app.file_name, temp_path(name).c_str());
+    app.modification_counter = 1;
+    EXPECT_EQ(answer_box(save_image).text, "") << name;
+    EXPECT_EQ(app.modification_counter, 0) << name;
+  }
+  ASSERT_TRUE(hold_blocks());
+  EXPECT_EQ(answer_box(copy_image).text, "");
+  open_file(bmp_test::make_bmp24(Image{800, 600, std::vector<Colour>(480000, 0x123456)}), "other.bmp");
+  ASSERT_TRUE(hold_blocks());
+  EXPECT_EQ(answer_box(paste_image).text, "");
+  g_memory_short_while_blocks_held = false;
+  EXPECT_EQ(difference(working_picture(), picture), 0) << "the pasted picture";
+  const Bytes png = read_bytes(temp_path("short.png"));
+  EXPECT_EQ(decode_bmp(read_bytes(temp_path("short.bmp"))).image.pixels, picture.pixels);
+  EXPECT_EQ(decode_picture_bytes(png.data(), png.size()).value_or(DecodedPicture{}).image.pixels, picture.pixels);
 }
 
 // ---------------------------------------------------------------- clipboard and drops
@@ -632,20 +722,54 @@ TEST_F(EditorTest, PasteTakesEveryClipboardFormAsAnUntitledUnsavedPicture) {
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
 
-// A drop handle as the shell makes it: the first of two files opens, named in the title.
-TEST_F(EditorTest, DroppedFilesOpenTheFirst) {
+// A drop handle as the shell makes it: the first of two files opens, named in the title. A drop while the
+// save prompt of an Open is up is refused, as is a second Open: no second prompt, no open inside the first.
+TEST_F(EditorTest, DroppedFilesOpenTheFirstButNotDuringTheSavePrompt) {
   const std::string first = temp_path("dropped first.bmp"), second = temp_path("dropped second.bmp");
   const Image picture = noisy_picture(21, 8);
   write_bytes(first, bmp_test::make_bmp24(picture));
   write_bytes(second, bmp_test::make_bmp24(noisy_picture(5, 5)));
-  app.modification_counter = 0;
   const std::string names = first + '\0' + second + '\0' + '\0';
-  HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
-  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
-  files->pFiles = sizeof(DROPFILES);
-  std::copy(names.begin(), names.end(), reinterpret_cast<char*>(files + 1));
-  GlobalUnlock(drop);
-  SendMessageA(app.main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  const auto drop = [&] {  // a new handle each time: the editor frees it
+    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+    auto* files = static_cast<DROPFILES*>(GlobalLock(handle));
+    files->pFiles = sizeof(DROPFILES);
+    std::copy(names.begin(), names.end(), reinterpret_cast<char*>(files + 1));
+    GlobalUnlock(handle);
+    return reinterpret_cast<WPARAM>(handle);
+  };
+  const std::string kept = open_file(bmp_test::make_bmp24(noisy_picture(9, 9)), "kept.bmp");
+  app.modification_counter = 1;
+  // The user drops the files on the window and chooses Open again while the prompt is up, then
+  // cancels every box there is.
+  const DWORD editor_thread = GetCurrentThreadId();
+  std::set<HWND> boxes;
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    for (; !done; Sleep(50)) {
+      std::vector<HWND> open;
+      EnumThreadWindows(editor_thread, [](HWND hwnd, LPARAM found) {
+        char name[16] = {};
+        GetClassNameA(hwnd, name, sizeof(name));
+        if (std::string(name) == "#32770") reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+        return TRUE;
+      }, reinterpret_cast<LPARAM>(&open));
+      for (HWND box : open) {
+        if (boxes.insert(box).second && boxes.size() == 1) {
+          SendMessageTimeoutA(app.main_window, WM_DROPFILES, drop(), 0, SMTO_NORMAL, 5000, nullptr);
+          SendMessageTimeoutA(app.main_window, WM_COMMAND, kCmdOpen, 0, SMTO_NORMAL, 5000, nullptr);
+        }
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+      }
+    }
+  });
+  SendMessageA(app.main_window, WM_COMMAND, kCmdOpen, 0);
+  done = true;
+  user.join();
+  EXPECT_EQ(boxes.size(), 1u) << "a prompt inside the prompt";
+  EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + kept + "]");
+  app.modification_counter = 0;
+  SendMessageA(app.main_window, WM_DROPFILES, drop(), 0);
   EXPECT_EQ(window_title(), std::string(text::kTitlePrefix) + first + "]");
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }

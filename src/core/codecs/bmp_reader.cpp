@@ -451,21 +451,23 @@ BmpRowFormat bmp_row_format(const std::uint8_t* data, std::size_t size, std::uin
   return row_format(h);
 }
 
-std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+RowsDecoded decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
                             const RowTarget& target, RowBand band) {
   Header h;
-  if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return error;
-  if (row_format(h) != format) return "the bitmap file's headers have changed";
+  if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return {error};
+  if (row_format(h) != format) return {"the bitmap file's headers have changed"};
   const bool whole = band.first == 0 && band.last >= static_cast<std::size_t>(h.height);
-  if (!whole && !format.rows_alone) return "this bitmap file's rows cannot be decoded a band at a time";
+  if (!whole && !format.rows_alone) return {"this bitmap file's rows cannot be decoded a band at a time"};
   const bool run_length = h.compression == kRle8 || h.compression == kRle4;
   if (run_length || (h.bits <= 8 && h.palette_size < (1u << h.bits))) {
     CheckSink check;
-    if (std::string error = decode_pixels(data, size, h, check); !error.empty()) return error;
+    if (std::string error = decode_pixels(data, size, h, check); !error.empty()) return {error};
   }
   RowSink sink{target, format.bits, format.five_six_five, static_cast<std::size_t>(h.width),
                static_cast<std::size_t>(h.height), format.stride()};
-  return whole ? decode_pixels(data, size, h, sink) : decode_uncompressed(data, h, sink, band);
+  RowsDecoded result{whole ? decode_pixels(data, size, h, sink) : decode_uncompressed(data, h, sink, band)};
+  result.written = !result.ok();
+  return result;
 }
 
 }  // namespace murkel

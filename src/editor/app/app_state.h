@@ -123,6 +123,7 @@ struct Application {
   char* file_dialog_path = nullptr;
   char* file_dialog_file_title = nullptr;
   std::atomic<int> last_answer{0};  // the answer of the last question box
+  bool document_command_running = false;  // a File or Edit command (or a drop) has not returned yet
 };
 
 extern Application app;

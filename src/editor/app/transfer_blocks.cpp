@@ -52,6 +52,7 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
 }
 
 std::optional<DibRows> true_colour_rows(HDC surface) {
+  ViewLock lock;  // the working image's surface is the drag loop's too
   DIBSECTION dib{};
   if (GetObjectA(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
       dib.dsBm.bmBits == nullptr) {

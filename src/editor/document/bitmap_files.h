@@ -11,9 +11,10 @@
 
 namespace murkel {
 
-// A bitmap file mapped into memory with its headers read, to be decoded
-// straight into a DIB section's rows: into a new one, or into one that
-// already has the file's size and format (a Revert of an unchanged file).
+// A bitmap file mapped into memory and kept from writers, its headers read,
+// to be decoded straight into a DIB section's rows: into a new one, or into
+// one that already has the file's size and format (a Revert of an unchanged
+// file).
 // The pixels are exactly those our reader decodes, in the file's own format
 // where GDI keeps one (1, 4 and 8 bits with the file's colour table, 16 bits
 // 5-5-5 or 5-6-5, 24, 32); 16-bit files with other channel masks become 32
@@ -36,10 +37,12 @@ class BitmapFile {
   [[nodiscard]] bool fits(HDC surface) const;
   // Decodes the picture into `bitmap` (new_bitmap's, or one that fits).
   // False when the pixel data is refused: nothing has been written then,
-  // unless the file changed while it was being read (`part_written`).
+  // unless the file changed while it was being read (`part_written`), which
+  // the file kept from writers while this object lives makes unlikely.
   [[nodiscard]] bool decode_into(HBITMAP bitmap, bool* part_written = nullptr);
 
  private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
   HANDLE mapping_ = nullptr;
   void* view_ = nullptr;
   std::size_t size_ = 0;

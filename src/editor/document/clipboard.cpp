@@ -23,6 +23,7 @@
 #include "editor/app/locked_block.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
 #include "editor/document/wic_pictures.h"
@@ -160,6 +161,21 @@ Rect copy_area() {
   return cut.empty() ? whole : cut;
 }
 
+// The blocks Copy puts on the clipboard: the selection (or the picture) as a
+// 24-bit packed bitmap, and as PNG, a courtesy to programs that prefer it
+// (nullptr when it cannot be made: the bitmap alone will do). False when the
+// bitmap cannot be made; the blocks made are the caller's either way.
+bool make_copy_blocks(HGLOBAL& dib_block, HGLOBAL& png_block) {
+  const std::optional<Image> pixels = read_working_area(copy_area());
+  if (!pixels) return false;
+  const EncodeResult dib = encode_packed_dib24(*pixels);
+  dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;
+  if (dib_block == nullptr) return false;
+  std::vector<std::uint8_t> png;
+  png_block = encode_png_bytes(*pixels, png) ? global_copy(png) : nullptr;
+  return true;
+}
+
 }  // namespace
 
 bool clipboard_has_picture() {
@@ -188,7 +204,9 @@ void paste_image() {
   }
   CloseClipboard();
   HBITMAP picture = nullptr;
-  for (std::size_t i = 0; i < offer.forms.size() && picture == nullptr; ++i) picture = picture_of_form(offer.forms[i]);
+  for (std::size_t i = 0; i < offer.forms.size() && picture == nullptr; ++i) {
+    with_blocks_given_back([&] { return (picture = picture_of_form(offer.forms[i])) != nullptr; });
+  }
   if (picture == nullptr && !offer.file.empty()) {
     open_named_file(offer.file.c_str());
     return;
@@ -201,7 +219,7 @@ void paste_image() {
     DeleteObject(picture);
     return;
   }
-  if (!open_untitled_picture(picture)) {
+  if (!with_blocks_given_back([&] { return open_untitled_picture(picture); })) {
     DeleteObject(picture);
     document_message(text::kCannotPaste);
   }
@@ -209,26 +227,19 @@ void paste_image() {
 
 void copy_image() {
   if (!picture_open()) return;
+  HGLOBAL dib_block = nullptr, png_block = nullptr;
   bool copied = false;
-  if (const std::optional<Image> pixels = read_working_area(copy_area())) {
-    const EncodeResult dib = encode_packed_dib24(*pixels);
-    std::vector<std::uint8_t> png;
-    HGLOBAL dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;
-    // PNG is a courtesy to programs that prefer it: the bitmap alone will do.
-    HGLOBAL png_block = dib_block != nullptr && encode_png_bytes(*pixels, png) ? global_copy(png) : nullptr;
-    if (dib_block != nullptr && OpenClipboard(app.main_window)) {
-      EmptyClipboard();
-      copied = SetClipboardData(CF_DIB, dib_block) != nullptr;
-      if (!copied) GlobalFree(dib_block);
-      if (png_block != nullptr && (!copied || SetClipboardData(png_format(), png_block) == nullptr)) {
-        GlobalFree(png_block);
-      }
-      CloseClipboard();
-    } else {
-      if (dib_block != nullptr) GlobalFree(dib_block);
-      if (png_block != nullptr) GlobalFree(png_block);
-    }
+  if (with_blocks_given_back([&] { return make_copy_blocks(dib_block, png_block); }) &&
+      OpenClipboard(app.main_window)) {
+    EmptyClipboard();
+    // A block the clipboard has taken is the clipboard's.
+    copied = SetClipboardData(CF_DIB, dib_block) != nullptr;
+    if (copied) dib_block = nullptr;
+    if (copied && png_block != nullptr && SetClipboardData(png_format(), png_block) != nullptr) png_block = nullptr;
+    CloseClipboard();
   }
+  if (dib_block != nullptr) GlobalFree(dib_block);
+  if (png_block != nullptr) GlobalFree(png_block);
   if (!copied) document_message(text::kCannotCopy);
 }
 

@@ -90,34 +90,41 @@ std::optional<RowTarget> rows_of(HBITMAP bitmap) {
 }
 
 // Decodes a bitmap file's bytes straight into the rows of `bitmap`, a DIB
-// section of `format`. False, with nothing written, when the pixel data is refused.
-bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format) {
+// section of `format`. False when the pixel data is refused; `written` says
+// whether rows were written before.
+bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+                      bool& written) {
   const std::optional<RowTarget> target = rows_of(bitmap);
-  return target && decode_bmp_rows(data, size, format, *target).empty();
+  const RowsDecoded decoded = target ? decode_bmp_rows(data, size, format, *target) : RowsDecoded{"no rows"};
+  written = decoded.written;
+  return decoded.ok();
 }
 
 }  // namespace
 
+// The file stays open, shared with readers only, while it is mapped: a
+// program that wrote or cut it short meanwhile would change the picture
+// half-read, or make the next read of a mapped page fault.
 BitmapFile::BitmapFile(const char* path) {
   format_.error = "the file cannot be read";
-  HANDLE file = path == nullptr ? INVALID_HANDLE_VALUE
-                                : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  file_ = path == nullptr ? INVALID_HANDLE_VALUE
+                          : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER size{};
   // An empty file cannot be mapped, and no bitmap file is empty.
-  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
-    mapping_ = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (GetFileSizeEx(file_, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
+    mapping_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping_ != nullptr) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
     size_ = static_cast<std::size_t>(size.QuadPart);
   }
-  CloseHandle(file);
   if (view_ != nullptr) format_ = bmp_row_format(static_cast<const std::uint8_t*>(view_), size_);
 }
 
 BitmapFile::~BitmapFile() {
   if (view_ != nullptr) UnmapViewOfFile(view_);
   if (mapping_ != nullptr) CloseHandle(mapping_);
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
 HBITMAP BitmapFile::new_bitmap() const { return ok() ? new_dib_section(format_) : nullptr; }
@@ -146,16 +153,20 @@ bool BitmapFile::fits(HDC surface) const {
 }
 
 bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
-  if (part_written != nullptr) *part_written = false;
+  bool written = false;
+  if (part_written == nullptr) part_written = &written;
+  *part_written = false;
   if (!ok()) return false;
-  if (!format_.rows_alone) return decode_rows_into(bitmap, static_cast<const std::uint8_t*>(view_), size_, format_);
+  // The view moves between bands.
+  const auto data = [this] { return static_cast<const std::uint8_t*>(view_); };
+  if (!format_.rows_alone) return decode_rows_into(bitmap, data(), size_, format_, *part_written);
   const std::optional<RowTarget> target = rows_of(bitmap);
   if (!target) return false;
   const std::size_t rows = std::max<std::size_t>(1, kBandBytes / format_.stride());
   for (std::size_t first = 0; first < static_cast<std::size_t>(format_.height); first += rows) {
-    if (!decode_bmp_rows(static_cast<const std::uint8_t*>(view_), size_, format_, *target, {first, first + rows})
-             .empty()) {
-      if (part_written != nullptr) *part_written = first > 0;
+    const RowsDecoded band = decode_bmp_rows(data(), size_, format_, *target, {first, first + rows});
+    if (!band.ok()) {
+      *part_written = first > 0 || band.written;
       return false;
     }
     // The new view comes before the old one goes: should it fail, the old
@@ -182,7 +193,8 @@ HBITMAP bitmap_from_bmp_bytes(const std::uint8_t* data, std::size_t size) {
   const BmpRowFormat format = bmp_row_format(data, size);
   if (!format.ok()) return nullptr;
   HBITMAP bitmap = new_dib_section(format);
-  if (bitmap != nullptr && !decode_rows_into(bitmap, data, size, format)) {
+  bool written = false;
+  if (bitmap != nullptr && !decode_rows_into(bitmap, data, size, format, written)) {
     DeleteObject(bitmap);
     bitmap = nullptr;
   }

@@ -103,12 +103,13 @@ bool install_picture(HBITMAP bitmap) {
 // that cannot be done: the picture has not changed then.
 bool load_into_document(BitmapFile& file) {
   if (!file.ok()) return false;
-  if (file.fits(app.working_image) && file.fits(app.undo_image)) {
+  if ([&] { ViewLock lock; return file.fits(app.working_image) && file.fits(app.undo_image); }()) {
     app.undo_warmer.stop();
     bool part_written = false;
     if (!file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.undo_image, OBJ_BITMAP)), &part_written)) {
       // An Undo must not bring back a half-read file: the undo copy becomes the picture as it stands.
       if (part_written) {
+        ViewLock lock;
         BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
       }
       return false;
@@ -148,20 +149,13 @@ bool load_other_picture(const char* path, Transparency& transparency) {
 }  // namespace
 
 bool load_picture_file(const char* path) {
-  bool loaded = false;
   Transparency transparency;
   const bool bitmap_file = is_bitmap_file(path);
-  // When memory runs short, the effects' transfer blocks give theirs back
-  // and the load is tried once more.
-  for (int attempt = 0; attempt < 2 && !loaded; ++attempt) {
-    if (attempt == 1 && !release_transfer_blocks()) break;
-    if (bitmap_file) {
-      BitmapFile file(path);
-      loaded = load_into_document(file);
-    } else {
-      loaded = load_other_picture(path, transparency);
-    }
-  }
+  const bool loaded = with_blocks_given_back([&] {
+    if (!bitmap_file) return load_other_picture(path, transparency);
+    BitmapFile file(path);
+    return load_into_document(file);
+  });
   if (!loaded) {
     document_message(text::kCannotOpen);
     return false;

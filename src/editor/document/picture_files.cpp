@@ -11,6 +11,7 @@
 #include "core/codecs/picture_format.h"
 #include "editor/app/app_state.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/wic_pictures.h"
 
@@ -80,6 +81,29 @@ HBITMAP load_wic_picture(const char* path, Transparency& transparency) {
   }
 }
 
+namespace {
+
+// The file of the working image's picture in `format` (through WIC), with
+// the document's transparency where the format has one. False with the
+// reason for the user (nullptr when the picture could not be read).
+bool encode_working_image(PictureFormat format, std::vector<std::uint8_t>& file, const char*& reason) {
+  reason = nullptr;
+  try {
+    Image image;
+    if (!read_working_image(image)) return false;
+    const bool keep_alpha = format != PictureFormat::jpeg && app.transparency.any();
+    if (keep_alpha) restore_hidden_colours(app.transparency, image.pixels.data(), image.pixels.size());
+    reason = text::kSaveCannotEncode;
+    return encode_picture_bytes(image, keep_alpha ? app.transparency.alpha : std::vector<std::uint8_t>{}, format,
+                                file);
+  } catch (const std::bad_alloc&) {
+    reason = text::kSaveNoMemory;
+    return false;
+  }
+}
+
+}  // namespace
+
 bool write_picture_file(const char* path) {
   const PictureFormat format = format_of_name(path);
   if (format == PictureFormat::bmp) return write_bitmap_file(path);
@@ -88,21 +112,9 @@ bool write_picture_file(const char* path) {
     return false;
   }
   std::vector<std::uint8_t> file;
-  try {
-    Image image;
-    if (!read_working_image(image)) {
-      report_save_failure(path, nullptr);
-      return false;
-    }
-    const bool keep_alpha = format != PictureFormat::jpeg && app.transparency.any();
-    if (keep_alpha) restore_hidden_colours(app.transparency, image.pixels.data(), image.pixels.size());
-    if (!encode_picture_bytes(image, keep_alpha ? app.transparency.alpha : std::vector<std::uint8_t>{}, format,
-                              file)) {
-      report_save_failure(path, text::kSaveCannotEncode);
-      return false;
-    }
-  } catch (const std::bad_alloc&) {
-    report_save_failure(path, text::kSaveNoMemory);
+  const char* reason = nullptr;
+  if (!with_blocks_given_back([&] { return encode_working_image(format, file, reason); })) {
+    report_save_failure(path, reason);
     return false;
   }
   return write_file_replacing(path, file);

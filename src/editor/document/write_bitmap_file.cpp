@@ -10,6 +10,7 @@
 #include "editor/app/app_state.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 
 namespace murkel {
@@ -126,9 +127,14 @@ bool write_bitmap_file(const char* path) {
     return false;
   }
   std::vector<std::uint8_t> file;
-  try {
-    file.resize(layout->file_size);
-  } catch (const std::bad_alloc&) {
+  if (!with_blocks_given_back([&] {
+        try {
+          file.resize(layout->file_size);
+          return true;
+        } catch (const std::bad_alloc&) {
+          return false;
+        }
+      })) {
     report_save_failure(path, text::kSaveNoMemory);
     return false;
   }
