@@ -1,10 +1,10 @@
 #!/bin/sh
-# Builds a fuzzer with clang (libFuzzer, ASan, UBSan) and runs it for a bounded
-# time over its seed corpus. Usage: run_fuzz.sh [seconds] [bmp|dib|png|header]:
-# the bitmap reader on files, on the clipboard's packed bitmaps, the PNG
-# reader, the picture header reader. Build folder: $MURKEL_FUZZ_BUILD (default
-# build/fuzz). Exits non-zero when the fuzzer finds a crash; the input is left
-# in the build folder.
+# Builds a reader fuzzer with clang (libFuzzer, ASan, UBSan) and runs it for a
+# bounded time over its seed corpus. Usage: run_fuzz.sh [seconds]
+# [bmp|dib|png|header|exif]: the bitmap reader on files and on the clipboard's
+# packed bitmaps, the PNG reader, the picture header reader, the orientation
+# tag reader. Build folder: $MURKEL_FUZZ_BUILD (default build/fuzz). Exits
+# non-zero when the fuzzer finds a crash; the input is left in the build folder.
 set -eu
 seconds=${1:-60}
 kind=${2:-bmp}
@@ -24,7 +24,8 @@ case $kind in
   png) sources="png_reader.cpp png_writer.cpp" libs="-lpng -lz -pthread -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION"
        seeds="$here/png_corpus" dict="-dict=$here/png.dict" ;;
   header) sources="picture_header.cpp" libs="" seeds="$here/header_corpus $here/png_corpus" dict="" ;;
-  *) echo "run_fuzz: no fuzzer '$kind' (bmp, dib, png or header)" >&2; exit 2 ;;
+  exif) sources="orientation.cpp" libs="" seeds="$here/exif_corpus" dict="-dict=$here/exif.dict" ;;
+  *) echo "run_fuzz: no fuzzer '$kind' (bmp, dib, png, header or exif)" >&2; exit 2 ;;
 esac
 mkdir -p "$build/${kind}_corpus" "$build/artifacts"
 

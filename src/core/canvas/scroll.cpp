@@ -25,18 +25,19 @@ bool axis_scrolls(std::int32_t picture_size, std::int32_t client_size) {
   return std::int64_t{client_size} < std::int64_t{picture_size} + 2 * kCanvasMargin;
 }
 
-std::int32_t scroll_request_offset(std::int32_t offset, int code, std::uint16_t thumb,
-                                   std::int32_t picture_size, std::int32_t client_size) {
+std::int32_t scroll_request_offset(std::int32_t offset, int code, std::int32_t thumb,
+                                   std::int32_t picture_size, std::int32_t client_size, std::int32_t line_step,
+                                   std::int32_t page_step) {
   if (!axis_scrolls(picture_size, client_size)) return offset;
   const std::int64_t max = scroll_maximum(picture_size, client_size);
   const std::int64_t sx = offset;
   // Steps back stop at 0 and steps forward at max; an offset already above max
   // (left by a resize) steps back freely and forward onto max.
   switch (code) {
-    case kScrollLineUp: return saturate(std::max<std::int64_t>(sx - kLineStep, 0));
-    case kScrollLineDown: return saturate(std::min<std::int64_t>(sx + kLineStep, max));
-    case kScrollPageUp: return saturate(std::max<std::int64_t>(sx - kPageStep, 0));
-    case kScrollPageDown: return saturate(std::min<std::int64_t>(sx + kPageStep, max));
+    case kScrollLineUp: return saturate(std::max<std::int64_t>(sx - line_step, 0));
+    case kScrollLineDown: return saturate(std::min<std::int64_t>(sx + line_step, max));
+    case kScrollPageUp: return saturate(std::max<std::int64_t>(sx - page_step, 0));
+    case kScrollPageDown: return saturate(std::min<std::int64_t>(sx + page_step, max));
     case kScrollThumbPosition:
     case kScrollThumbTrack: return thumb;
     case kScrollTop: return 0;

@@ -35,10 +35,14 @@ enum ScrollCode : int {
 [[nodiscard]] bool axis_scrolls(std::int32_t picture_size, std::int32_t client_size);
 
 // New offset along one axis for a scroll request code (0..7 as SB_LINEUP..SB_BOTTOM,
-// others leave it unchanged); thumb is the high 16 bits of the request, unsigned.
-// Nothing changes when the axis does not scroll.
-[[nodiscard]] std::int32_t scroll_request_offset(std::int32_t offset, int code, std::uint16_t thumb,
-                                                 std::int32_t picture_size, std::int32_t client_size);
+// others leave it unchanged); thumb is the thumb position (the high 16 bits of the
+// request, unsigned, at 100 %). Nothing changes when the axis does not scroll.
+// Zoomed, picture_size is the picture's size on the canvas (zoom.h) and the steps
+// are those of the zoom.
+[[nodiscard]] std::int32_t scroll_request_offset(std::int32_t offset, int code, std::int32_t thumb,
+                                                 std::int32_t picture_size, std::int32_t client_size,
+                                                 std::int32_t line_step = kLineStep,
+                                                 std::int32_t page_step = kPageStep);
 
 // Record applied after every scroll request: min 0, max picture+10-client (may be <= 0),
 // page 1, pos offset.
