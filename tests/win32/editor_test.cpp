@@ -514,8 +514,7 @@ TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
       // No program may write it, or cut it short, while it is read.
       EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                             nullptr), INVALID_HANDLE_VALUE) << c.name;
-      bitmap = reading.new_bitmap();
-      if (bitmap != nullptr && !reading.decode_into(bitmap)) DeleteObject(std::exchange(bitmap, nullptr));
+      bitmap = reading.decoded_bitmap();
     }
     const DecodeResult decoded = decode_bmp(file);
     ASSERT_EQ(bitmap != nullptr, !c.expected.empty()) << c.name << ": " << decoded.error;
@@ -789,7 +788,7 @@ TEST_F(EditorTest, CopyPutsTheSelectionCutToThePictureAsBitmapAndPng) {
     const Bytes dib = clipboard_block(CF_DIB), png = clipboard_block(RegisterClipboardFormatA("PNG"));
     ASSERT_GT(dib.size(), 40u);
     EXPECT_EQ(dib[14], 24) << "bits per pixel";
-    EXPECT_EQ(decode_packed_dib(dib.data(), dib.size()).image.pixels, expected.pixels);
+    EXPECT_EQ(decode_bmp(packed_dib_as_file(dib.data(), dib.size())).image.pixels, expected.pixels);
     const std::optional<Image> from_png = decode_png_bytes(png.data(), png.size());
     ASSERT_TRUE(from_png);
     EXPECT_EQ(from_png->pixels, expected.pixels);

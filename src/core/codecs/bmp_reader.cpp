@@ -402,7 +402,7 @@ BmpRowFormat row_format(const Header& h) {
   format.height = static_cast<std::int32_t>(h.height);
   const bool mask555 = h.masks == std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
   const bool mask565 = h.masks == std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F};
-  format.rows_alone = h.compression != kRle8 && h.compression != kRle4 &&
+  format.decodes_in_bands = h.compression != kRle8 && h.compression != kRle4 &&
                      (h.bits > 8 || h.palette_size == (1u << h.bits));
   if (h.bits <= 8) {
     format.bits = h.bits;
@@ -457,7 +457,7 @@ RowsDecoded decode_bmp_rows(const std::uint8_t* data, std::size_t size, const Bm
   if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return {error};
   if (row_format(h) != format) return {"the bitmap file's headers have changed"};
   const bool whole = band.first == 0 && band.last >= static_cast<std::size_t>(h.height);
-  if (!whole && !format.rows_alone) return {"this bitmap file's rows cannot be decoded a band at a time"};
+  if (!whole && !format.decodes_in_bands) return {"this bitmap file's rows cannot be decoded a band at a time"};
   const bool run_length = h.compression == kRle8 || h.compression == kRle4;
   if (run_length || (h.bits <= 8 && h.palette_size < (1u << h.bits))) {
     CheckSink check;

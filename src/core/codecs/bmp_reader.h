@@ -43,7 +43,7 @@ struct BmpRowFormat {
   // Uncompressed rows in which every value has a colour: each row decodes on
   // its own and none can be refused, so the picture may be decoded a band of
   // rows at a time.
-  bool rows_alone = false;
+  bool decodes_in_bands = false;
   [[nodiscard]] bool ok() const { return error.empty(); }
   [[nodiscard]] std::size_t stride() const {
     return static_cast<std::size_t>((std::uint64_t{static_cast<std::uint32_t>(width)} * bits + 31) / 32 * 4);
@@ -83,7 +83,7 @@ struct RowsDecoded {
 // Bytes that no longer give `format` (a file changed since) are refused too.
 // With a band, only those rows are decoded (and only the file's bytes of
 // those rows are read); a band short of the whole picture is refused unless
-// `format.rows_alone`.
+// `format.decodes_in_bands`.
 [[nodiscard]] RowsDecoded decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
                                           const RowTarget& target, RowBand band = {});
 

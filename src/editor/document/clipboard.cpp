@@ -18,14 +18,15 @@
 #include <vector>
 
 #include "core/codecs/packed_dib.h"
-#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/locked_block.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/picture_files.h"
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
@@ -42,7 +43,7 @@ std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
   if (GetObjectA(bitmap, sizeof(record), &record) == 0 || record.bmWidth <= 0 || record.bmHeight == 0) return {};
   const LONG width = record.bmWidth, height = std::abs(record.bmHeight);
   if (!within_picture_limit(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height))) return {};
-  BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB};
+  BITMAPINFOHEADER header = top_down_32bit_header(width, height);
   std::vector<std::uint8_t> packed(sizeof(header) + std::size_t{4} * width * height);
   HDC screen = GetDC(nullptr);
   const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), packed.data() + sizeof(header),
@@ -107,36 +108,6 @@ HBITMAP picture_of_form(UINT form) {
   return image ? bitmap_from_image(*image) : nullptr;
 }
 
-// The working image's pixels in `area` (within the picture), through GDI.
-std::optional<Image> read_working_area(const Rect& area) {
-  const auto width = static_cast<LONG>(area.width()), height = static_cast<LONG>(area.height());
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-  void* bits = nullptr;
-  HBITMAP block = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = block != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
-  std::optional<Image> image;
-  if (dc != nullptr && bits != nullptr) {
-    HGDIOBJ previous = SelectObject(dc, block);
-    {
-      ViewLock lock;
-      BitBlt(dc, 0, 0, width, height, app.working_image, area.left, area.top, SRCCOPY);
-    }
-    GdiFlush();
-    try {
-      const auto* first = static_cast<const Colour*>(bits);
-      image = Image{width, height, std::vector<Colour>(first, first + std::size_t{1} * width * height)};
-      swap_red_and_blue(image->pixels.data(), image->pixels.size());
-    } catch (const std::bad_alloc&) {
-      image.reset();
-    }
-    SelectObject(dc, previous);
-  }
-  if (dc != nullptr) DeleteDC(dc);
-  if (block != nullptr) DeleteObject(block);
-  return image;
-}
-
 // A movable memory block holding the bytes, for SetClipboardData.
 HGLOBAL global_copy(const std::vector<std::uint8_t>& bytes) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
@@ -166,7 +137,12 @@ Rect copy_area() {
 // (nullptr when it cannot be made: the bitmap alone will do). False when the
 // bitmap cannot be made; the blocks made are the caller's either way.
 bool make_copy_blocks(HGLOBAL& dib_block, HGLOBAL& png_block) {
-  const std::optional<Image> pixels = read_working_area(copy_area());
+  std::optional<Image> pixels;
+  try {
+    pixels = read_working_pixels(copy_area());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (!pixels) return false;
   const EncodeResult dib = encode_packed_dib24(*pixels);
   dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;

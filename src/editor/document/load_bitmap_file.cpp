@@ -21,6 +21,8 @@
 #include <optional>
 
 #include "core/codecs/bmp_reader.h"
+#include "core/codecs/dib_rows.h"
+#include "editor/app/dib_sections.h"
 #include "editor/document/bitmap_files.h"
 
 namespace murkel {
@@ -57,10 +59,6 @@ void describe(const BmpRowFormat& format, DibRequest& request) {
   }
 }
 
-bool dib_section_of(HBITMAP bitmap, DIBSECTION& dib) {
-  return bitmap != nullptr && GetObjectA(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr;
-}
-
 // A DIB section of the format's size and pixel format, its pixels not yet
 // set; nullptr when memory is short.
 HBITMAP new_dib_section(const BmpRowFormat& format) {
@@ -76,17 +74,25 @@ HBITMAP new_dib_section(const BmpRowFormat& format) {
   return bitmap;
 }
 
+// A new DIB section of `format` once `decode` has written the picture into
+// it; nullptr when memory is short or the picture is refused.
+template <typename Decode>
+HBITMAP new_decoded_bitmap(const BmpRowFormat& format, Decode&& decode) {
+  HBITMAP bitmap = new_dib_section(format);
+  if (bitmap != nullptr && !decode(bitmap)) {
+    DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+  return bitmap;
+}
+
 constexpr std::size_t kBandBytes = 1 << 20;
 
 // Where the rows of `bitmap`, a DIB section, go; nullopt when it is none.
 std::optional<RowTarget> rows_of(HBITMAP bitmap) {
-  DIBSECTION dib{};
-  if (!dib_section_of(bitmap, dib)) return std::nullopt;
-  GdiFlush();  // drawing still queued for the bitmap lands first
-  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-  const std::ptrdiff_t stride = dib.dsBm.bmWidthBytes;
-  const bool bottom_up = dib.dsBmih.biHeight > 0;
-  return RowTarget{bottom_up ? base + (dib.dsBm.bmHeight - 1) * stride : base, bottom_up ? -stride : stride};
+  const std::optional<DibSection> section = dib_section(bitmap);
+  if (!section) return std::nullopt;
+  return RowTarget{section->rows.top_row, section->rows.stride};
 }
 
 // Decodes a bitmap file's bytes straight into the rows of `bitmap`, a DIB
@@ -127,11 +133,14 @@ BitmapFile::~BitmapFile() {
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
-HBITMAP BitmapFile::new_bitmap() const { return ok() ? new_dib_section(format_) : nullptr; }
+HBITMAP BitmapFile::decoded_bitmap() {
+  return ok() ? new_decoded_bitmap(format_, [this](HBITMAP bitmap) { return decode_into(bitmap); }) : nullptr;
+}
 
 bool BitmapFile::fits(HDC surface) const {
-  DIBSECTION dib{};
-  if (!ok() || !dib_section_of(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)), dib)) return false;
+  const std::optional<DibSection> section = dib_section(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)));
+  if (!ok() || !section) return false;
+  const DIBSECTION& dib = section->description;
   const BITMAPINFOHEADER& h = dib.dsBmih;
   if (h.biWidth != format_.width || std::abs(h.biHeight) != format_.height || h.biBitCount != format_.bits)
     return false;
@@ -159,7 +168,7 @@ bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
   if (!ok()) return false;
   // The view moves between bands.
   const auto data = [this] { return static_cast<const std::uint8_t*>(view_); };
-  if (!format_.rows_alone) return decode_rows_into(bitmap, data(), size_, format_, *part_written);
+  if (!format_.decodes_in_bands) return decode_rows_into(bitmap, data(), size_, format_, *part_written);
   const std::optional<RowTarget> target = rows_of(bitmap);
   if (!target) return false;
   const std::size_t rows = std::max<std::size_t>(1, kBandBytes / format_.stride());
@@ -179,26 +188,13 @@ bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
   return true;
 }
 
-HBITMAP load_bitmap_file(const char* path) {
-  BitmapFile file(path);
-  HBITMAP bitmap = file.new_bitmap();
-  if (bitmap != nullptr && !file.decode_into(bitmap)) {
-    DeleteObject(bitmap);
-    bitmap = nullptr;
-  }
-  return bitmap;
-}
-
 HBITMAP bitmap_from_bmp_bytes(const std::uint8_t* data, std::size_t size) {
   const BmpRowFormat format = bmp_row_format(data, size);
   if (!format.ok()) return nullptr;
-  HBITMAP bitmap = new_dib_section(format);
-  bool written = false;
-  if (bitmap != nullptr && !decode_rows_into(bitmap, data, size, format, written)) {
-    DeleteObject(bitmap);
-    bitmap = nullptr;
-  }
-  return bitmap;
+  return new_decoded_bitmap(format, [&](HBITMAP bitmap) {
+    bool written = false;
+    return decode_rows_into(bitmap, data, size, format, written);
+  });
 }
 
 HBITMAP bitmap_from_image(const Image& image) {
@@ -206,24 +202,11 @@ HBITMAP bitmap_from_image(const Image& image) {
   format.width = image.width;
   format.height = image.height;
   format.bits = 24;
-  HBITMAP bitmap = new_dib_section(format);
-  DIBSECTION dib{};
-  if (!dib_section_of(bitmap, dib)) {
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    return nullptr;
-  }
-  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-  for (std::int32_t y = 0; y < image.height; ++y) {
-    std::uint8_t* out = base + static_cast<std::size_t>(image.height - 1 - y) * dib.dsBm.bmWidthBytes;
-    const Colour* in = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
-    for (std::int32_t x = 0; x < image.width; ++x) {
-      out[3 * x] = static_cast<std::uint8_t>(blue_of(in[x]));
-      out[3 * x + 1] = static_cast<std::uint8_t>(green_of(in[x]));
-      out[3 * x + 2] = static_cast<std::uint8_t>(red_of(in[x]));
-    }
-  }
-  GdiFlush();
-  return bitmap;
+  return new_decoded_bitmap(format, [&](HBITMAP bitmap) {
+    const std::optional<DibSection> section = dib_section(bitmap);
+    if (section) write_dib_rows(section->rows, Rect{0, 0, image.width, image.height}, image.pixels.data());
+    return section.has_value();
+  });
 }
 
 }  // namespace murkel

@@ -22,8 +22,10 @@ namespace {
 
 constexpr DWORD kOpenDialogFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;  // 0x1004
 
-// The steps shared by both ways in, once the picture is installed.
-void load_picture(HWND canvas, bool clear_previous_selection) {
+// A clean document around the picture just installed, shared by every way
+// in: shown unscrolled, its scroll ranges, counter 0, Undo grayed, the
+// selection cleared (when one can exist), its title.
+void start_document(HWND canvas, bool clear_previous_selection) {
   {
     ViewLock lock;
     // Unscrolled: the picture's top-left corner at (5, 5) on the gray.
@@ -95,6 +97,15 @@ bool install_picture(HBITMAP bitmap) {
   return true;
 }
 
+// Installs a bitmap just made (nullptr when that failed); one that cannot be
+// installed is deleted. False when nothing has changed.
+bool install_new_picture(HBITMAP bitmap) {
+  if (bitmap == nullptr) return false;
+  if (install_picture(bitmap)) return true;
+  DeleteObject(bitmap);
+  return false;
+}
+
 // Decodes the file into the document. The picture's own bitmaps are kept
 // when they have the file's size and format (a Revert of an unchanged file):
 // the undo bitmap takes the new pixels and then changes places with the
@@ -124,26 +135,7 @@ bool load_into_document(BitmapFile& file) {
   if (file.format().width != app.bitmap.bmWidth || file.format().height != app.bitmap.bmHeight) {
     release_transfer_blocks();
   }
-  HBITMAP bitmap = file.new_bitmap();
-  if (bitmap == nullptr) return false;
-  if (!file.decode_into(bitmap) || !install_picture(bitmap)) {
-    DeleteObject(bitmap);
-    return false;
-  }
-  return true;
-}
-
-// Any other picture, decoded through WIC into a new bitmap; its
-// transparency goes to `transparency`. False when it cannot be had: nothing
-// has changed then.
-bool load_other_picture(const char* path, Transparency& transparency) {
-  HBITMAP bitmap = load_wic_picture(path, transparency);
-  if (bitmap == nullptr) return false;
-  if (!install_picture(bitmap)) {
-    DeleteObject(bitmap);
-    return false;
-  }
-  return true;
+  return install_new_picture(file.decoded_bitmap());
 }
 
 }  // namespace
@@ -152,7 +144,8 @@ bool load_picture_file(const char* path) {
   Transparency transparency;
   const bool bitmap_file = is_bitmap_file(path);
   const bool loaded = with_blocks_given_back([&] {
-    if (!bitmap_file) return load_other_picture(path, transparency);
+    // Any other picture is decoded through WIC, its transparency kept apart.
+    if (!bitmap_file) return install_new_picture(load_wic_picture(path, transparency));
     BitmapFile file(path);
     return load_into_document(file);
   });
@@ -174,7 +167,7 @@ void open_image() {
 
   if (!load_picture_file(app.file_dialog_path)) return;
   lstrcpynA(app.file_name, app.file_dialog_path, kPathSize);
-  load_picture(app.canvas_window, true);
+  start_document(app.canvas_window, true);
 }
 
 void open_named_file(const char* path) {
@@ -183,7 +176,7 @@ void open_named_file(const char* path) {
   lstrcpynA(app.file_name, path, kPathSize);
   // Save As then proposes this file, as after the Open dialog.
   lstrcpynA(app.file_dialog_path, path, kPathSize);
-  load_picture(app.canvas_window, true);
+  start_document(app.canvas_window, true);
 }
 
 bool open_untitled_picture(HBITMAP bitmap) {
@@ -192,7 +185,7 @@ bool open_untitled_picture(HBITMAP bitmap) {
   app.file_name[0] = '\0';
   // Save As proposes no name: the last file's would invite overwriting it.
   app.file_dialog_path[0] = '\0';
-  load_picture(app.canvas_window, true);
+  start_document(app.canvas_window, true);
   // Never saved: Exit and Open ask before it is dropped.
   app.modification_counter = 1;
   set_document_title(true);
@@ -205,7 +198,7 @@ void open_command_line_image(HWND canvas) {
     app.file_name[0] = '\0';
     return;
   }
-  load_picture(canvas, false);
+  start_document(canvas, false);
 }
 
 void set_document_title(bool modified) {

@@ -2,6 +2,7 @@
 // (load_bitmap_file.cpp, write_bitmap_file.cpp), the others through WIC.
 #include "editor/document/picture_files.h"
 
+#include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
@@ -9,16 +10,15 @@
 
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/picture_format.h"
+#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/texts.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
-namespace {
-
-}  // namespace
 
 bool is_bitmap_file(const char* path) {
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -31,34 +31,31 @@ bool is_bitmap_file(const char* path) {
   return read && looks_like_bitmap_file(head, got);
 }
 
-namespace {
-
-// The working image's picture as straight colours, top row first.
-bool read_working_image(Image& image) {
-  image.width = app.bitmap.bmWidth;
-  image.height = app.bitmap.bmHeight;
-  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+std::optional<Image> read_working_pixels(const Rect& area) {
+  const LONG width = app.bitmap.bmWidth, height = app.bitmap.bmHeight;
+  Image image{width, height, std::vector<Colour>(static_cast<std::size_t>(width) * height)};
   BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  request.bmiHeader.biWidth = image.width;
-  request.bmiHeader.biHeight = -image.height;  // top row first
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
+  request.bmiHeader = top_down_32bit_header(width, height);
   int rows = 0;
   {
     ViewLock lock;
     const auto picture = static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP));
-    rows = GetDIBits(app.working_image, picture, 0, static_cast<UINT>(image.height), image.pixels.data(), &request,
+    rows = GetDIBits(app.working_image, picture, 0, static_cast<UINT>(height), image.pixels.data(), &request,
                      DIB_RGB_COLORS);
   }
-  if (rows != image.height) return false;
+  if (rows != height) return std::nullopt;
+  // The area's rows to the front, each in its place or before it.
+  image.width = static_cast<std::int32_t>(area.width());
+  image.height = static_cast<std::int32_t>(area.height());
+  for (std::int32_t y = 0; y < image.height && (area.left != 0 || area.top != 0 || image.width != width); ++y) {
+    const Colour* from = image.pixels.data() + static_cast<std::size_t>(area.top + y) * width + area.left;
+    std::memmove(image.pixels.data() + static_cast<std::size_t>(y) * image.width, from, image.width * sizeof(Colour));
+  }
+  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
   // GDI gives blue, green, red, 0: the colour's own order reversed.
-  for (Colour& c : image.pixels) c = make_colour(blue_of(c), green_of(c), red_of(c));
-  return true;
+  swap_red_and_blue(image.pixels.data(), image.pixels.size());
+  return image;
 }
-
-}  // namespace
 
 HBITMAP load_wic_picture(const char* path, Transparency& transparency) {
   transparency = Transparency{};
@@ -89,8 +86,9 @@ namespace {
 bool encode_working_image(PictureFormat format, std::vector<std::uint8_t>& file, const char*& reason) {
   reason = nullptr;
   try {
-    Image image;
-    if (!read_working_image(image)) return false;
+    std::optional<Image> pixels = read_working_pixels(Rect{0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight});
+    if (!pixels) return false;
+    Image& image = *pixels;
     const bool keep_alpha = format != PictureFormat::jpeg && app.transparency.any();
     if (keep_alpha) restore_hidden_colours(app.transparency, image.pixels.data(), image.pixels.size());
     reason = text::kSaveCannotEncode;
