@@ -721,6 +721,14 @@ TEST_F(EditorTest, PasteTakesEveryClipboardFormAsAnUntitledUnsavedPicture) {
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
 
+// For EnumThreadWindows: adds a message box or dialog to the vector at `boxes`.
+BOOL CALLBACK add_if_box(HWND hwnd, LPARAM boxes) {
+  char name[16] = {};
+  GetClassNameA(hwnd, name, sizeof(name));
+  if (std::string(name) == "#32770") reinterpret_cast<std::vector<HWND>*>(boxes)->push_back(hwnd);
+  return TRUE;
+}
+
 // A drop handle as the shell makes it: the first of two files opens, named in the title. A drop while the
 // save prompt of an Open is up is refused, as is a second Open: no second prompt, no open inside the first.
 TEST_F(EditorTest, DroppedFilesOpenTheFirstButNotDuringTheSavePrompt) {
@@ -747,12 +755,7 @@ TEST_F(EditorTest, DroppedFilesOpenTheFirstButNotDuringTheSavePrompt) {
   std::thread user([&] {
     for (; !done; Sleep(50)) {
       std::vector<HWND> open;
-      EnumThreadWindows(editor_thread, [](HWND hwnd, LPARAM found) {
-        char name[16] = {};
-        GetClassNameA(hwnd, name, sizeof(name));
-        if (std::string(name) == "#32770") reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
-        return TRUE;
-      }, reinterpret_cast<LPARAM>(&open));
+      EnumThreadWindows(editor_thread, add_if_box, reinterpret_cast<LPARAM>(&open));
       for (HWND box : open) {
         if (boxes.insert(box).second && boxes.size() == 1) {
           SendMessageTimeoutA(app.main_window, WM_DROPFILES, drop(), 0, SMTO_NORMAL, 5000, nullptr);
