@@ -83,7 +83,8 @@ TEST(BmpReader, DecodesEveryFormat) {
     const bool kept = !c.layout.masks_present || (m[0] == 0x7C00 && m[1] == 0x3E0) || (m[0] == 0xF800 && m[1] == 0x7E0);
     EXPECT_EQ(f.bits, c.layout.bits == 16 && !kept ? 32u : c.layout.bits) << c.name;
     Bytes rows(f.stride() * f.height, 0xAB);
-    ASSERT_EQ(decode_bmp_rows(file.data(), file.size(), f, {rows.data(), static_cast<std::ptrdiff_t>(f.stride())}).error, "");
+    const RowTarget target{rows.data(), static_cast<std::ptrdiff_t>(f.stride())};
+    ASSERT_EQ(decode_bmp_rows(file.data(), file.size(), f, target).error, "");
     EXPECT_EQ(bmp_test::row_colours(f, rows.data()), c.expected) << c.name;
     // A row at a time, the bottom one first, where rows decode alone (each
     // band writes its rows only); otherwise a band short of the picture is refused.
@@ -183,8 +184,9 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
   // Bytes that change between the check and the pass that writes (here the rows written are the
   // file's own run-length data, which the first rows wipe) are refused as rows written.
   Bytes changing = rle({2, 1, 0, 0, 2, 1, 0, 0, 0, 1});
-  const RowsDecoded wiped = decode_bmp_rows(changing.data(), changing.size(), bmp_row_format(changing.data(), changing.size()),
-                                            {changing.data() + changing.size() - 10, 4});
+  const BmpRowFormat format = bmp_row_format(changing.data(), changing.size());
+  const RowsDecoded wiped =
+      decode_bmp_rows(changing.data(), changing.size(), format, {changing.data() + changing.size() - 10, 4});
   EXPECT_TRUE(!wiped.ok() && wiped.written) << wiped.error;
 }
 

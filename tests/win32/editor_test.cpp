@@ -46,8 +46,8 @@
 static std::atomic<bool> g_memory_short_while_blocks_held{false};
 
 void* operator new(std::size_t size) {
-  if (g_memory_short_while_blocks_held && size >= (std::size_t{1} << 20) && murkel::app.source_block.bitmap != nullptr)
-    throw std::bad_alloc();
+  const bool blocks_held = murkel::app.source_block.bitmap != nullptr;
+  if (g_memory_short_while_blocks_held && size >= (std::size_t{1} << 20) && blocks_held) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
