@@ -59,27 +59,17 @@ void describe(const BmpRowFormat& format, DibRequest& request) {
   }
 }
 
-// A DIB section of the format's size and pixel format, its pixels not yet
-// set; nullptr when memory is short.
-HBITMAP new_dib_section(const BmpRowFormat& format) {
+// A new DIB section of the format's size and pixel format once `decode` has
+// written the picture into it; nullptr when memory is short or the picture
+// is refused.
+template <typename Decode>
+HBITMAP new_decoded_bitmap(const BmpRowFormat& format, Decode&& decode) {
   DibRequest request{};
   describe(format, request);
   void* bits = nullptr;
   HBITMAP bitmap =
       CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr && bits == nullptr) {
-    DeleteObject(bitmap);
-    bitmap = nullptr;
-  }
-  return bitmap;
-}
-
-// A new DIB section of `format` once `decode` has written the picture into
-// it; nullptr when memory is short or the picture is refused.
-template <typename Decode>
-HBITMAP new_decoded_bitmap(const BmpRowFormat& format, Decode&& decode) {
-  HBITMAP bitmap = new_dib_section(format);
-  if (bitmap != nullptr && !decode(bitmap)) {
+  if (bitmap != nullptr && (bits == nullptr || !decode(bitmap))) {
     DeleteObject(bitmap);
     bitmap = nullptr;
   }
