@@ -6,8 +6,10 @@
 // 50 ms); the page faults of repeated effects (goal: a few hundred for ten)
 // and the peak working set (goal: within the picture twice plus 8 bytes per
 // selected pixel). Last, a mosaic done with one GetPixel and one SetPixel per
-// pixel, for the ratio.
-//   bench/apply_effect_bench.sh [RUNS]
+// pixel, for the ratio. With `redraw`, instead: the full redraw of the
+// maximised canvas at 100 %, at fit and at 200 %, and a change of zoom
+// (goal: each within one frame, 16.7 ms).
+//   bench/apply_effect_bench.sh [RUNS] [redraw]
 #include <windows.h>
 #include <psapi.h>
 
@@ -23,6 +25,8 @@
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/startup.h"
+#include "editor/menus/menus.h"
+#include "editor/view/zoom_view.h"
 #include "win32/ansi_text.h"
 #include "editor/view/canvas_view.h"
 #include "linux_process.h"
@@ -130,6 +134,99 @@ void per_pixel_mosaic(HDC surface, const Rect& s) {
   }
 }
 
+double timed_redraw() {
+  const double start = now_ms();
+  {
+    ViewLock lock;
+    full_redraw(app.view_surface);
+  }
+  GdiFlush();
+  return now_ms() - start;
+}
+
+// A View menu command until it returns; `after` gets the time of the
+// messages it left (the scroll bars' painting).
+double timed_command(WORD command, std::vector<double>& after) {
+  const double start = now_ms();
+  SendMessageA(app.main_window, WM_COMMAND, command, 0);
+  GdiFlush();
+  const double end = now_ms();
+  pump_messages();
+  GdiFlush();
+  after.push_back(now_ms() - end);
+  return end - start;
+}
+
+// The same noise in 8 bits with a table of 256 colours.
+std::string write_colour_table_picture(const char* name, int width, int height) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + name;
+  const DWORD row = DWORD(width + 3) / 4 * 4, table = 256 * 4, offset = 14 + 40 + table;
+  const BITMAPFILEHEADER file{0x4D42, offset + row * DWORD(height), 0, 0, offset};
+  const BITMAPINFOHEADER info{sizeof(BITMAPINFOHEADER), width, height, 1, 8, BI_RGB, 0, 0, 0, 256, 0};
+  std::vector<std::uint8_t> bytes(table);
+  for (int i = 0; i < 256; ++i) {
+    bytes[4 * i] = static_cast<std::uint8_t>(i % 6 * 51);
+    bytes[4 * i + 1] = static_cast<std::uint8_t>(i / 6 % 6 * 51);
+    bytes[4 * i + 2] = static_cast<std::uint8_t>(i / 36 * 42);
+  }
+  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD done = 0;
+  WriteFile(out, &file, 14, &done, nullptr);
+  WriteFile(out, &info, 40, &done, nullptr);
+  WriteFile(out, bytes.data(), table, &done, nullptr);
+  bytes.assign(row, 0);
+  std::uint32_t state = 1;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) bytes[x] = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    WriteFile(out, bytes.data(), row, &done, nullptr);
+  }
+  CloseHandle(out);
+  return path;
+}
+
+// The canvas of the maximised editor showing a 4000 x 3000 picture: the full
+// redraw (background, then the picture's visible part) at 100 %, fit and
+// 200 %, and the View menu commands that change the zoom (redraw, outline,
+// status fields; the scroll bars are painted after them), for a 24-bit
+// picture and one with a colour table.
+int run_redraw(int runs) {
+  init_application_state();
+  create_editor_windows(GetModuleHandleA(nullptr), SW_SHOWMAXIMIZED);
+  pump_messages();
+  std::printf("canvas %ld x %ld, 4000 x 3000 picture, medians of %d runs (ms)\n", app.canvas_client.cx,
+              app.canvas_client.cy, runs);
+  std::printf("%-20s %8s %8s %8s %8s %8s %8s %8s\n", "picture", "100%", "fit", "200%", "to fit", "to 100%", "to 200%",
+              "bars");
+  std::printf("(the full redraw at 100%%, fit and 200%%; the commands Fit to window from 200%%, Actual size from fit,\n"
+              " Zoom in from 100%%; then the scroll bars painted once the command has returned)\n");
+  const std::string paths[] = {write_picture("murkel_bench_4000x3000.bmp", kWidth, kHeight),
+                               write_colour_table_picture("murkel_bench_4000x3000_8.bmp", kWidth, kHeight)};
+  std::string fit_text;
+  for (const std::string& path : paths) {
+    open_picture(path);
+    pump_messages();
+    // Round and round from 100 %: Zoom in to 200 %, Fit to window, Actual size; after each
+    // command, the full redraw at the zoom it gave.
+    const WORD commands[] = {kCmdZoomIn, kCmdFitToWindow, kCmdActualSize};
+    std::vector<double> redraws[3], changes[3], bars;
+    for (int i = 0; i < runs; ++i) {
+      for (int k = 0; k < 3; ++k) {
+        changes[k].push_back(timed_command(commands[k], bars));
+        redraws[k].push_back(timed_redraw());
+        if (k == 1) fit_text = zoom_text(app.zoom);
+      }
+    }
+    std::printf("%-20s %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n",
+                &path == &paths[0] ? "24-bit" : "8-bit colour table", median(redraws[2]), median(redraws[1]),
+                median(redraws[0]), median(changes[1]), median(changes[2]), median(changes[0]), median(bars));
+    DeleteFileA(path.c_str());
+  }
+  std::printf("fit: %s\n", fit_text.c_str());
+  return 0;
+}
+
 int run(int runs) {
   init_application_state();
   create_editor_windows(GetModuleHandleA(nullptr), SW_SHOW);
@@ -217,4 +314,7 @@ int run(int runs) {
 }  // namespace
 }  // namespace murkel
 
-int main(int argc, char** argv) { return murkel::run(argc > 1 ? std::max(1, std::atoi(argv[1])) : 11); }
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 11;
+  return argc > 2 && std::strcmp(argv[2], "redraw") == 0 ? murkel::run_redraw(runs) : murkel::run(runs);
+}

@@ -57,13 +57,14 @@ build_windows() {
     cmake --build "$MURKEL_ROOT/build/win$bits" -j2 "$@"
 }
 
+# A display of 1280 x 1024, or MURKEL_XVFB_SCREEN (WIDTHxHEIGHTxDEPTH).
 start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
   # The server picks a free display itself and writes its number once it
   # accepts clients: no race with other servers starting on this machine.
   local number_file log n
   number_file=$(mktemp) log=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" 2>"$log" &
+  Xvfb -displayfd 3 -screen 0 "${MURKEL_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$number_file" 2>"$log" &
   MURKEL_XVFB_PID=$!
   for _ in $(seq 600); do  # up to a minute on a busy machine
     n=$(head -n 1 "$number_file")

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the help's pictures in docs/help/ from the running editor, worked as a
 # person would (X mouse and keys through xdotool) on a display of its own:
-# the window, the four menus, the card before and after each effect, the
+# the window, the five menus, the card before and after each effect, the
 # three settings dialogs and the information dialog. With
 # MURKEL_SCREENSHOT_LANGUAGE=en, the English page's pictures (en-*.png) of
 # the editor under an English locale.
@@ -20,7 +20,7 @@ source tools/screenshot_common.sh
 if [ "${MURKEL_SCREENSHOT_LANGUAGE:-ja}" = en ]; then
   prefix=en- effect_letters=(m b d s f) dialogs=(s+m:settings-mosaic s+b:settings-blur s+s:settings-scramble h+a:information)
 else
-  prefix="" effect_letters=(m g b s p) dialogs=(155:31:settings-mosaic 155:48:settings-blur 155:66:settings-scramble 215:48:information)
+  prefix="" effect_letters=(m g b s p) dialogs=(215:31:settings-mosaic 215:48:settings-blur 215:66:settings-scramble 275:48:information)
 fi
 
 # The card's part of the screen (the picture's 150,150 to 570,330).
@@ -41,9 +41,9 @@ new_window() {
 import -window root -crop 800x620+0+0 +repage "$out/${prefix}window.png"
 drag_over_phone_number
 shoot_card before.png
-for menu in f e s h; do
+for menu in f e v s h; do
   xdotool key alt+$menu; sleep 0.7
-  import -window root -crop 330x230+0+0 +repage "$out/${prefix}menu-$menu.png"
+  import -window root -crop 400x230+0+0 +repage "$out/${prefix}menu-$menu.png"
   xdotool key Escape Escape; sleep 0.3
 done
 # An item's letter, or for the secure effects (which have none) the arrow

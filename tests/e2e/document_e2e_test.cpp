@@ -1,12 +1,14 @@
 // End to end, the document flows on the real editor: open, select, apply,
 // undo, save and exit; start without a picture and File > Open; a
 // scrolled drag and Revert; a picture pasted, worked and copied with the
-// keys. Judged by titles, boxes, the screen, files and the clipboard.
+// keys; a drag and a fill at the fit zoom. Judged by titles, boxes, the
+// screen, the status fields, files and the clipboard.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/bmp_test_files.h"
+#include "core/canvas/zoom.h"
 #include "core/codecs/packed_dib.h"
 
 #include "e2e/driver.h"
@@ -252,6 +254,38 @@ TEST(DocumentE2e, PasteWorkCopyAndSaveWithTheKeys) {
     key == 'S' ? editor.keys({VK_CONTROL, VK_SHIFT, 'S'}) : editor.keys({VK_CONTROL, 'O'});
     editor.answer_file_dialog("");
   }
+  editor.close();
+  EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
+}
+
+// Ctrl+0 fits a picture larger than the window: a drag there selects the picture pixels under it
+// (within a pixel of the plain scale), and a fill and Save put them into the file exactly there.
+TEST(DocumentE2e, FitWithTheKeysThenDragFillAndSave) {
+  e2e::TempFolder folder;
+  const std::string path = folder.file("large.bmp");
+  const Image large = e2e::noise_picture(1700, 1300);
+  e2e::write_file(path, e2e::bmp_file(large));
+  Editor editor(folder.path, path);
+  expect_title(editor, kTitle + path + "]");
+  EXPECT_EQ(editor.wait_status_text(2, "100%"), "100%");
+  RECT client{};
+  GetClientRect(editor.canvas(), &client);
+  const murkel::Zoom fit = murkel::fit_zoom({1700, 1300}, {client.right, client.bottom});
+  editor.keys({VK_CONTROL, '0'});
+  ASSERT_EQ(editor.wait_status_text(2, murkel::zoom_text(fit)), murkel::zoom_text(fit));
+  const murkel::Point from{40, 30}, to{200, 150};
+  const Rect selection = murkel::selection_from_drag(from, to, {0, 0}, fit, {1700, 1300});
+  const double scale = double(fit.num) / fit.den;
+  EXPECT_NEAR(selection.left, (from.x - 5) / scale, 1.0);
+  EXPECT_NEAR(selection.bottom, (to.y - 4) / scale, 1.0);
+  editor.drag({from.x, from.y}, {to.x, to.y}, murkel::selection_text(from, to, {0, 0}, {0, 0}, fit, {1700, 1300}));
+  ASSERT_TRUE(editor.command_and_wait(2004));  // fill
+  ASSERT_TRUE(editor.command_and_wait(1002)) << "Save asked something";
+  Image filled = large;
+  murkel::put_block(filled, selection, murkel::fill(selection, 0));
+  EXPECT_TRUE(e2e::read_file(path) == e2e::bmp_file(filled)) << "the saved file";
+  editor.keys({VK_CONTROL, '1'});
+  EXPECT_EQ(editor.wait_status_text(2, "100%"), "100%");
   editor.close();
   EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
 }

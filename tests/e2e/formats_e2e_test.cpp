@@ -1,12 +1,14 @@
 // End to end, pictures other than bitmaps on the real editor: a PNG and a
 // JPEG that carry metadata are opened, worked and saved in their own format
-// with nothing but their pixels; a GIF is saved through Save As as PNG; a
+// with nothing but their pixels; a sideways photo opens and saves upright; a
+// GIF is saved through Save As as PNG; a
 // PNG that cannot be replaced keeps its old bytes. Judged by titles, boxes,
 // the screen and the files' bytes.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "core/codecs/orientation.h"
 #include "core/document/transparency.h"
 #include "e2e/driver.h"
 #include "editor/document/wic_pictures.h"
@@ -144,6 +146,45 @@ TEST(FormatsE2e, JpegWithExifSavesOnlyItsPixels) {
     for (const auto channel : {murkel::red_of, murkel::green_of, murkel::blue_of})
       EXPECT_LE(std::abs(channel(c) - channel(expected)), 16) << x << "," << y << ": " << std::hex << c;
   }
+}
+
+// A phone photo stored sideways, its EXIF saying orientation 6, opens turned a quarter clockwise:
+// shown upright, and saved upright without the tag. Flat quadrants on the JPEG's block grid
+// come back within the loss of two codings.
+TEST(FormatsE2e, SidewaysPhotoOpensAndSavesUpright) {
+  e2e::TempFolder folder;
+  const std::string path = folder.file("phone.jpg");
+  Image stored{64, 32, {}};
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x)
+      stored.pixels.push_back(y < 16 ? (x < 32 ? 0x3070D0 : 0x40B050) : (x < 32 ? 0xC08020 : 0x202020));
+  Bytes jpeg;
+  ASSERT_TRUE(murkel::encode_picture_bytes(stored, {}, murkel::PictureFormat::jpeg, jpeg));
+  const Bytes exif = {0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                      1,    0,    0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};  // orientation 6
+  jpeg.insert(jpeg.begin() + 2, exif.begin(), exif.end());
+  e2e::write_file(path, text_of(jpeg));
+  const Image upright{32, 64, murkel::upright_pixels(stored.pixels.data(), 64, 32, 6)};
+  const auto close_to = [](Colour a, Colour b) {
+    for (const auto channel : {murkel::red_of, murkel::green_of, murkel::blue_of})
+      if (std::abs(channel(a) - channel(b)) > 16) return false;
+    return true;
+  };
+  Editor editor(folder.path, path);
+  expect_title(editor, kTitle + path + "]");
+  for (const auto [x, y] : {std::pair{8, 16}, {24, 16}, {8, 48}, {24, 48}}) {
+    const Colour want = upright.pixels[y * 32 + x];
+    EXPECT_TRUE(e2e::wait_until([&] { return close_to(editor.pixel({5 + x, 5 + y}), want); }, 5000)) << x << "," << y;
+  }
+  EXPECT_EQ(editor.pixel({5 + 33, 10}), RGB(128, 128, 128)) << "32 pixels wide";
+  ASSERT_TRUE(editor.command_and_wait(1002)) << "Save asked something";
+  const std::string file = e2e::read_file(path);
+  EXPECT_EQ(file.find("Exif"), std::string::npos);
+  const auto saved = decode(file);
+  ASSERT_TRUE(saved);
+  ASSERT_EQ((std::pair{saved->image.width, saved->image.height}), (std::pair{32, 64}));
+  for (const auto [x, y] : {std::pair{8, 16}, {24, 16}, {8, 48}, {24, 48}})
+    EXPECT_TRUE(close_to(saved->image.pixels[y * 32 + x], upright.pixels[y * 32 + x])) << x << "," << y;
 }
 
 // A GIF is saved through Save As, which proposes its name with .png; the PNG keeps its transparency.

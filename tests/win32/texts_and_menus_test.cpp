@@ -74,13 +74,19 @@ std::vector<std::string> items(HMENU menu) {
 TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   create_menu_bar();
   using List = std::vector<std::string>;
-  EXPECT_EQ(items(app.menu_bar), (List{"0 ファイル(&F) >", "0 編集(&E) >", "0 設定(&S) >", "0 ヘルプ(&H) >"}));
+  EXPECT_EQ(items(app.menu_bar),
+            (List{"0 ファイル(&F) >", "0 編集(&E) >", "0 表示(&V) >", "0 設定(&S) >", "0 ヘルプ(&H) >"}));
   EXPECT_EQ(GetSubMenu(app.menu_bar, 1), app.edit_menu);
   EXPECT_EQ(items(app.file_menu), (List{"1001 ファイルを開く(&O)", "1002 上書き保存(&S)", "1003 名前をつけて保存(&A)", "0  -",
                                         "1004 元の状態に戻す(&R)", "0  -", "1005 アプリケーションの終了(&E)"}));
   EXPECT_EQ(items(app.settings_menu), (List{"3000 モザイクの設定(&M)", "3001 ぼかしの設定(&G)", "3002 スクランブルの設定(&S)",
                                             "3003 塗りつぶし色の指定(&P)"}));
   EXPECT_EQ(items(app.help_menu), (List{"4001 ヘルプ(&H)", "4002 バージョン情報(&V)"}));
+  const List view_grayed{"5001 拡大(&I) (grayed)", "5002 縮小(&O) (grayed)", "5003 実際のサイズ(&A) (grayed)",
+                         "5004 ウィンドウに合わせる(&F) (grayed)"};
+  EXPECT_EQ(items(app.view_menu), view_grayed);
+  enable_view_items(true);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(items(app.view_menu)[i] + " (grayed)", view_grayed[i]);
   const List edit_grayed{"2005 元に戻す(&U) (grayed)", "0  - (grayed)", "2000 モザイク(&M) (grayed)", "2001 ぼかし(&G) (grayed)",
                          "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)",
                          "2008 モザイク (安全) (grayed)", "2009 ぼかし (安全) (grayed)",
@@ -131,8 +137,12 @@ TEST(Texts, BothLanguagesHaveEveryEntryAndTheUserInterfaceLanguageChooses) {
 
   use_language(Language::english);
   create_menu_bar();
-  EXPECT_EQ(items(app.menu_bar), (std::vector<std::string>{"0 &File >", "0 &Edit >", "0 &Settings >", "0 &Help >"}));
+  EXPECT_EQ(items(app.menu_bar),
+            (std::vector<std::string>{"0 &File >", "0 &Edit >", "0 &View >", "0 &Settings >", "0 &Help >"}));
   EXPECT_EQ(items(app.edit_menu)[7], "2008 Mosaic (secure) (grayed)");
+  EXPECT_EQ(items(app.view_menu), (std::vector<std::string>{"5001 Zoom &In (grayed)", "5002 Zoom &Out (grayed)",
+                                                            "5003 &Actual Size (grayed)",
+                                                            "5004 &Fit to Window (grayed)"}));
   DestroyMenu(app.menu_bar);
   use_language(Language::japanese);
 }

@@ -136,6 +136,15 @@ ViewBlock visible_picture(Point picture_size, Zoom zoom, Point scroll, Point cli
                    Rect{saturate(left + dx), saturate(top + dy), saturate(right + dx), saturate(bottom + dy)}};
 }
 
+Rect picture_area_shown(const Rect& zoomed, Zoom zoom, Point picture_size) {
+  const auto first = [&](std::int32_t z) { return saturate(floor_div(first_picture(z, zoom), zoom.den) * zoom.den); };
+  const auto end = [&](std::int32_t z, std::int32_t size) {
+    return saturate(std::min<std::int64_t>(size, last_picture(std::int64_t{z} - 1, zoom) + 1));
+  };
+  return Rect{first(zoomed.left), first(zoomed.top), end(zoomed.right, picture_size.x),
+              end(zoomed.bottom, picture_size.y)};
+}
+
 Rect selection_from_drag(Point anchor_client, Point point_client, Point scroll, Zoom zoom, Point picture_size) {
   Rect r;
   drag_span(anchor_client.x, point_client.x, scroll.x, zoom, picture_size.x, r.left, r.right);

@@ -75,6 +75,12 @@ struct ViewBlock {
 };
 [[nodiscard]] ViewBlock visible_picture(Point picture_size, Zoom zoom, Point scroll, Point client_size);
 
+// The picture pixels that the canvas pixels `zoomed` show, widened to the
+// left and top to a pixel where a canvas pixel starts: a copy of this area
+// alone draws them as `zoomed` moved by minus zoomed_size(left) and
+// zoomed_size(top) of the area (for a picture that is not in memory as rows).
+[[nodiscard]] Rect picture_area_shown(const Rect& zoomed, Zoom zoom, Point picture_size);
+
 // The selection a drag selects: every picture pixel shown between the two
 // client points (clamped with clamp_drag_point and the zoomed size), both
 // ends included; right and bottom exclusive and at most the picture size.

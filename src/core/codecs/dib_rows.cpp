@@ -52,4 +52,25 @@ void copy_dib_rows(const DibRows& from, const Rect& region, const DibRows& to) {
   }
 }
 
+void expand_indexed_rows(const IndexedRows& from, const std::uint32_t* table, std::size_t table_size,
+                         const Rect& region, const DibRows& to) {
+  std::uint32_t colours[256] = {};
+  for (std::size_t i = 0; i < std::min<std::size_t>(table_size, 256); ++i) colours[i] = table[i];
+  const int bits = from.bits_per_pixel;
+  const unsigned mask = (1u << bits) - 1;
+  for (std::int64_t y = region.top; y < region.bottom; ++y) {
+    const std::uint8_t* in = from.top_row + y * from.stride;
+    std::uint8_t* out = to.top_row + (y - region.top) * to.stride;
+    for (std::int64_t x = region.left; x < region.right; ++x, out += 4) {
+      const std::int64_t bit = x * bits;
+      const unsigned index = bits == 8 ? in[x] : (in[bit / 8] >> (8 - bits - bit % 8)) & mask;
+      const std::uint32_t c = colours[index];
+      out[0] = static_cast<std::uint8_t>(c);
+      out[1] = static_cast<std::uint8_t>(c >> 8);
+      out[2] = static_cast<std::uint8_t>(c >> 16);
+      out[3] = 0;
+    }
+  }
+}
+
 }  // namespace murkel

@@ -28,4 +28,21 @@ void write_dib_rows(const DibRows& rows, const Rect& selection, const Colour* bl
 // corner of `to`, which has room for it, from 3 to 4 bytes a pixel or alike.
 void copy_dib_rows(const DibRows& from, const Rect& region, const DibRows& to);
 
+// Rows of colour table indices, 1, 4 or 8 bits a pixel (the first pixel in
+// the high bits of its byte).
+struct IndexedRows {
+  const std::uint8_t* top_row = nullptr;
+  std::ptrdiff_t stride = 0;
+  int bits_per_pixel = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// The colours of `region` (within the picture) into the top-left corner of
+// `to` (4 bytes a pixel, which has room for it): each index's entry of
+// `table` (blue, green, red and a fourth byte, as a bitmap's colour table
+// holds them; the fourth is written 0). An index past the table gives black.
+void expand_indexed_rows(const IndexedRows& from, const std::uint32_t* table, std::size_t table_size,
+                         const Rect& region, const DibRows& to);
+
 }  // namespace murkel

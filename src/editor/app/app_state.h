@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "core/canvas/selection.h"
+#include "core/canvas/zoom.h"
+#include "core/canvas/zoom_pixels.h"
 #include "core/document/transparency.h"
 #include "core/effects/random_source.h"
 #include "core/pixels.h"
@@ -64,14 +66,22 @@ struct Application {
   HDC scratch_surface = nullptr;
   HBITMAP scratch_bitmap = nullptr;
   SIZE surface_size{};  // size of the background and scratch bitmaps
-  TransferBlock view_block;  // a 24-bit picture's visible part in the window's 32 bits
+  TransferBlock view_block;  // a 24-bit or zoomed picture's visible part in the window's 32 bits
+  TransferBlock view_source_block;  // zoomed, a picture of other formats' visible part in 32 bits
+  ZoomScratch zoom_scratch;
+  // One picture pixel spans zoom.num / zoom.den canvas pixels; the scroll
+  // offset counts canvas pixels. The main thread changes the zoom under the
+  // view lock, inside which the drag loop reads it.
+  Zoom zoom = kActualSize;
   SIZE canvas_client{};
   SCROLLINFO horizontal_scroll{};
   SCROLLINFO vertical_scroll{};
+  std::uint8_t scroll_bars_waiting = 0;  // records the bars take later (bit 0 horizontal, 1 vertical)
   std::atomic<std::int32_t> scroll_x{0};
   std::atomic<std::int32_t> scroll_y{0};
   POINT last_mouse{};  // main thread only, as is the position field's text
   wchar_t position_text[kStatusTextSize]{};
+  wchar_t zoom_text[kStatusTextSize]{};  // the third field's
 
   // Selection and drag loop. The main thread owns the selection and the
   // press/release flags. A press sets the drag fields, then starts the loop;
@@ -117,6 +127,7 @@ struct Application {
   HMENU menu_bar = nullptr;
   HMENU file_menu = nullptr;
   HMENU edit_menu = nullptr;
+  HMENU view_menu = nullptr;
   HMENU settings_menu = nullptr;
   HMENU help_menu = nullptr;
   BOOL file_dialog_result = FALSE;
@@ -124,6 +135,7 @@ struct Application {
   wchar_t* file_dialog_path = nullptr;
   wchar_t* file_dialog_file_title = nullptr;
   std::atomic<int> last_answer{0};  // the answer of the last question box
+  bool document_command_running = false;  // a File or Edit command (or a drop) has not returned yet
 };
 
 extern Application app;

@@ -40,6 +40,11 @@ struct Texts {
   const wchar_t* menu_secure_blur;
   const wchar_t* menu_copy;
   const wchar_t* menu_paste;
+  const wchar_t* menu_view;
+  const wchar_t* menu_zoom_in;
+  const wchar_t* menu_zoom_out;
+  const wchar_t* menu_actual_size;
+  const wchar_t* menu_fit_to_window;
   const wchar_t* menu_settings;
   const wchar_t* menu_mosaic_settings;
   const wchar_t* menu_blur_settings;

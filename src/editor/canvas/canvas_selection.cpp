@@ -5,6 +5,7 @@
 
 #include "core/canvas/scroll.h"
 #include "core/canvas/selection.h"
+#include "core/canvas/zoom.h"
 #include "editor/app/app_state.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/canvas/canvas_window.h"
@@ -23,14 +24,16 @@ Point window_origin() { return Point{app.drag_window_rect.left, app.drag_window_
 Point clamped_cursor() {
   POINT cursor{};
   GetCursorPos(&cursor);
-  return clamp_drag_point(Point{cursor.x, cursor.y}, window_origin(), picture_size(), current_scroll());
+  return clamp_drag_point(Point{cursor.x, cursor.y}, window_origin(), zoomed_picture_size(), current_scroll());
 }
 
 Point to_client(Point screen) { return Point{screen.x - app.drag_window_rect.left, screen.y - app.drag_window_rect.top}; }
 
 // One pass: wipe the last band, follow the cursor, draw the band, report the
-// corners. The status text is sent outside the view lock: the main thread
-// may be waiting for that lock and could not answer the message.
+// corners. The band is the outline the selection will have, over the canvas
+// pixels of its border pixels (at 100 %, from the anchor to the point). The
+// status text is sent outside the view lock: the main thread may be waiting
+// for that lock and could not answer the message.
 void drag_pass() {
   std::string text;
   {
@@ -42,13 +45,10 @@ void drag_pass() {
     const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
     const Point point_client = to_client(point);
     show_working_image();
-    MoveToEx(app.view_surface, anchor_client.x, anchor_client.y, nullptr);
-    LineTo(app.view_surface, anchor_client.x, point_client.y);
-    LineTo(app.view_surface, point_client.x, point_client.y);
-    LineTo(app.view_surface, point_client.x, anchor_client.y);
-    LineTo(app.view_surface, anchor_client.x, anchor_client.y);
+    const Rect band = selection_from_drag(anchor_client, point_client, current_scroll(), app.zoom, picture_size());
+    draw_outline(selection_outline(band, current_scroll(), app.zoom));
     const Point start{app.drag_start_scroll.x, app.drag_start_scroll.y};
-    text = selection_text(anchor_client, point_client, current_scroll(), start);
+    text = selection_text(anchor_client, point_client, current_scroll(), start, app.zoom, picture_size());
   }
   set_status_field(1, app.selection_text, text);
 }
@@ -84,17 +84,21 @@ void start_drag() {
 void end_drag() {
   const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
   const Point point_client = to_client(Point{app.drag_point_x, app.drag_point_y});
-  app.selection = selection_from_drag(anchor_client, point_client, current_scroll());
+  app.selection = selection_from_drag(anchor_client, point_client, current_scroll(), app.zoom, picture_size());
   prepare_transfer_blocks(app.selection);
 }
 
 }  // namespace
 
+// The canvas holds the mouse from the press to the release, so that a
+// release outside it still ends the drag.
 void on_left_button_down() {
+  SetCapture(app.canvas_window);
   if (selection_press(app.selection_flags) == PressResult::start_drag) start_drag();
 }
 
 void on_left_button_up() {
+  if (GetCapture() == app.canvas_window) ReleaseCapture();
   const ReleaseResult result = selection_release(app.selection_flags);
   app.dragging = false;
   if (result == ReleaseResult::clear_selection) clear_selection();

@@ -5,6 +5,7 @@
 
 #include "core/canvas/scroll.h"
 #include "core/canvas/selection.h"
+#include "core/canvas/zoom.h"
 #include "editor/app/app_state.h"
 #include "editor/document/document_commands.h"
 #include "editor/view/canvas_view.h"
@@ -73,26 +74,42 @@ void on_paint(HWND hwnd) {
 
 void on_mouse_move(LPARAM lparam) {
   app.last_mouse = {mouse_coordinate(LOWORD(lparam)), mouse_coordinate(HIWORD(lparam))};
+  const std::int32_t x = app.last_mouse.x + kCanvasMargin, y = app.last_mouse.y + kCanvasMargin;
   set_status_field(0, app.position_text,
-                   position_text(app.last_mouse.x + app.scroll_x, app.last_mouse.y + app.scroll_y));
+                   position_text(client_to_picture(x, app.scroll_x, app.zoom),
+                                 client_to_picture(y, app.scroll_y, app.zoom)));
 }
 
-// A scroll bar request. The drag anchor moves with the picture so that it
+// The thumb's position: the request's 16 bits, or the bar's own 32 bits
+// where its range is longer (a large picture zoomed in).
+std::int32_t thumb_position(HWND hwnd, bool horizontal, WPARAM wparam, std::int32_t picture_size) {
+  if (scroll_maximum(picture_size, horizontal ? app.canvas_client.cx : app.canvas_client.cy) <= 0xFFFF) {
+    return static_cast<std::uint16_t>(HIWORD(wparam));
+  }
+  SCROLLINFO info{sizeof(info), SIF_TRACKPOS};
+  GetScrollInfo(hwnd, horizontal ? SB_HORZ : SB_VERT, &info);
+  return info.nTrackPos;
+}
+
+// A scroll bar request. The steps and ranges are those of the picture's
+// size on the canvas. The drag anchor moves with the picture so that it
 // stays on its image pixel, and the position field follows the picture
 // under the unmoved cursor.
 void scroll_view(HWND hwnd, bool horizontal, WPARAM wparam) {
   const int code = LOWORD(wparam);
-  const auto thumb = static_cast<std::uint16_t>(HIWORD(wparam));
+  const Point size = zoomed_picture_size();
+  const std::int32_t thumb = thumb_position(hwnd, horizontal, wparam, horizontal ? size.x : size.y);
+  const std::int32_t line = line_step(app.zoom), page = page_step(app.zoom);
   ViewLock lock;
   if (horizontal) {
-    app.scroll_x = scroll_request_offset(app.scroll_x, code, thumb, app.bitmap.bmWidth, app.canvas_client.cx);
+    app.scroll_x = scroll_request_offset(app.scroll_x, code, thumb, size.x, app.canvas_client.cx, line, page);
   } else {
-    app.scroll_y = scroll_request_offset(app.scroll_y, code, thumb, app.bitmap.bmHeight, app.canvas_client.cy);
+    app.scroll_y = scroll_request_offset(app.scroll_y, code, thumb, size.y, app.canvas_client.cy, line, page);
   }
   set_scroll_record(hwnd, SB_HORZ, app.horizontal_scroll,
-                    scroll_request_record(app.scroll_x, app.bitmap.bmWidth, app.canvas_client.cx));
+                    scroll_request_record(app.scroll_x, size.x, app.canvas_client.cx));
   set_scroll_record(hwnd, SB_VERT, app.vertical_scroll,
-                    scroll_request_record(app.scroll_y, app.bitmap.bmHeight, app.canvas_client.cy));
+                    scroll_request_record(app.scroll_y, size.y, app.canvas_client.cy));
   full_redraw(app.view_surface);
   if (horizontal) {
     app.drag_anchor_x = adjust_anchor(app.drag_anchor_x, app.anchor_scroll_x, app.scroll_x);
@@ -126,6 +143,7 @@ LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_VSCROLL:     on_scroll(hwnd, false, wparam); break;
     case WM_LBUTTONDOWN: on_left_button_down(); break;
     case WM_LBUTTONUP:   on_left_button_up(); break;
+    case kApplyScrollBars: apply_waiting_scroll_bars(); break;
     default:             return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   return 0;

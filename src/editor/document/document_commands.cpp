@@ -83,24 +83,27 @@ void save_image() {
 // Reloads the file's current content. A picture without a file (pasted) is
 // told so and stays. A file that can no longer be loaded (or none at all,
 // with no picture open) is reported and the document stays as it was; a
-// picture of another size gets new scroll ranges (the offset kept where it
-// still fits).
+// picture of another size gets new scroll ranges at the zoom it is shown at
+// (the offset kept where it still fits).
 void revert_image() {
   if (app.file_name[0] == L'\0' && picture_open()) {
     document_message(texts().no_file_to_revert);
     return;
   }
   if (app.modification_counter > 0) {
-    app.last_answer = document_message(texts().revert_prompt, MB_YESNO);
-    if (app.last_answer == IDNO) return;
+    // The version check's thread stores its answers there too: the decision takes this box's own.
+    const int answer = document_message(texts().revert_prompt, MB_YESNO);
+    app.last_answer = answer;
+    if (answer == IDNO) return;
   }
   const SIZE old_size{app.bitmap.bmWidth, app.bitmap.bmHeight};
   if (!load_picture_file(app.file_name)) return;
   if (app.bitmap.bmWidth != old_size.cx || app.bitmap.bmHeight != old_size.cy) {
+    const Point size = zoomed_picture_size();
     set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll,
-                      resized_axis(app.scroll_x, app.bitmap.bmWidth, app.canvas_client.cx));
+                      resized_axis(app.scroll_x, size.x, app.canvas_client.cx));
     set_scroll_record(app.canvas_window, SB_VERT, app.vertical_scroll,
-                      resized_axis(app.scroll_y, app.bitmap.bmHeight, app.canvas_client.cy));
+                      resized_axis(app.scroll_y, size.y, app.canvas_client.cy));
   }
   {
     ViewLock lock;

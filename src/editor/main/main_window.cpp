@@ -12,6 +12,7 @@
 #include "editor/effects/effect_commands.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
+#include "editor/view/zoom_view.h"
 
 namespace murkel {
 namespace {
@@ -25,6 +26,7 @@ void on_create(HWND hwnd) {
   GetClientRect(app.status_bar, &rc);
   app.status_height = rc.bottom - rc.top + 1;
   SendMessageW(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
+  show_zoom_field();
   DragAcceptFiles(hwnd, TRUE);
 }
 
@@ -44,12 +46,17 @@ void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
 }
 
 // One wheel message scrolls one line step, sideways when the cursor is level
-// with the canvas's horizontal bar or lower, otherwise up or down.
+// with the canvas's horizontal bar or lower, otherwise up or down. With Ctrl
+// held it zooms one level about the cursor instead.
 void on_mouse_wheel(WPARAM wparam) {
+  const WORD distance = HIWORD(wparam);
+  if (LOWORD(wparam) & MK_CONTROL) {
+    zoom_at_cursor(distance < 0x8000);
+    return;
+  }
   GetCursorPos(&app.wheel_cursor);
   GetWindowRect(app.canvas_window, &app.wheel_window_rect);
   const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
-  const WORD distance = HIWORD(wparam);
   const WPARAM code = distance >= 0x8000 ? SB_LINEDOWN : SB_LINEUP;
   SendMessageW(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
 }
@@ -67,13 +74,40 @@ void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
                proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Copy and Paste follow the picture and the clipboard as they are when the
-// menu opens or a key is translated (both send this first).
-void on_init_menu() { enable_clipboard_items(picture_open(), clipboard_has_picture()); }
+// Copy and Paste, and the View menu, follow the picture and the clipboard
+// as they are when the menu opens or a key is translated (both send this first).
+void on_init_menu() {
+  enable_clipboard_items(picture_open(), clipboard_has_picture());
+  enable_view_items(picture_open());
+}
+
+// One document command at a time. The document's question boxes have no
+// owner window, so the main window stays live behind them: a command or a
+// dropped file meanwhile would start a second open (or save, or effect)
+// inside the first. It is refused with a beep instead.
+class DocumentCommand {
+ public:
+  explicit DocumentCommand(bool on_document)
+      : refused_(on_document && app.document_command_running), held_(on_document && !refused_) {
+    if (held_) app.document_command_running = true;
+    if (refused_) MessageBeep(MB_ICONWARNING);
+  }
+  ~DocumentCommand() {
+    if (held_) app.document_command_running = false;
+  }
+  DocumentCommand(const DocumentCommand&) = delete;
+  DocumentCommand& operator=(const DocumentCommand&) = delete;
+  [[nodiscard]] bool refused() const { return refused_; }
+
+ private:
+  bool refused_;
+  bool held_;
+};
 
 // A file dropped on the window opens as Open opens it; of several, the first.
 void on_drop_files(HDROP drop) {
-  const std::wstring path = first_dropped_file(drop);
+  const DocumentCommand command(true);
+  const std::wstring path = command.refused() ? std::wstring() : first_dropped_file(drop);
   DragFinish(drop);
   if (!path.empty()) open_named_file(path.c_str());
 }
@@ -89,6 +123,8 @@ void choose_fill_colour() {
 }  // namespace
 
 void dispatch_command(WORD id) {
+  const DocumentCommand command(id < kCmdMosaicSettings);  // the File and Edit menus work on the document
+  if (command.refused()) return;
   switch (id) {
     case kCmdOpen:             open_image(); break;
     case kCmdSave:             save_image(); break;
@@ -111,6 +147,10 @@ void dispatch_command(WORD id) {
     case kCmdFillColour:       choose_fill_colour(); break;
     case kCmdHelp:             open_help_file(); break;
     case kCmdVersion:          start_dialog_thread(information_dialog); break;
+    case kCmdZoomIn:
+    case kCmdZoomOut:
+    case kCmdActualSize:
+    case kCmdFitToWindow:      zoom_command(id); break;
     default:                   break;
   }
 }
@@ -120,7 +160,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_CREATE:     on_create(hwnd); break;
     case WM_SIZE:       on_size(hwnd, wparam, lparam); break;
     case WM_COMMAND:    dispatch_command(LOWORD(wparam)); break;
-    case WM_CLOSE:      exit_application(); break;
+    case WM_CLOSE:      dispatch_command(kCmdExit); break;
     case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
     case WM_INITMENU:   on_init_menu(); break;
     case WM_DROPFILES:  on_drop_files(reinterpret_cast<HDROP>(wparam)); break;

@@ -39,6 +39,7 @@ void create_menu_bar() {
   app.menu_bar = CreateMenu();
   app.file_menu = CreateMenu();
   app.edit_menu = CreateMenu();
+  app.view_menu = CreateMenu();
   app.settings_menu = CreateMenu();
   app.help_menu = CreateMenu();
 
@@ -56,6 +57,12 @@ void create_menu_bar() {
       {kCmdSecureBlur, t.menu_secure_blur},      {0, nullptr},
       {kCmdCopy, t.menu_copy},                   {kCmdPaste, t.menu_paste},
   };
+  const MenuItem view_items[] = {
+      {kCmdZoomIn, t.menu_zoom_in},
+      {kCmdZoomOut, t.menu_zoom_out},
+      {kCmdActualSize, t.menu_actual_size},
+      {kCmdFitToWindow, t.menu_fit_to_window},
+  };
   const MenuItem settings_items[] = {
       {kCmdMosaicSettings, t.menu_mosaic_settings},
       {kCmdBlurSettings, t.menu_blur_settings},
@@ -69,13 +76,15 @@ void create_menu_bar() {
 
   fill_menu(app.file_menu, file_items, MFS_ENABLED);
   fill_menu(app.edit_menu, edit_items, MFS_GRAYED);
+  fill_menu(app.view_menu, view_items, MFS_GRAYED);
   fill_menu(app.settings_menu, settings_items, MFS_ENABLED);
   fill_menu(app.help_menu, help_items, MFS_ENABLED);
 
   insert_item(app.menu_bar, 0, 0, t.menu_file, MFS_ENABLED, app.file_menu);
   insert_item(app.menu_bar, 1, 0, t.menu_edit, MFS_ENABLED, app.edit_menu);
-  insert_item(app.menu_bar, 2, 0, t.menu_settings, MFS_ENABLED, app.settings_menu);
-  insert_item(app.menu_bar, 3, 0, t.menu_help, MFS_ENABLED, app.help_menu);
+  insert_item(app.menu_bar, 2, 0, t.menu_view, MFS_ENABLED, app.view_menu);
+  insert_item(app.menu_bar, 3, 0, t.menu_settings, MFS_ENABLED, app.settings_menu);
+  insert_item(app.menu_bar, 4, 0, t.menu_help, MFS_ENABLED, app.help_menu);
 }
 
 void enable_undo_item(bool enabled) {
@@ -93,6 +102,12 @@ void enable_clipboard_items(bool copy, bool paste) {
   EnableMenuItem(app.edit_menu, kEditPastePosition, MF_BYPOSITION | (paste ? MF_ENABLED : MF_GRAYED));
 }
 
+void enable_view_items(bool enabled) {
+  for (UINT position = 0; position < 4; ++position) {
+    EnableMenuItem(app.view_menu, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+  }
+}
+
 HACCEL create_accelerators() {
   ACCEL keys[] = {
       {FVIRTKEY | FCONTROL, 'O', kCmdOpen},
@@ -102,6 +117,14 @@ HACCEL create_accelerators() {
       {FVIRTKEY | FCONTROL, 'C', kCmdCopy},
       {FVIRTKEY | FCONTROL, 'V', kCmdPaste},
       {FVIRTKEY, VK_F1, kCmdHelp},
+      // + is a shifted key on most layouts, = unshifted on some of them.
+      {FVIRTKEY | FCONTROL, VK_OEM_PLUS, kCmdZoomIn},
+      {FVIRTKEY | FCONTROL | FSHIFT, VK_OEM_PLUS, kCmdZoomIn},
+      {FVIRTKEY | FCONTROL, VK_ADD, kCmdZoomIn},
+      {FVIRTKEY | FCONTROL, VK_OEM_MINUS, kCmdZoomOut},
+      {FVIRTKEY | FCONTROL, VK_SUBTRACT, kCmdZoomOut},
+      {FVIRTKEY | FCONTROL, '1', kCmdActualSize},
+      {FVIRTKEY | FCONTROL, '0', kCmdFitToWindow},
   };
   return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 }

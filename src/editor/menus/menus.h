@@ -28,6 +28,10 @@ enum Command : WORD {
   kCmdFillColour = 3003,
   kCmdHelp = 4001,
   kCmdVersion = 4002,
+  kCmdZoomIn = 5001,
+  kCmdZoomOut = 5002,
+  kCmdActualSize = 5003,
+  kCmdFitToWindow = 5004,
 };
 
 // Edit menu positions: Undo first, then a separator, then the five effects
@@ -38,17 +42,22 @@ inline constexpr UINT kEditLastEffectPosition = 8;
 inline constexpr UINT kEditCopyPosition = 10;
 inline constexpr UINT kEditPastePosition = 11;
 
-// Builds the menu bar and its four drop-down menus into the Application
-// state; the Edit menu starts grayed. The caller attaches it with SetMenu.
+// Builds the menu bar and its five drop-down menus (File, Edit, View,
+// Settings, Help) into the Application state; the Edit and View menus start
+// grayed. The caller attaches it with SetMenu.
 void create_menu_bar();
 
 void enable_undo_item(bool enabled);
 void enable_effect_items(bool enabled);
 void enable_clipboard_items(bool copy, bool paste);
+// The View menu's four items, enabled while a picture is open.
+void enable_view_items(bool enabled);
 
 // The editor's keys, for the main window's message loop: Ctrl+O Open,
 // Ctrl+S Save, Ctrl+Shift+S Save As, Ctrl+Z Undo, Ctrl+C Copy, Ctrl+V Paste,
-// F1 Help. A key acts only while its menu item is enabled.
+// F1 Help; Ctrl++ (also Ctrl+= and the keypad's +) Zoom in, Ctrl+- (and the
+// keypad's -) Zoom out, Ctrl+1 Actual size, Ctrl+0 Fit to window. A key acts
+// only while its menu item is enabled.
 HACCEL create_accelerators();
 
 }  // namespace murkel

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 #include "core/canvas/selection.h"
@@ -17,34 +18,114 @@
 namespace murkel {
 namespace {
 
+DibRows block_rows(const TransferBlock& block) {
+  return DibRows{reinterpret_cast<std::uint8_t*>(block.pixels), std::ptrdiff_t{block.width} * 4, 4, block.width,
+                 block.height};
+}
+
+Point picture_size() { return Point{app.bitmap.bmWidth, app.bitmap.bmHeight}; }
+Point client_size() { return Point{app.canvas_client.cx, app.canvas_client.cy}; }
+
 // The part of the picture that the canvas shows goes to the window in 32
 // bits, converted here: GDI converts a 24-bit picture for the window
 // through a buffer the size of the canvas at every redraw (the 32-bit Wine
 // allocates it anew each time, some 600 page faults). True when done.
-bool copy_true_colour_view(HDC target, int scroll_x, int scroll_y) {
+bool copy_true_colour_view(HDC target, Point scroll) {
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
   if (!rows || rows->bytes_per_pixel != 3) return false;
-  const int left = std::max(0, kCanvasMargin - scroll_x), top = std::max(0, kCanvasMargin - scroll_y);
-  const int right = std::min<int>(app.canvas_client.cx, app.bitmap.bmWidth + kCanvasMargin - scroll_x);
-  const int bottom = std::min<int>(app.canvas_client.cy, app.bitmap.bmHeight + kCanvasMargin - scroll_y);
-  if (right <= left || bottom <= top) return true;
-  TransferBlock& view = app.view_block;
-  if (!reserve_transfer_block(view, right - left, bottom - top, true)) return false;
-  const Rect shown{left + scroll_x - kCanvasMargin, top + scroll_y - kCanvasMargin, right + scroll_x - kCanvasMargin,
-                   bottom + scroll_y - kCanvasMargin};
-  copy_dib_rows(*rows, shown,
-                DibRows{reinterpret_cast<std::uint8_t*>(view.pixels), std::ptrdiff_t{view.width} * 4, 4, view.width,
-                        view.height});
-  BitBlt(target, left, top, right - left, bottom - top, view.dc, 0, 0, SRCCOPY);
+  const ViewBlock view = visible_picture(picture_size(), kActualSize, scroll, client_size());
+  if (view.client.empty()) return true;
+  TransferBlock& block = app.view_block;
+  if (!reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return false;
+  copy_dib_rows(*rows, view.zoomed, block_rows(block));
+  BitBlt(target, view.client.left, view.client.top, static_cast<int>(view.client.width()),
+         static_cast<int>(view.client.height()), block.dc, 0, 0, SRCCOPY);
   return true;
 }
 
-// The working image from source (sx - 5, sy - 5); parts of the source
-// outside the picture leave the target as it was.
+// The rows of a picture of 1, 4 or 8 bits a pixel in memory, and its colour
+// table (`count` entries); nothing for any other picture.
+std::optional<IndexedRows> indexed_rows(std::uint32_t (&table)[256], UINT& count) {
+  DIBSECTION dib{};
+  if (GetObjectW(GetCurrentObject(app.working_image, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
+      dib.dsBm.bmBits == nullptr || dib.dsBmih.biCompression != BI_RGB || dib.dsBmih.biBitCount > 8) {
+    return std::nullopt;
+  }
+  RGBQUAD entries[256];
+  count = GetDIBColorTable(app.working_image, 0, 256, entries);
+  std::memcpy(table, entries, count * sizeof(RGBQUAD));
+  GdiFlush();  // drawing still queued for the bitmap lands first
+  auto* base = static_cast<const std::uint8_t*>(dib.dsBm.bmBits);
+  const std::ptrdiff_t row = dib.dsBm.bmWidthBytes;
+  const bool bottom_up = dib.dsBmih.biHeight > 0;
+  return IndexedRows{bottom_up ? base + (dib.dsBm.bmHeight - 1) * row : base, bottom_up ? -row : row,
+                     dib.dsBmih.biBitCount, dib.dsBm.bmWidth, dib.dsBm.bmHeight};
+}
+
+// A picture that is not in memory as rows of 24 or 32 bits: the part that
+// `zoomed` shows goes into a 32-bit block, through its colour table, or for
+// 16 bits through GDI; `zoomed` moves with it.
+std::optional<DibRows> shown_part_in_32_bits(Rect& zoomed) {
+  const Rect area = picture_area_shown(zoomed, app.zoom, picture_size());
+  TransferBlock& part = app.view_source_block;
+  if (area.empty() || !reserve_transfer_block(part, area.width(), area.height(), true)) return std::nullopt;
+  DibRows rows = block_rows(part);
+  std::uint32_t table[256];
+  UINT count = 0;
+  if (const std::optional<IndexedRows> indexed = indexed_rows(table, count)) {
+    expand_indexed_rows(*indexed, table, count, area, rows);
+  } else {
+    BitBlt(part.dc, 0, 0, static_cast<int>(area.width()), static_cast<int>(area.height()), app.working_image,
+           area.left, area.top, SRCCOPY);
+    GdiFlush();
+  }
+  const std::int32_t dx = zoomed_size(area.left, app.zoom), dy = zoomed_size(area.top, app.zoom);
+  zoomed = Rect{zoomed.left - dx, zoomed.top - dy, zoomed.right - dx, zoomed.bottom - dy};
+  rows.width = static_cast<std::int32_t>(area.width());
+  rows.height = static_cast<std::int32_t>(area.height());
+  return rows;
+}
+
+// Zoomed: exact squares or averaged areas of the picture, computed by the
+// core into the view block (GDI's stretching drops rows, and its averaging
+// is slow under Wine). False when memory for the blocks is short.
+bool draw_zoomed_view(HDC target, Point scroll) {
+  const ViewBlock view = visible_picture(picture_size(), app.zoom, scroll, client_size());
+  if (view.client.empty()) return true;
+  TransferBlock& block = app.view_block;
+  if (!reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return false;
+  Rect zoomed = view.zoomed;
+  std::optional<DibRows> rows = true_colour_rows(app.working_image);
+  if (!rows) rows = shown_part_in_32_bits(zoomed);
+  if (!rows) return false;
+  draw_zoomed(*rows, app.zoom, zoomed, block_rows(block), app.zoom_scratch);
+  BitBlt(target, view.client.left, view.client.top, static_cast<int>(view.client.width()),
+         static_cast<int>(view.client.height()), block.dc, 0, 0, SRCCOPY);
+  return true;
+}
+
+// The working image from source (sx - 5, sy - 5), zoomed; parts of the
+// source outside the picture leave the target as it was. Without memory for
+// the zoomed blocks, GDI stretches the picture instead.
 void copy_working_image(HDC target, int scroll_x, int scroll_y) {
-  if (!picture_open() || copy_true_colour_view(target, scroll_x, scroll_y)) return;
-  BitBlt(target, 0, 0, app.surface_size.cx, app.surface_size.cy, app.working_image,
-         scroll_x - kCanvasMargin, scroll_y - kCanvasMargin, SRCCOPY);
+  if (!picture_open()) return;
+  const Point scroll{scroll_x, scroll_y};
+  if (app.zoom == kActualSize) {
+    if (copy_true_colour_view(target, scroll)) return;
+    BitBlt(target, 0, 0, app.surface_size.cx, app.surface_size.cy, app.working_image, scroll_x - kCanvasMargin,
+           scroll_y - kCanvasMargin, SRCCOPY);
+    return;
+  }
+  if (draw_zoomed_view(target, scroll)) return;
+  const ViewBlock view = visible_picture(picture_size(), app.zoom, scroll, client_size());
+  const Rect area = picture_area_shown(view.zoomed, app.zoom, picture_size());
+  if (view.client.empty() || area.empty()) return;
+  const std::int32_t left = picture_to_client(area.left, scroll_x, app.zoom);
+  const std::int32_t top = picture_to_client(area.top, scroll_y, app.zoom);
+  SetStretchBltMode(target, COLORONCOLOR);
+  StretchBlt(target, left, top, picture_to_client(area.right, scroll_x, app.zoom) - left,
+             picture_to_client(area.bottom, scroll_y, app.zoom) - top, app.working_image, area.left, area.top,
+             static_cast<int>(area.width()), static_cast<int>(area.height()), SRCCOPY);
 }
 
 void copy_background(HDC target) {
@@ -53,14 +134,41 @@ void copy_background(HDC target) {
 
 Point current_scroll() { return Point{app.scroll_x, app.scroll_y}; }
 
-}  // namespace
+constexpr std::uint8_t kBarBits[2] = {1, 2};  // horizontal, vertical: bits of app.scroll_bars_waiting
 
-void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
+// Puts the values into a bar's record; false when it holds them already.
+bool take_scroll_values(SCROLLINFO& record, const ScrollRecord& values) {
+  const ScrollRecord held{record.nMin, record.nMax, static_cast<std::int32_t>(record.nPage), record.nPos};
+  if (held == values) return false;
   record.nMin = values.min;
   record.nMax = values.max;
   record.nPage = static_cast<UINT>(values.page);
   record.nPos = values.pos;
+  return true;
+}
+
+}  // namespace
+
+// A bar whose record is unchanged is left alone: Wine paints a bar in some
+// 5 ms, and a scroll request changes one bar only.
+void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values) {
+  const std::uint8_t bit = kBarBits[bar == SB_VERT];
+  if (!take_scroll_values(record, values) && !(app.scroll_bars_waiting & bit)) return;
   SetScrollInfo(hwnd, bar, &record, TRUE);
+  app.scroll_bars_waiting = static_cast<std::uint8_t>(app.scroll_bars_waiting & ~bit);
+}
+
+void set_scroll_records_after(const ScrollRecord& horizontal, const ScrollRecord& vertical) {
+  const std::uint8_t waiting = app.scroll_bars_waiting;
+  if (take_scroll_values(app.horizontal_scroll, horizontal)) app.scroll_bars_waiting |= kBarBits[0];
+  if (take_scroll_values(app.vertical_scroll, vertical)) app.scroll_bars_waiting |= kBarBits[1];
+  if (waiting == 0 && app.scroll_bars_waiting != 0) PostMessageW(app.canvas_window, kApplyScrollBars, 0, 0);
+}
+
+void apply_waiting_scroll_bars() {
+  if (app.scroll_bars_waiting & kBarBits[0]) SetScrollInfo(app.canvas_window, SB_HORZ, &app.horizontal_scroll, TRUE);
+  if (app.scroll_bars_waiting & kBarBits[1]) SetScrollInfo(app.canvas_window, SB_VERT, &app.vertical_scroll, TRUE);
+  app.scroll_bars_waiting = 0;
 }
 
 void show_working_image() {
@@ -83,8 +191,9 @@ void measure_frame_and_bar(UINT dpi) {
 
 void apply_resize_rule() {
   if (app.canvas_window == nullptr) return;
-  const ResizeAxis h = resize_axis(app.scroll_x, app.bitmap.bmWidth, app.canvas_client.cx);
-  const ResizeAxis v = resize_axis(app.scroll_y, app.bitmap.bmHeight, app.canvas_client.cy);
+  const Point size = zoomed_picture_size();
+  const ResizeAxis h = resize_axis(app.scroll_x, size.x, app.canvas_client.cx);
+  const ResizeAxis v = resize_axis(app.scroll_y, size.y, app.canvas_client.cy);
   set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll, h.record);
   set_scroll_record(app.canvas_window, SB_VERT, app.vertical_scroll, v.record);
   ViewLock lock;
@@ -117,14 +226,22 @@ void clear_selection() {
   set_status_field(1, app.selection_text, std::string());
 }
 
-void draw_selection_outline() {
-  const Outline outline = selection_outline(app.selection, current_scroll());
-  ViewLock lock;
+void draw_outline(const Outline& outline) {
   MoveToEx(app.view_surface, outline.top_left.x, outline.top_left.y, nullptr);
   LineTo(app.view_surface, outline.top_left.x, outline.bottom_right.y);
   LineTo(app.view_surface, outline.bottom_right.x, outline.bottom_right.y);
   LineTo(app.view_surface, outline.bottom_right.x, outline.top_left.y);
   LineTo(app.view_surface, outline.top_left.x, outline.top_left.y);
+}
+
+void draw_selection_outline() {
+  const Outline outline = selection_outline(app.selection, current_scroll(), app.zoom);
+  ViewLock lock;
+  draw_outline(outline);
+}
+
+Point zoomed_picture_size() {
+  return Point{zoomed_size(app.bitmap.bmWidth, app.zoom), zoomed_size(app.bitmap.bmHeight, app.zoom)};
 }
 
 }  // namespace murkel

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "core/canvas/scroll.h"
+#include "core/canvas/selection.h"
 
 namespace murkel {
 
-// Background, then the working image at the scroll offset, onto `target`.
+// Background, then the working image at the scroll offset and the zoom, onto `target`.
 void full_redraw(HDC target);
 
 // The working image alone at the scroll offset onto the view surface (the
@@ -22,9 +23,23 @@ void show_working_image();
 // the selection field cleared.
 void clear_selection();
 void draw_selection_outline();
+// Four lines over the outline's corners on the view surface (the view lock held).
+void draw_outline(const Outline& outline);
 
-// Sets a scroll record's range, page and position and applies it to a bar.
+// The picture's size on the canvas at the zoom.
+Point zoomed_picture_size();
+
+// Sets a scroll record's range, page and position and applies it to a bar
+// (nothing when the record holds them already).
 void set_scroll_record(HWND hwnd, int bar, SCROLLINFO& record, const ScrollRecord& values);
+
+// Sets both bars' records, and has the bars take them (which Wine paints in
+// some 5 ms a bar) once the messages already waiting have been handled, by
+// posting kApplyScrollBars to the canvas: a zoom shows the canvas first.
+inline constexpr UINT kApplyScrollBars = WM_APP + 1;
+void set_scroll_records_after(const ScrollRecord& horizontal, const ScrollRecord& vertical);
+// The canvas's answer to kApplyScrollBars.
+void apply_waiting_scroll_bars();
 
 // The dialog frame (doubled) and the horizontal scroll bar's height at the
 // main window's DPI, for the status fields and the wheel.
