@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core natively (with sanitizers),
 # then both Windows builds, one of them tested under Wine and Xvfb (core
-# again, Win32 integration, end to end), then the BMP, PNG and orientation
-# tag reader fuzzers for a bounded time each. Ends with one summary line;
-# exits non-zero when anything failed.
+# again, Win32 integration, end to end), then the fuzzers of the readers (bitmap
+# files, the clipboard's packed bitmaps, PNG, picture headers, orientation tags)
+# for a bounded time each. Ends with one summary line; exits non-zero when
+# anything failed.
 set -uo pipefail
 MURKEL_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$MURKEL_ROOT"
@@ -55,11 +56,11 @@ init_wine_prefix
 trap stop_wine_and_xvfb EXIT
 run_ctest "win$MURKEL_WINE_BITS" --test-dir "$MURKEL_WIN_BUILD"
 
-# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 30;
-# the small orientation tag reader a third of it).
-for kind in bmp png exif; do
-  seconds=${MURKEL_FUZZ_SECONDS:-30}
-  [ "$kind" = exif ] && seconds=$(((seconds + 2) / 3))
+# Each reader fuzzed for a bounded time (MURKEL_FUZZ_SECONDS each, default 15;
+# the two small header readers a third of it).
+for kind in bmp dib png header exif; do
+  seconds=${MURKEL_FUZZ_SECONDS:-15}
+  [ "$kind" = header ] || [ "$kind" = exif ] && seconds=$(((seconds + 2) / 3))
   echo "== ${kind^^} reader fuzzing, $seconds s"
   if bash fuzz/run_fuzz.sh "$seconds" "$kind" >"build/fuzz-$kind.log" 2>&1; then
     grep -E '^Done [0-9]+ runs' "build/fuzz-$kind.log"

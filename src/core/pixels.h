@@ -21,6 +21,16 @@ constexpr Colour make_colour(int r, int g, int b) {
          (static_cast<Colour>(b) << 16);
 }
 
+// Pictures of more than this many bytes at 4 a pixel are refused: 268 million
+// pixels, 16384 x 16384.
+inline constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
+
+// Whether a width x height picture stays within `max_decoded_bytes` at 4 bytes a pixel.
+constexpr bool within_picture_limit(std::uint64_t width, std::uint64_t height,
+                                    std::uint64_t max_decoded_bytes = kMaxDecodedBytes) {
+  return width == 0 || height <= max_decoded_bytes / 4 / width;
+}
+
 // Half-open rectangle: columns left..right-1, rows top..bottom-1.
 struct Rect {
   std::int32_t left = 0;

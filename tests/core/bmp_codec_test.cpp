@@ -83,7 +83,8 @@ TEST(BmpReader, DecodesEveryFormat) {
     const bool kept = !c.layout.masks_present || (m[0] == 0x7C00 && m[1] == 0x3E0) || (m[0] == 0xF800 && m[1] == 0x7E0);
     EXPECT_EQ(f.bits, c.layout.bits == 16 && !kept ? 32u : c.layout.bits) << c.name;
     Bytes rows(f.stride() * f.height, 0xAB);
-    ASSERT_EQ(decode_bmp_rows(file.data(), file.size(), f, {rows.data(), static_cast<std::ptrdiff_t>(f.stride())}), "");
+    const RowTarget target{rows.data(), static_cast<std::ptrdiff_t>(f.stride())};
+    ASSERT_EQ(decode_bmp_rows(file.data(), file.size(), f, target).error, "");
     EXPECT_EQ(bmp_test::row_colours(f, rows.data()), c.expected) << c.name;
     // A row at a time, the bottom one first, where rows decode alone (each
     // band writes its rows only); otherwise a band short of the picture is refused.
@@ -91,10 +92,10 @@ TEST(BmpReader, DecodesEveryFormat) {
     std::string error;
     for (std::size_t y = f.height; y-- > 0 && error.empty();) {
       error = decode_bmp_rows(file.data(), file.size(), f, {banded.data(), static_cast<std::ptrdiff_t>(f.stride())},
-                              {y, y + 1});
+                              {y, y + 1}).error;
       EXPECT_EQ(Bytes(banded.begin(), banded.begin() + y * f.stride()), Bytes(y * f.stride(), 0xAB)) << c.name;
     }
-    if (f.rows_alone || f.height == 1) {
+    if (f.decodes_in_bands || f.height == 1) {
       EXPECT_EQ(error, "") << c.name;
       EXPECT_EQ(bmp_test::row_colours(f, banded.data()), c.expected) << c.name;
     } else {
@@ -102,7 +103,7 @@ TEST(BmpReader, DecodesEveryFormat) {
     }
     BmpRowFormat changed = f;  // as if the file had changed since its headers were read
     changed.height += 1;
-    EXPECT_NE(decode_bmp_rows(file.data(), file.size(), changed, {rows.data(), 0}), "") << c.name;
+    EXPECT_NE(decode_bmp_rows(file.data(), file.size(), changed, {rows.data(), 0}).error, "") << c.name;
   }
 }
 
@@ -169,15 +170,24 @@ TEST(BmpReader, RefusesDamagedAndHostileFiles) {
     EXPECT_TRUE(r.image.pixels.empty()) << c.name;
     const BmpRowFormat f = bmp_row_format(c.file.data(), c.file.size());
     Bytes rows(64, 0xAB);  // room for the 2 x 2 pictures, 8 bytes a row
-    EXPECT_NE(decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8}), "") << c.name;
+    const RowsDecoded whole = decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8});
+    EXPECT_NE(whole.error, "") << c.name;
+    EXPECT_FALSE(whole.written) << c.name;
     // A row at a time, the bottom one first: refused before any row is written too.
     std::string error;
     for (std::size_t y = 2; y-- > 0 && error.empty();)
-      error = decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8}, {y, y + 1});
+      error = decode_bmp_rows(c.file.data(), c.file.size(), f, {rows.data(), 8}, {y, y + 1}).error;
     EXPECT_NE(error, "") << c.name;
     EXPECT_EQ(rows, Bytes(64, 0xAB)) << c.name << ": refused, yet rows were written";
   }
   EXPECT_FALSE(decode_bmp(nullptr, 100).ok());
+  // Bytes that change between the check and the pass that writes (here the rows written are the
+  // file's own run-length data, which the first rows wipe) are refused as rows written.
+  Bytes changing = rle({2, 1, 0, 0, 2, 1, 0, 0, 0, 1});
+  const BmpRowFormat format = bmp_row_format(changing.data(), changing.size());
+  const RowsDecoded wiped =
+      decode_bmp_rows(changing.data(), changing.size(), format, {changing.data() + changing.size() - 10, 4});
+  EXPECT_TRUE(!wiped.ok() && wiped.written) << wiped.error;
 }
 
 TEST(BmpReader, PixelCapAndColourTableBounds) {
@@ -224,6 +234,9 @@ TEST(BmpReader, FuzzRegressionsDecodeOrAreRefused) {
 // takes decodes so (the masks after a 40-byte header, the colour table, then the rows), and the
 // 24-bit one the editor puts there decodes to its picture.
 TEST(PackedDib, EveryFormatDecodesAsItsFileAndThe24BitOneRoundTrips) {
+  const auto decode_packed_dib = [](const std::uint8_t* data, std::size_t size) {
+    return decode_bmp(packed_dib_as_file(data, size));
+  };
   for (const bmp_test::FormatCase& c : bmp_test::format_cases()) {
     const Bytes file = bmp_test::build_file(c.layout);
     const DecodeResult r = decode_packed_dib(file.data() + 14, file.size() - 14);
@@ -235,16 +248,6 @@ TEST(PackedDib, EveryFormatDecodesAsItsFileAndThe24BitOneRoundTrips) {
   EXPECT_EQ((std::vector<int>{dib.bytes[0], dib.bytes[14], static_cast<int>(dib.bytes.size())}),
             (std::vector<int>{40, 24, 40 + 3 * 24}));
   EXPECT_EQ(decode_packed_dib(dib.bytes.data(), dib.bytes.size()).image.pixels, picture.pixels);
-}
-
-// Straight BGRA rows (with a gap after each row) become opaque colours over white: opaque pixels keep
-// their colour, transparent ones are white, black at 60 % opacity shows 40 % of white (102), and red at
-// 40 % keeps its red and takes 60 % of white in green and blue (153).
-TEST(PackedDib, BgraRowsOverWhite) {
-  const Bytes rows = {0x10, 0x20, 0x30, 255, 0x10, 0x20, 0x30, 0, 0xEE, 0xEE,
-                      0, 0, 0, 153, 0, 0, 0xFF, 102, 0xEE, 0xEE};
-  EXPECT_EQ(bgra_over_white(rows.data(), 2, 2, 10).pixels,
-            (std::vector<Colour>{0x102030, 0xFFFFFF, 0x666666, 0x9999FF}));
 }
 
 TEST(BmpFileIo, WritesReplaceWholeFilesAndFailuresAreReportedAndLeaveNothing) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <psapi.h>
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <functional>
 #include <numeric>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -40,6 +42,19 @@
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
 #include "core/canvas/zoom_pixels.h"
+
+// Memory refusals: while set, every allocation through new of 1 MB or more is refused as long as the
+// effects' transfer blocks are held, as when they have taken the last of the memory.
+static std::atomic<bool> g_memory_short_while_blocks_held{false};
+
+void* operator new(std::size_t size) {
+  const bool blocks_held = murkel::app.source_block.bitmap != nullptr;
+  if (g_memory_short_while_blocks_held && size >= (std::size_t{1} << 20) && blocks_held) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace murkel {
 namespace {
@@ -80,12 +95,14 @@ std::vector<Colour> pixels_of(HBITMAP bitmap, int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
   std::vector<Colour> pixels(static_cast<std::size_t>(width) * height);
+  ViewLock lock;  // a drag loop may be drawing from the working image
   EXPECT_EQ(GetDIBits(app.working_image, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS), height);
   swap_red_and_blue(pixels.data(), pixels.size());
   return pixels;
 }
 
 Image working_picture() {
+  ViewLock lock;
   return Image{app.bitmap.bmWidth, app.bitmap.bmHeight,
                pixels_of(static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP)), app.bitmap.bmWidth,
                          app.bitmap.bmHeight)};
@@ -475,6 +492,42 @@ TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
   EXPECT_EQ(difference(working_picture(), original), 0);
 }
 
+// The canvas holds the mouse from a press to its release, so that a release outside it ends the drag.
+// Until then the drag loop draws from the working image, here helped by a drawer that does the same
+// without the loop's pause: effects meanwhile (a palette picture, read and written through GDI) give
+// the core's colours each time.
+TEST_F(EditorTest, EffectsWhileTheDragLoopDrawsGiveTheCoreColours) {
+  size_canvas(900, 700);
+  open_file(palette_file(600, 400));
+  app.selection_flags = SelectionFlags{};
+  POINT press{100, 100};
+  ClientToScreen(app.canvas_window, &press);
+  SetCursorPos(press.x, press.y);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_EQ(GetCapture(), app.canvas_window);
+  std::atomic<bool> stop{false};
+  std::thread drawer([&] {
+    for (; !stop; Sleep(0)) {
+      ViewLock lock;
+      show_working_image();
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    // The loop's status text waits for this thread to take messages, as the editor does between commands.
+    for (MSG m; PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&m);
+    // Tiles from each corner stay inside the picture: white is no colour of the table.
+    app.selection = Rect{i % 7, i % 5, 560 - i % 3, 380};
+    Image expected = working_picture();
+    put_block(expected, app.selection, diffusion(expected.view(), app.selection));
+    apply_effect(EffectCode::diffusion);
+    EXPECT_EQ(difference(working_picture(), expected), 0) << "effect " << i;
+  }
+  stop = true;
+  drawer.join();
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
 // Undo restores a picture larger than the screen whole and a second Undo
 // redoes; a block too large for memory is told and changes nothing.
 TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemory) {
@@ -582,7 +635,7 @@ TEST(PageWarmer, WritesEachPagesFirstByteOnlyAndNothingAfterStop) {
 // ---------------------------------------------------------------- files
 // For every format the reader takes, the loaded bitmap shows exactly the reader's pixels and keeps the
 // file's bits per pixel where GDI has them (16-bit files of other masks than 5-5-5 and 5-6-5 become 32);
-// files the reader refuses are not loaded.
+// files the reader refuses are not loaded; no program may write the file while it is read.
 TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
   std::vector<bmp_test::FormatCase> cases = bmp_test::format_cases();
   for (const std::size_t i : {0, 2, 12}) {  // files our reader refuses, some of which Wine's loader would take
@@ -595,7 +648,14 @@ TEST_F(EditorTest, LoadedBitmapIsTheReadersPictureInTheFilesFormat) {
   for (const auto& c : cases) {
     const Bytes file = bmp_test::build_file(c.layout);
     write_bytes(path, file);
-    HBITMAP bitmap = load_bitmap_file(wide(path).c_str());
+    HBITMAP bitmap = nullptr;
+    {
+      BitmapFile reading(wide(path).c_str());
+      // No program may write it, or cut it short, while it is read.
+      EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr), INVALID_HANDLE_VALUE) << c.name;
+      bitmap = reading.decoded_bitmap();
+    }
     const DecodeResult decoded = decode_bmp(file);
     ASSERT_EQ(bitmap != nullptr, !c.expected.empty()) << c.name << ": " << decoded.error;
     if (bitmap == nullptr) continue;
@@ -670,6 +730,36 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
   EXPECT_EQ(read_bytes(out), encode_bmp24(decode_bmp(picture).image).bytes);
   WIN32_FIND_DATAA found{};
   EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
+}
+
+// Memory that runs short while the effects' blocks hold theirs: Save in both writers, Copy and the
+// Paste of what it copied give the blocks back and go on.
+TEST_F(EditorTest, SaveCopyAndPasteGiveTheBlocksBackWhenMemoryIsShort) {
+  const Image picture = noisy_picture(800, 600);
+  open_file(bmp_test::make_bmp24(picture), "short.bmp");
+  const auto hold_blocks = [] {
+    app.selection = Rect{0, 0, 800, 600};
+    prepare_transfer_blocks(app.selection);
+    return app.source_block.bitmap != nullptr;
+  };
+  g_memory_short_while_blocks_held = true;
+  for (const char* name : {"short.bmp", "short.png"}) {
+    ASSERT_TRUE(hold_blocks());
+    lstrcpyW(app.file_name, wide(temp_path(name)).c_str());
+    app.modification_counter = 1;
+    EXPECT_EQ(answer_box(save_image).text, "") << name;
+    EXPECT_EQ(app.modification_counter, 0) << name;
+  }
+  ASSERT_TRUE(hold_blocks());
+  EXPECT_EQ(answer_box(copy_image).text, "");
+  open_file(bmp_test::make_bmp24(Image{800, 600, std::vector<Colour>(480000, 0x123456)}), "other.bmp");
+  ASSERT_TRUE(hold_blocks());
+  EXPECT_EQ(answer_box(paste_image).text, "");
+  g_memory_short_while_blocks_held = false;
+  EXPECT_EQ(difference(working_picture(), picture), 0) << "the pasted picture";
+  const Bytes png = read_bytes(temp_path("short.png"));
+  EXPECT_EQ(decode_bmp(read_bytes(temp_path("short.bmp"))).image.pixels, picture.pixels);
+  EXPECT_EQ(decode_picture_bytes(png.data(), png.size()).value_or(DecodedPicture{}).image.pixels, picture.pixels);
 }
 
 // ---------------------------------------------------------------- clipboard and drops
@@ -771,20 +861,57 @@ TEST_F(EditorTest, PasteTakesEveryClipboardFormAsAnUntitledUnsavedPicture) {
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
 
-// A drop handle as the shell makes it: the first of two files opens, named in the title.
-TEST_F(EditorTest, DroppedFilesOpenTheFirst) {
+// For EnumThreadWindows: adds a message box or dialog to the vector at `boxes`.
+BOOL CALLBACK add_if_box(HWND hwnd, LPARAM boxes) {
+  char name[16] = {};
+  GetClassNameA(hwnd, name, sizeof(name));
+  if (std::string(name) == "#32770") reinterpret_cast<std::vector<HWND>*>(boxes)->push_back(hwnd);
+  return TRUE;
+}
+
+// A drop handle as the shell makes it: the first of two files opens, named in the title. A drop while the
+// save prompt of an Open is up is refused, as is a second Open: no second prompt, no open inside the first.
+TEST_F(EditorTest, DroppedFilesOpenTheFirstButNotDuringTheSavePrompt) {
   const std::string first = temp_path("dropped first.bmp"), second = temp_path("dropped second.bmp");
   const Image picture = noisy_picture(21, 8);
   write_bytes(first, bmp_test::make_bmp24(picture));
   write_bytes(second, bmp_test::make_bmp24(noisy_picture(5, 5)));
-  app.modification_counter = 0;
   const std::string names = first + '\0' + second + '\0' + '\0';
-  HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
-  auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
-  files->pFiles = sizeof(DROPFILES);
-  std::copy(names.begin(), names.end(), reinterpret_cast<char*>(files + 1));
-  GlobalUnlock(drop);
-  SendMessageA(app.main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  const auto drop = [&] {  // a new handle each time: the editor frees it
+    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+    auto* files = static_cast<DROPFILES*>(GlobalLock(handle));
+    files->pFiles = sizeof(DROPFILES);
+    std::copy(names.begin(), names.end(), reinterpret_cast<char*>(files + 1));
+    GlobalUnlock(handle);
+    return reinterpret_cast<WPARAM>(handle);
+  };
+  const std::string kept = open_file(bmp_test::make_bmp24(noisy_picture(9, 9)), "kept.bmp");
+  app.modification_counter = 1;
+  // The user drops the files on the window and chooses Open again while the prompt is up, then
+  // cancels every box there is.
+  const DWORD editor_thread = GetCurrentThreadId();
+  std::set<HWND> boxes;
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    for (; !done; Sleep(50)) {
+      std::vector<HWND> open;
+      EnumThreadWindows(editor_thread, add_if_box, reinterpret_cast<LPARAM>(&open));
+      for (HWND box : open) {
+        if (boxes.insert(box).second && boxes.size() == 1) {
+          SendMessageTimeoutA(app.main_window, WM_DROPFILES, drop(), 0, SMTO_NORMAL, 5000, nullptr);
+          SendMessageTimeoutA(app.main_window, WM_COMMAND, kCmdOpen, 0, SMTO_NORMAL, 5000, nullptr);
+        }
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+      }
+    }
+  });
+  SendMessageA(app.main_window, WM_COMMAND, kCmdOpen, 0);
+  done = true;
+  user.join();
+  EXPECT_EQ(boxes.size(), 1u) << "a prompt inside the prompt";
+  EXPECT_EQ(window_title(), ansi(text::kTitlePrefix) + kept + "]");
+  app.modification_counter = 0;
+  SendMessageA(app.main_window, WM_DROPFILES, drop(), 0);
   EXPECT_EQ(window_title(), ansi(text::kTitlePrefix) + first + "]");
   EXPECT_EQ(difference(working_picture(), picture), 0);
 }
@@ -857,7 +984,7 @@ TEST_F(EditorTest, CopyPutsTheSelectionCutToThePictureAsBitmapAndPng) {
     const Bytes dib = clipboard_block(CF_DIB), png = clipboard_block(RegisterClipboardFormatA("PNG"));
     ASSERT_GT(dib.size(), 40u);
     EXPECT_EQ(dib[14], 24) << "bits per pixel";
-    EXPECT_EQ(decode_packed_dib(dib.data(), dib.size()).image.pixels, expected.pixels);
+    EXPECT_EQ(decode_bmp(packed_dib_as_file(dib.data(), dib.size())).image.pixels, expected.pixels);
     const std::optional<Image> from_png = decode_png_bytes(png.data(), png.size());
     ASSERT_TRUE(from_png);
     EXPECT_EQ(from_png->pixels, expected.pixels);
@@ -1024,6 +1151,74 @@ TEST_F(EditorTest, PicturesOfEveryFormatOpenWithTheirPixels) {
     EXPECT_EQ(open_picture(bad, "bad.png"), ansi(texts().cannot_open));
     EXPECT_EQ(difference(working_picture(), before), 0);
   }
+}
+
+// The largest working set of the process while `action` runs, sampled every 5 ms.
+SIZE_T peak_working_set(const std::function<void()>& action) {
+  std::atomic<bool> done{false};
+  std::atomic<SIZE_T> peak{0};
+  std::thread sampler([&] {
+    for (PROCESS_MEMORY_COUNTERS c{}; !done; Sleep(5)) {
+      if (GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof(c))) peak = std::max<SIZE_T>(peak, c.WorkingSetSize);
+    }
+  });
+  action();
+  done = true;
+  sampler.join();
+  return peak;
+}
+
+// Pictures made to hurt the platform's decoders: sizes past the limit claimed over a few bytes (the JPEG
+// decoder takes the whole frame before any size check of ours could see it), a decompression bomb
+// within the limit, files cut short and files with bits flipped. Each opens or is refused with the
+// message, and the working set stays within 256 MB of where it was; a pasted PNG past the limit is refused.
+TEST_F(EditorTest, HostilePicturesOpenOrAreRefusedInBoundedMemory) {
+  Bytes jpeg, bomb;
+  ASSERT_TRUE(encode_picture_bytes(noisy_picture(64, 48), {}, PictureFormat::jpeg, jpeg));
+  ASSERT_TRUE(encode_picture_bytes(Image{2000, 2000, std::vector<Colour>(4000000, 0x336699)}, {}, PictureFormat::png, bomb));
+  ASSERT_LT(bomb.size(), 100000u);
+  const Bytes png = png_file(5, 3, 2, 8, std::vector<unsigned>(45, 77)), gif = picture_test::gif_file(3, 1, {0, 0xFF}, 1, {0, 1, 0});
+  const Bytes tiff = picture_test::tiff_file(2, 1, Bytes(8, 200));
+  const auto claiming = [](Bytes b, std::size_t at, const Bytes& size) {
+    std::copy(size.begin(), size.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+    return b;
+  };
+  const std::uint8_t frame_header[] = {0xFF, 0xC0};
+  const std::size_t sof = std::search(jpeg.begin(), jpeg.end(), std::begin(frame_header), std::end(frame_header)) - jpeg.begin();
+  ASSERT_LT(sof, jpeg.size());
+  const struct { const char* name; Bytes file; } refused[] = {
+      {"photo.jpg", claiming(jpeg, sof + 5, {0xFF, 0xDC, 0xFF, 0xDC})},  // 65500 x 65500
+      {"picture.png", png_file(65500, 65500, 0, 8, {})},                 // rows of filter bytes alone
+      {"frame.gif", claiming(gif, 38, {0xFF, 0xFF, 0xFF, 0xFF})},
+      {"scan.tif", claiming(tiff, 18, {0x70, 0x11, 0x01, 0})},           // 70000 x 1
+  };
+  std::vector<std::pair<std::string, Bytes>> hostile = {{"bomb.png", bomb}};
+  for (const auto& [name, file] : {std::pair{"cut.jpg", jpeg}, {"cut.png", png}, {"cut.gif", gif}, {"cut.tif", tiff}}) {
+    hostile.push_back({name, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() / 2))});
+    for (std::size_t i = 1; i < 4; ++i) {
+      Bytes flipped = file;
+      flipped[file.size() * i / 4] ^= static_cast<std::uint8_t>(1u << i);
+      hostile.push_back({std::string("flipped") + (name + 3), flipped});
+    }
+  }
+  PROCESS_MEMORY_COUNTERS before{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before));
+  const SIZE_T peak = peak_working_set([&] {
+    open_file(png, "start.png");
+    for (const auto& c : refused) {
+      EXPECT_EQ(open_picture(c.file, c.name), ansi(texts().cannot_open)) << c.name;
+      EXPECT_EQ(std::vector<long>({app.bitmap.bmWidth, app.bitmap.bmHeight}), std::vector<long>({5, 3})) << c.name;
+    }
+    for (const auto& [name, file] : hostile) {
+      const std::string box = open_picture(file, name);
+      EXPECT_TRUE(box.empty() || box == ansi(texts().cannot_open)) << name << ": " << box;
+    }
+    EXPECT_EQ(open_picture(bomb, "bomb.png"), "");
+    EXPECT_EQ(app.bitmap.bmWidth, 2000);
+    put_on_clipboard({{RegisterClipboardFormatA("PNG"), refused[1].file}});
+    EXPECT_EQ(answer_box(paste_image).text, ansi(texts().cannot_paste));
+  });
+  EXPECT_LT(peak - before.WorkingSetSize, SIZE_T{256} << 20);
 }
 
 // An effect on a transparent PNG makes its selection opaque and keeps every other pixel's colour and

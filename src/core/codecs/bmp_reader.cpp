@@ -382,8 +382,8 @@ std::string decode_run_length(const std::uint8_t* data, std::size_t size, const 
 std::string check_file(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes, Header& h) {
   if (data == nullptr) size = 0;
   if (std::string error = parse_header(data, size, h); !error.empty()) return error;
-  const std::uint64_t pixel_count = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height);
-  if (pixel_count > max_decoded_bytes / 4)
+  if (!within_picture_limit(static_cast<std::uint64_t>(h.width), static_cast<std::uint64_t>(h.height),
+                            max_decoded_bytes))
     return "the picture is too large (" + std::to_string(h.width) + " x " + std::to_string(h.height) + ")";
   if (h.compression != kRle8 && h.compression != kRle4) {
     const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bits + 31) / 32 * 4;
@@ -402,7 +402,7 @@ BmpRowFormat row_format(const Header& h) {
   format.height = static_cast<std::int32_t>(h.height);
   const bool mask555 = h.masks == std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F};
   const bool mask565 = h.masks == std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F};
-  format.rows_alone = h.compression != kRle8 && h.compression != kRle4 &&
+  format.decodes_in_bands = h.compression != kRle8 && h.compression != kRle4 &&
                      (h.bits > 8 || h.palette_size == (1u << h.bits));
   if (h.bits <= 8) {
     format.bits = h.bits;
@@ -451,21 +451,23 @@ BmpRowFormat bmp_row_format(const std::uint8_t* data, std::size_t size, std::uin
   return row_format(h);
 }
 
-std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+RowsDecoded decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
                             const RowTarget& target, RowBand band) {
   Header h;
-  if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return error;
-  if (row_format(h) != format) return "the bitmap file's headers have changed";
+  if (std::string error = check_file(data, size, kMaxDecodedBytes, h); !error.empty()) return {error};
+  if (row_format(h) != format) return {"the bitmap file's headers have changed"};
   const bool whole = band.first == 0 && band.last >= static_cast<std::size_t>(h.height);
-  if (!whole && !format.rows_alone) return "this bitmap file's rows cannot be decoded a band at a time";
+  if (!whole && !format.decodes_in_bands) return {"this bitmap file's rows cannot be decoded a band at a time"};
   const bool run_length = h.compression == kRle8 || h.compression == kRle4;
   if (run_length || (h.bits <= 8 && h.palette_size < (1u << h.bits))) {
     CheckSink check;
-    if (std::string error = decode_pixels(data, size, h, check); !error.empty()) return error;
+    if (std::string error = decode_pixels(data, size, h, check); !error.empty()) return {error};
   }
   RowSink sink{target, format.bits, format.five_six_five, static_cast<std::size_t>(h.width),
                static_cast<std::size_t>(h.height), format.stride()};
-  return whole ? decode_pixels(data, size, h, sink) : decode_uncompressed(data, h, sink, band);
+  RowsDecoded result{whole ? decode_pixels(data, size, h, sink) : decode_uncompressed(data, h, sink, band)};
+  result.written = !result.ok();
+  return result;
 }
 
 }  // namespace murkel

@@ -10,9 +10,6 @@
 
 namespace murkel {
 
-// Decoded pictures larger than this many bytes (4 per pixel) are refused.
-inline constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
-
 struct DecodeResult {
   Image image;        // top row first
   std::string error;  // empty on success
@@ -46,7 +43,7 @@ struct BmpRowFormat {
   // Uncompressed rows in which every value has a colour: each row decodes on
   // its own and none can be refused, so the picture may be decoded a band of
   // rows at a time.
-  bool rows_alone = false;
+  bool decodes_in_bands = false;
   [[nodiscard]] bool ok() const { return error.empty(); }
   [[nodiscard]] std::size_t stride() const {
     return static_cast<std::size_t>((std::uint64_t{static_cast<std::uint32_t>(width)} * bits + 31) / 32 * 4);
@@ -71,15 +68,23 @@ struct RowBand {
   std::size_t last = SIZE_MAX;
 };
 
+struct RowsDecoded {
+  std::string error;     // empty on success
+  bool written = false;  // refused by the pass that writes: rows may have been written
+  [[nodiscard]] bool ok() const { return error.empty(); }
+};
+
 // Decodes the file's pixels straight into rows of `format`, its
 // bmp_row_format, in one pass from the file's bytes (a file whose pixel data
 // may still be refused half-way, colour indices or run-length data, is
-// checked first). "" on success, otherwise the reason, and then nothing has
-// been written; bytes that no longer give `format` (a file changed since)
-// are refused too. With a band, only those rows are decoded (and only the
-// file's bytes of those rows are read); a band short of the whole picture
-// is refused unless `format.rows_alone`.
-[[nodiscard]] std::string decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+// checked first). On a refusal nothing has been written, unless the bytes
+// changed between the check and the pass that writes (a file that another
+// program writes while it is read): that refusal says rows were written.
+// Bytes that no longer give `format` (a file changed since) are refused too.
+// With a band, only those rows are decoded (and only the file's bytes of
+// those rows are read); a band short of the whole picture is refused unless
+// `format.decodes_in_bands`.
+[[nodiscard]] RowsDecoded decode_bmp_rows(const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
                                           const RowTarget& target, RowBand band = {});
 
 }  // namespace murkel

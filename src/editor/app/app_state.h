@@ -135,6 +135,7 @@ struct Application {
   wchar_t* file_dialog_path = nullptr;
   wchar_t* file_dialog_file_title = nullptr;
   std::atomic<int> last_answer{0};  // the answer of the last question box
+  bool document_command_running = false;  // a File or Edit command (or a drop) has not returned yet
 };
 
 extern Application app;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 
 namespace murkel {
 
@@ -31,12 +32,7 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
   // map more anyway).
   if (width <= 0 || height <= 0 || height > 0x7FFFFFFF / 4 / width) return false;
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = static_cast<LONG>(width);
-  info.bmiHeader.biHeight = -static_cast<LONG>(height);
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = top_down_32bit_header(static_cast<LONG>(width), static_cast<LONG>(height));
   void* bits = nullptr;
   block.bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   block.dc = block.bitmap != nullptr && bits != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
@@ -52,22 +48,16 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
 }
 
 std::optional<DibRows> true_colour_rows(HDC surface) {
-  DIBSECTION dib{};
-  if (GetObjectW(GetCurrentObject(surface, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
-      dib.dsBm.bmBits == nullptr) {
-    return std::nullopt;
-  }
+  ViewLock lock;  // the working image's surface is the drag loop's too
+  const std::optional<DibSection> section = dib_section(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)));
+  if (!section) return std::nullopt;
+  const DIBSECTION& dib = section->description;
   const DWORD compression = dib.dsBmih.biCompression;
   const bool plain_masks = compression == BI_RGB || (compression == BI_BITFIELDS && dib.dsBitfields[0] == 0xFF0000 &&
                                                      dib.dsBitfields[1] == 0xFF00 && dib.dsBitfields[2] == 0xFF);
   const int bits = dib.dsBmih.biBitCount;
   if (!(bits == 24 && compression == BI_RGB) && !(bits == 32 && plain_masks)) return std::nullopt;
-  GdiFlush();  // drawing still queued for the bitmap lands first
-  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-  const std::ptrdiff_t row = dib.dsBm.bmWidthBytes;
-  const bool bottom_up = dib.dsBmih.biHeight > 0;
-  return DibRows{bottom_up ? base + (dib.dsBm.bmHeight - 1) * row : base, bottom_up ? -row : row, bits / 8,
-                 dib.dsBm.bmWidth, dib.dsBm.bmHeight};
+  return section->rows;
 }
 
 bool release_transfer_blocks() {

@@ -39,10 +39,18 @@ void release_transfer_block(TransferBlock& block);
 // short elsewhere). True when any was held.
 bool release_transfer_blocks();
 
+// Runs `attempt` (true when it succeeded); when it fails while the effects'
+// blocks hold memory, gives that memory back and runs it once more. Every
+// command that needs picture-sized memory goes through here.
+template <typename Attempt>
+bool with_blocks_given_back(Attempt&& attempt) {
+  return attempt() || (release_transfer_blocks() && attempt());
+}
+
 // The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
 // memory: the effects read and write them there, several times faster than
 // a GDI transfer, and their blocks are plain runs of pixels. Otherwise GDI
-// copies by rows, into blocks of rows and columns enough.
+// copies by rows, into blocks of rows and columns enough. Takes the view lock.
 std::optional<DibRows> true_colour_rows(HDC surface);
 
 // The picture pixels an effect reads for `selection`: its footprint (with

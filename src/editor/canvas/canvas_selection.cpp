@@ -90,11 +90,15 @@ void end_drag() {
 
 }  // namespace
 
+// The canvas holds the mouse from the press to the release, so that a
+// release outside it still ends the drag.
 void on_left_button_down() {
+  SetCapture(app.canvas_window);
   if (selection_press(app.selection_flags) == PressResult::start_drag) start_drag();
 }
 
 void on_left_button_up() {
+  if (GetCapture() == app.canvas_window) ReleaseCapture();
   const ReleaseResult result = selection_release(app.selection_flags);
   app.dragging = false;
   if (result == ReleaseResult::clear_selection) clear_selection();

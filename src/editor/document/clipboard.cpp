@@ -18,12 +18,15 @@
 #include <vector>
 
 #include "core/codecs/packed_dib.h"
-#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
+#include "editor/app/locked_block.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/picture_files.h"
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
@@ -34,34 +37,13 @@ UINT png_format() {
   return format;
 }
 
-// The bytes of a clipboard block, locked for the scope.
-class LockedBlock {
- public:
-  explicit LockedBlock(HANDLE block) : block_(block) {
-    data_ = block_ != nullptr ? static_cast<const std::uint8_t*>(GlobalLock(block_)) : nullptr;
-    size_ = data_ != nullptr ? GlobalSize(block_) : 0;
-  }
-  ~LockedBlock() {
-    if (data_ != nullptr) GlobalUnlock(block_);
-  }
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  const std::uint8_t* data() const { return data_; }
-  std::size_t size() const { return size_; }
-
- private:
-  HANDLE block_;
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-};
-
 // A bitmap handle's picture as a 32-bit packed bitmap, through GDI.
 std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
   BITMAP record{};
   if (GetObjectW(bitmap, sizeof(record), &record) == 0 || record.bmWidth <= 0 || record.bmHeight == 0) return {};
   const LONG width = record.bmWidth, height = std::abs(record.bmHeight);
-  if (std::uint64_t{static_cast<std::uint32_t>(width)} * height * 4 > kMaxDecodedBytes) return {};
-  BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB};
+  if (!within_picture_limit(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height))) return {};
+  BITMAPINFOHEADER header = top_down_32bit_header(width, height);
   std::vector<std::uint8_t> packed(sizeof(header) + std::size_t{4} * width * height);
   HDC screen = GetDC(nullptr);
   const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), packed.data() + sizeof(header),
@@ -72,82 +54,58 @@ std::vector<std::uint8_t> packed_from_bitmap(HBITMAP bitmap) {
   return packed;
 }
 
-// What the clipboard offers Paste (the clipboard is open).
+// What the clipboard offers Paste, read while it is open: the forms of a
+// picture in the order Paste tries them, and the first file of a file list.
 struct Offer {
-  HBITMAP picture = nullptr;  // a decoded picture, now ours
-  std::wstring file;          // or the first file of a file list
-  bool found = false;         // something was there, whether or not it decoded
+  std::vector<UINT> forms;
+  std::wstring file;
+  bool file_list = false;
 };
 
-Offer read_clipboard() {
+Offer read_offer() {
   Offer offer;
-  try {
-    if (IsClipboardFormatAvailable(png_format())) {
-      offer.found = true;
-      const LockedBlock block(GetClipboardData(png_format()));
-      if (block.data() != nullptr) {
-        if (const std::optional<Image> image = decode_png_bytes(block.data(), block.size())) {
-          offer.picture = bitmap_from_image(*image);
-          if (offer.picture != nullptr) return offer;
-        }
-      }
-    }
-    // The system makes each of the three bitmap forms out of the others and
-    // lists the copies after the form the program put there: the first
-    // listed is the original.
-    for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
-      if (format != CF_DIBV5 && format != CF_DIB && format != CF_BITMAP) continue;
-      offer.found = true;
-      std::vector<std::uint8_t> file;
-      if (format == CF_BITMAP) {
-        const std::vector<std::uint8_t> packed = packed_from_bitmap(static_cast<HBITMAP>(GetClipboardData(format)));
-        if (!packed.empty()) file = packed_dib_as_file(packed.data(), packed.size());
-      } else {
-        const LockedBlock block(GetClipboardData(format));
-        if (block.data() == nullptr) continue;
-        file = packed_dib_as_file(block.data(), block.size());
-      }
-      if (!file.empty()) offer.picture = bitmap_from_bmp_bytes(file.data(), file.size());
-      if (offer.picture != nullptr) return offer;
-    }
-  } catch (const std::bad_alloc&) {
-    return offer;
+  if (IsClipboardFormatAvailable(png_format())) offer.forms.push_back(png_format());
+  // The system makes each of the three bitmap forms out of the others and
+  // lists the copies after the form the program put there: the first
+  // listed is the original.
+  for (UINT form = EnumClipboardFormats(0); form != 0; form = EnumClipboardFormats(form)) {
+    if (form == CF_DIBV5 || form == CF_DIB || form == CF_BITMAP) offer.forms.push_back(form);
   }
-  if (IsClipboardFormatAvailable(CF_HDROP)) {
-    offer.found = true;
+  offer.file_list = IsClipboardFormatAvailable(CF_HDROP);
+  if (offer.file_list) {
     offer.file = first_dropped_file(static_cast<HDROP>(GetClipboardData(CF_HDROP)));
   }
   return offer;
 }
 
-// The working image's pixels in `area` (within the picture), through GDI.
-std::optional<Image> read_working_area(const Rect& area) {
-  const auto width = static_cast<LONG>(area.width()), height = static_cast<LONG>(area.height());
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-  void* bits = nullptr;
-  HBITMAP block = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = block != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
-  std::optional<Image> image;
-  if (dc != nullptr && bits != nullptr) {
-    HGDIOBJ previous = SelectObject(dc, block);
-    {
-      ViewLock lock;
-      BitBlt(dc, 0, 0, width, height, app.working_image, area.left, area.top, SRCCOPY);
+// A copy of the bytes of one form, taken with the clipboard open: PNG as it
+// is, a bitmap as a bitmap file; empty when the form is gone or memory is short.
+std::vector<std::uint8_t> take_form(UINT form) {
+  std::vector<std::uint8_t> bytes;
+  if (!OpenClipboard(app.main_window)) return bytes;
+  try {
+    if (form == CF_BITMAP) {
+      const std::vector<std::uint8_t> packed = packed_from_bitmap(static_cast<HBITMAP>(GetClipboardData(form)));
+      if (!packed.empty()) bytes = packed_dib_as_file(packed.data(), packed.size());
+    } else if (const LockedBlock block(GetClipboardData(form)); block.data() != nullptr) {
+      bytes = form == png_format() ? std::vector<std::uint8_t>(block.data(), block.data() + block.size())
+                                   : packed_dib_as_file(block.data(), block.size());
     }
-    GdiFlush();
-    try {
-      const auto* first = static_cast<const Colour*>(bits);
-      image = Image{width, height, std::vector<Colour>(first, first + std::size_t{1} * width * height)};
-      swap_red_and_blue(image->pixels.data(), image->pixels.size());
-    } catch (const std::bad_alloc&) {
-      image.reset();
-    }
-    SelectObject(dc, previous);
+  } catch (const std::bad_alloc&) {
+    bytes.clear();
   }
-  if (dc != nullptr) DeleteDC(dc);
-  if (block != nullptr) DeleteObject(block);
-  return image;
+  CloseClipboard();
+  return bytes;
+}
+
+// The picture of one form as a new bitmap, decoded with the clipboard
+// closed; nullptr when it is gone, does not decode or memory is short.
+HBITMAP picture_of_form(UINT form) {
+  const std::vector<std::uint8_t> bytes = take_form(form);
+  if (bytes.empty()) return nullptr;
+  if (form != png_format()) return bitmap_from_bmp_bytes(bytes.data(), bytes.size());
+  const std::optional<Image> image = decode_png_bytes(bytes.data(), bytes.size());
+  return image ? bitmap_from_image(*image) : nullptr;
 }
 
 // A movable memory block holding the bytes, for SetClipboardData.
@@ -174,6 +132,26 @@ Rect copy_area() {
   return cut.empty() ? whole : cut;
 }
 
+// The blocks Copy puts on the clipboard: the selection (or the picture) as a
+// 24-bit packed bitmap, and as PNG, a courtesy to programs that prefer it
+// (nullptr when it cannot be made: the bitmap alone will do). False when the
+// bitmap cannot be made; the blocks made are the caller's either way.
+bool make_copy_blocks(HGLOBAL& dib_block, HGLOBAL& png_block) {
+  std::optional<Image> pixels;
+  try {
+    pixels = read_working_pixels(copy_area());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!pixels) return false;
+  const EncodeResult dib = encode_packed_dib24(*pixels);
+  dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;
+  if (dib_block == nullptr) return false;
+  std::vector<std::uint8_t> png;
+  png_block = encode_png_bytes(*pixels, png) ? global_copy(png) : nullptr;
+  return true;
+}
+
 }  // namespace
 
 bool clipboard_has_picture() {
@@ -197,48 +175,49 @@ void paste_image() {
     document_message(texts().cannot_paste);
     return;
   }
-  const Offer offer = read_clipboard();
+  Offer offer;
+  try {
+    offer = read_offer();
+  } catch (const std::bad_alloc&) {
+  }
   CloseClipboard();
-  if (offer.picture == nullptr && !offer.file.empty()) {
+  HBITMAP picture = nullptr;
+  for (std::size_t i = 0; i < offer.forms.size() && picture == nullptr; ++i) {
+    with_blocks_given_back([&] { return (picture = picture_of_form(offer.forms[i])) != nullptr; });
+  }
+  if (picture == nullptr && !offer.file.empty()) {
     open_named_file(offer.file.c_str());
     return;
   }
-  if (offer.picture == nullptr) {
-    document_message(offer.found ? texts().cannot_paste : texts().nothing_to_paste);
+  if (picture == nullptr) {
+    document_message(offer.forms.empty() && !offer.file_list ? texts().nothing_to_paste : texts().cannot_paste);
     return;
   }
   if (!ask_to_save_changes()) {
-    DeleteObject(offer.picture);
+    DeleteObject(picture);
     return;
   }
-  if (!open_untitled_picture(offer.picture)) {
-    DeleteObject(offer.picture);
+  if (!with_blocks_given_back([&] { return open_untitled_picture(picture); })) {
+    DeleteObject(picture);
     document_message(texts().cannot_paste);
   }
 }
 
 void copy_image() {
   if (!picture_open()) return;
+  HGLOBAL dib_block = nullptr, png_block = nullptr;
   bool copied = false;
-  if (const std::optional<Image> pixels = read_working_area(copy_area())) {
-    const EncodeResult dib = encode_packed_dib24(*pixels);
-    std::vector<std::uint8_t> png;
-    HGLOBAL dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;
-    // PNG is a courtesy to programs that prefer it: the bitmap alone will do.
-    HGLOBAL png_block = dib_block != nullptr && encode_png_bytes(*pixels, png) ? global_copy(png) : nullptr;
-    if (dib_block != nullptr && OpenClipboard(app.main_window)) {
-      EmptyClipboard();
-      copied = SetClipboardData(CF_DIB, dib_block) != nullptr;
-      if (!copied) GlobalFree(dib_block);
-      if (png_block != nullptr && (!copied || SetClipboardData(png_format(), png_block) == nullptr)) {
-        GlobalFree(png_block);
-      }
-      CloseClipboard();
-    } else {
-      if (dib_block != nullptr) GlobalFree(dib_block);
-      if (png_block != nullptr) GlobalFree(png_block);
-    }
+  if (with_blocks_given_back([&] { return make_copy_blocks(dib_block, png_block); }) &&
+      OpenClipboard(app.main_window)) {
+    EmptyClipboard();
+    // A block the clipboard has taken is the clipboard's.
+    copied = SetClipboardData(CF_DIB, dib_block) != nullptr;
+    if (copied) dib_block = nullptr;
+    if (copied && png_block != nullptr && SetClipboardData(png_format(), png_block) != nullptr) png_block = nullptr;
+    CloseClipboard();
   }
+  if (dib_block != nullptr) GlobalFree(dib_block);
+  if (png_block != nullptr) GlobalFree(png_block);
   if (!copied) document_message(texts().cannot_copy);
 }
 

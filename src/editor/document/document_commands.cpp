@@ -91,8 +91,10 @@ void revert_image() {
     return;
   }
   if (app.modification_counter > 0) {
-    app.last_answer = document_message(texts().revert_prompt, MB_YESNO);
-    if (app.last_answer == IDNO) return;
+    // The version check's thread stores its answers there too: the decision takes this box's own.
+    const int answer = document_message(texts().revert_prompt, MB_YESNO);
+    app.last_answer = answer;
+    if (answer == IDNO) return;
   }
   const SIZE old_size{app.bitmap.bmWidth, app.bitmap.bmHeight};
   if (!load_picture_file(app.file_name)) return;

@@ -21,6 +21,8 @@
 #include <optional>
 
 #include "core/codecs/bmp_reader.h"
+#include "core/codecs/dib_rows.h"
+#include "editor/app/dib_sections.h"
 #include "editor/document/bitmap_files.h"
 
 namespace murkel {
@@ -57,19 +59,17 @@ void describe(const BmpRowFormat& format, DibRequest& request) {
   }
 }
 
-bool dib_section_of(HBITMAP bitmap, DIBSECTION& dib) {
-  return bitmap != nullptr && GetObjectW(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr;
-}
-
-// A DIB section of the format's size and pixel format, its pixels not yet
-// set; nullptr when memory is short.
-HBITMAP new_dib_section(const BmpRowFormat& format) {
+// A new DIB section of the format's size and pixel format once `decode` has
+// written the picture into it; nullptr when memory is short or the picture
+// is refused.
+template <typename Decode>
+HBITMAP new_decoded_bitmap(const BmpRowFormat& format, Decode&& decode) {
   DibRequest request{};
   describe(format, request);
   void* bits = nullptr;
   HBITMAP bitmap =
       CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr && bits == nullptr) {
+  if (bitmap != nullptr && (bits == nullptr || !decode(bitmap))) {
     DeleteObject(bitmap);
     bitmap = nullptr;
   }
@@ -80,51 +80,57 @@ constexpr std::size_t kBandBytes = 1 << 20;
 
 // Where the rows of `bitmap`, a DIB section, go; nullopt when it is none.
 std::optional<RowTarget> rows_of(HBITMAP bitmap) {
-  DIBSECTION dib{};
-  if (!dib_section_of(bitmap, dib)) return std::nullopt;
-  GdiFlush();  // drawing still queued for the bitmap lands first
-  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-  const std::ptrdiff_t stride = dib.dsBm.bmWidthBytes;
-  const bool bottom_up = dib.dsBmih.biHeight > 0;
-  return RowTarget{bottom_up ? base + (dib.dsBm.bmHeight - 1) * stride : base, bottom_up ? -stride : stride};
+  const std::optional<DibSection> section = dib_section(bitmap);
+  if (!section) return std::nullopt;
+  return RowTarget{section->rows.top_row, section->rows.stride};
 }
 
 // Decodes a bitmap file's bytes straight into the rows of `bitmap`, a DIB
-// section of `format`. False, with nothing written, when the pixel data is refused.
-bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format) {
+// section of `format`. False when the pixel data is refused; `written` says
+// whether rows were written before.
+bool decode_rows_into(HBITMAP bitmap, const std::uint8_t* data, std::size_t size, const BmpRowFormat& format,
+                      bool& written) {
   const std::optional<RowTarget> target = rows_of(bitmap);
-  return target && decode_bmp_rows(data, size, format, *target).empty();
+  const RowsDecoded decoded = target ? decode_bmp_rows(data, size, format, *target) : RowsDecoded{"no rows"};
+  written = decoded.written;
+  return decoded.ok();
 }
 
 }  // namespace
 
+// The file stays open, shared with readers only, while it is mapped: a
+// program that wrote or cut it short meanwhile would change the picture
+// half-read, or make the next read of a mapped page fault.
 BitmapFile::BitmapFile(const wchar_t* path) {
   format_.error = "the file cannot be read";
-  HANDLE file = path == nullptr ? INVALID_HANDLE_VALUE
-                                : CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  file_ = path == nullptr ? INVALID_HANDLE_VALUE
+                          : CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER size{};
   // An empty file cannot be mapped, and no bitmap file is empty.
-  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
-    mapping_ = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (GetFileSizeEx(file_, &size) && size.QuadPart > 0 && size.QuadPart < (std::int64_t{1} << 31)) {
+    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping_ != nullptr) view_ = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
     size_ = static_cast<std::size_t>(size.QuadPart);
   }
-  CloseHandle(file);
   if (view_ != nullptr) format_ = bmp_row_format(static_cast<const std::uint8_t*>(view_), size_);
 }
 
 BitmapFile::~BitmapFile() {
   if (view_ != nullptr) UnmapViewOfFile(view_);
   if (mapping_ != nullptr) CloseHandle(mapping_);
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
-HBITMAP BitmapFile::new_bitmap() const { return ok() ? new_dib_section(format_) : nullptr; }
+HBITMAP BitmapFile::decoded_bitmap() {
+  return ok() ? new_decoded_bitmap(format_, [this](HBITMAP bitmap) { return decode_into(bitmap); }) : nullptr;
+}
 
 bool BitmapFile::fits(HDC surface) const {
-  DIBSECTION dib{};
-  if (!ok() || !dib_section_of(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)), dib)) return false;
+  const std::optional<DibSection> section = dib_section(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)));
+  if (!ok() || !section) return false;
+  const DIBSECTION& dib = section->description;
   const BITMAPINFOHEADER& h = dib.dsBmih;
   if (h.biWidth != format_.width || std::abs(h.biHeight) != format_.height || h.biBitCount != format_.bits)
     return false;
@@ -146,16 +152,20 @@ bool BitmapFile::fits(HDC surface) const {
 }
 
 bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
-  if (part_written != nullptr) *part_written = false;
+  bool written = false;
+  if (part_written == nullptr) part_written = &written;
+  *part_written = false;
   if (!ok()) return false;
-  if (!format_.rows_alone) return decode_rows_into(bitmap, static_cast<const std::uint8_t*>(view_), size_, format_);
+  // The view moves between bands.
+  const auto data = [this] { return static_cast<const std::uint8_t*>(view_); };
+  if (!format_.decodes_in_bands) return decode_rows_into(bitmap, data(), size_, format_, *part_written);
   const std::optional<RowTarget> target = rows_of(bitmap);
   if (!target) return false;
   const std::size_t rows = std::max<std::size_t>(1, kBandBytes / format_.stride());
   for (std::size_t first = 0; first < static_cast<std::size_t>(format_.height); first += rows) {
-    if (!decode_bmp_rows(static_cast<const std::uint8_t*>(view_), size_, format_, *target, {first, first + rows})
-             .empty()) {
-      if (part_written != nullptr) *part_written = first > 0;
+    const RowsDecoded band = decode_bmp_rows(data(), size_, format_, *target, {first, first + rows});
+    if (!band.ok()) {
+      *part_written = first > 0 || band.written;
       return false;
     }
     // The new view comes before the old one goes: should it fail, the old
@@ -168,25 +178,13 @@ bool BitmapFile::decode_into(HBITMAP bitmap, bool* part_written) {
   return true;
 }
 
-HBITMAP load_bitmap_file(const wchar_t* path) {
-  BitmapFile file(path);
-  HBITMAP bitmap = file.new_bitmap();
-  if (bitmap != nullptr && !file.decode_into(bitmap)) {
-    DeleteObject(bitmap);
-    bitmap = nullptr;
-  }
-  return bitmap;
-}
-
 HBITMAP bitmap_from_bmp_bytes(const std::uint8_t* data, std::size_t size) {
   const BmpRowFormat format = bmp_row_format(data, size);
   if (!format.ok()) return nullptr;
-  HBITMAP bitmap = new_dib_section(format);
-  if (bitmap != nullptr && !decode_rows_into(bitmap, data, size, format)) {
-    DeleteObject(bitmap);
-    bitmap = nullptr;
-  }
-  return bitmap;
+  return new_decoded_bitmap(format, [&](HBITMAP bitmap) {
+    bool written = false;
+    return decode_rows_into(bitmap, data, size, format, written);
+  });
 }
 
 HBITMAP bitmap_from_image(const Image& image) {
@@ -194,24 +192,11 @@ HBITMAP bitmap_from_image(const Image& image) {
   format.width = image.width;
   format.height = image.height;
   format.bits = 24;
-  HBITMAP bitmap = new_dib_section(format);
-  DIBSECTION dib{};
-  if (!dib_section_of(bitmap, dib)) {
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    return nullptr;
-  }
-  auto* base = static_cast<std::uint8_t*>(dib.dsBm.bmBits);
-  for (std::int32_t y = 0; y < image.height; ++y) {
-    std::uint8_t* out = base + static_cast<std::size_t>(image.height - 1 - y) * dib.dsBm.bmWidthBytes;
-    const Colour* in = image.pixels.data() + static_cast<std::size_t>(y) * image.width;
-    for (std::int32_t x = 0; x < image.width; ++x) {
-      out[3 * x] = static_cast<std::uint8_t>(blue_of(in[x]));
-      out[3 * x + 1] = static_cast<std::uint8_t>(green_of(in[x]));
-      out[3 * x + 2] = static_cast<std::uint8_t>(red_of(in[x]));
-    }
-  }
-  GdiFlush();
-  return bitmap;
+  return new_decoded_bitmap(format, [&](HBITMAP bitmap) {
+    const std::optional<DibSection> section = dib_section(bitmap);
+    if (section) write_dib_rows(section->rows, Rect{0, 0, image.width, image.height}, image.pixels.data());
+    return section.has_value();
+  });
 }
 
 }  // namespace murkel

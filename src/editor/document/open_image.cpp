@@ -23,8 +23,10 @@ namespace {
 
 constexpr DWORD kOpenDialogFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;  // 0x1004
 
-// The steps shared by both ways in, once the picture is installed.
-void load_picture(HWND canvas, bool clear_previous_selection) {
+// A clean document around the picture just installed, shared by every way
+// in: shown unscrolled, its scroll ranges, counter 0, Undo grayed, the
+// selection cleared (when one can exist), its title.
+void start_document(HWND canvas, bool clear_previous_selection) {
   {
     ViewLock lock;
     // Unscrolled at 100 %: the picture's top-left corner at (5, 5) on the gray.
@@ -53,9 +55,11 @@ void load_picture(HWND canvas, bool clear_previous_selection) {
 
 bool ask_to_save_changes() {
   if (app.modification_counter <= 0) return true;
-  app.last_answer = document_message(texts().save_prompt, MB_YESNOCANCEL);
-  if (app.last_answer == IDYES) return save_image_as() != 1;
-  return app.last_answer == IDNO;
+  // The version check's thread stores its answers there too: the decision takes this box's own.
+  const int answer = document_message(texts().save_prompt, MB_YESNOCANCEL);
+  app.last_answer = answer;
+  if (answer == IDYES) return save_image_as() != 1;
+  return answer == IDNO;
 }
 
 namespace {
@@ -96,6 +100,15 @@ bool install_picture(HBITMAP bitmap) {
   return true;
 }
 
+// Installs a bitmap just made (nullptr when that failed); one that cannot be
+// installed is deleted. False when nothing has changed.
+bool install_new_picture(HBITMAP bitmap) {
+  if (bitmap == nullptr) return false;
+  if (install_picture(bitmap)) return true;
+  DeleteObject(bitmap);
+  return false;
+}
+
 // Decodes the file into the document. The picture's own bitmaps are kept
 // when they have the file's size and format (a Revert of an unchanged file):
 // the undo bitmap takes the new pixels and then changes places with the
@@ -104,12 +117,13 @@ bool install_picture(HBITMAP bitmap) {
 // that cannot be done: the picture has not changed then.
 bool load_into_document(BitmapFile& file) {
   if (!file.ok()) return false;
-  if (file.fits(app.working_image) && file.fits(app.undo_image)) {
+  if ([&] { ViewLock lock; return file.fits(app.working_image) && file.fits(app.undo_image); }()) {
     app.undo_warmer.stop();
     bool part_written = false;
     if (!file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.undo_image, OBJ_BITMAP)), &part_written)) {
       // An Undo must not bring back a half-read file: the undo copy becomes the picture as it stands.
       if (part_written) {
+        ViewLock lock;
         BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
       }
       return false;
@@ -124,45 +138,20 @@ bool load_into_document(BitmapFile& file) {
   if (file.format().width != app.bitmap.bmWidth || file.format().height != app.bitmap.bmHeight) {
     release_transfer_blocks();
   }
-  HBITMAP bitmap = file.new_bitmap();
-  if (bitmap == nullptr) return false;
-  if (!file.decode_into(bitmap) || !install_picture(bitmap)) {
-    DeleteObject(bitmap);
-    return false;
-  }
-  return true;
-}
-
-// Any other picture, decoded through WIC into a new bitmap; its
-// transparency goes to `transparency`. False when it cannot be had: nothing
-// has changed then.
-bool load_other_picture(const wchar_t* path, Transparency& transparency) {
-  HBITMAP bitmap = load_wic_picture(path, transparency);
-  if (bitmap == nullptr) return false;
-  if (!install_picture(bitmap)) {
-    DeleteObject(bitmap);
-    return false;
-  }
-  return true;
+  return install_new_picture(file.decoded_bitmap());
 }
 
 }  // namespace
 
 bool load_picture_file(const wchar_t* path) {
-  bool loaded = false;
   Transparency transparency;
   const bool bitmap_file = is_bitmap_file(path);
-  // When memory runs short, the effects' transfer blocks give theirs back
-  // and the load is tried once more.
-  for (int attempt = 0; attempt < 2 && !loaded; ++attempt) {
-    if (attempt == 1 && !release_transfer_blocks()) break;
-    if (bitmap_file) {
-      BitmapFile file(path);
-      loaded = load_into_document(file);
-    } else {
-      loaded = load_other_picture(path, transparency);
-    }
-  }
+  const bool loaded = with_blocks_given_back([&] {
+    // Any other picture is decoded through WIC, its transparency kept apart.
+    if (!bitmap_file) return install_new_picture(load_wic_picture(path, transparency));
+    BitmapFile file(path);
+    return load_into_document(file);
+  });
   if (!loaded) {
     document_message(texts().cannot_open);
     return false;
@@ -181,7 +170,7 @@ void open_image() {
 
   if (!load_picture_file(app.file_dialog_path)) return;
   lstrcpynW(app.file_name, app.file_dialog_path, kPathSize);
-  load_picture(app.canvas_window, true);
+  start_document(app.canvas_window, true);
 }
 
 void open_named_file(const wchar_t* path) {
@@ -195,7 +184,7 @@ void open_named_file(const wchar_t* path) {
   lstrcpynW(app.file_name, path, kPathSize);
   // Save As then proposes this file, as after the Open dialog.
   lstrcpynW(app.file_dialog_path, path, kPathSize);
-  load_picture(app.canvas_window, true);
+  start_document(app.canvas_window, true);
 }
 
 bool open_untitled_picture(HBITMAP bitmap) {
@@ -204,7 +193,7 @@ bool open_untitled_picture(HBITMAP bitmap) {
   app.file_name[0] = L'\0';
   // Save As proposes no name: the last file's would invite overwriting it.
   app.file_dialog_path[0] = L'\0';
-  load_picture(app.canvas_window, true);
+  start_document(app.canvas_window, true);
   // Never saved: Exit and Open ask before it is dropped.
   app.modification_counter = 1;
   set_document_title(true);
@@ -217,7 +206,7 @@ void open_command_line_image(HWND canvas) {
     app.file_name[0] = L'\0';
     return;
   }
-  load_picture(canvas, false);
+  start_document(canvas, false);
 }
 
 void set_document_title(bool modified) {

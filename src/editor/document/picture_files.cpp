@@ -2,6 +2,7 @@
 // (load_bitmap_file.cpp, write_bitmap_file.cpp), the others through WIC.
 #include "editor/document/picture_files.h"
 
+#include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
@@ -9,8 +10,11 @@
 
 #include "core/codecs/orientation.h"
 #include "core/codecs/picture_format.h"
+#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/wic_pictures.h"
 
@@ -25,6 +29,32 @@ bool is_bitmap_file(const wchar_t* path) {
   const bool read = ReadFile(file, head, sizeof(head), &got, nullptr);
   CloseHandle(file);
   return read && looks_like_bitmap_file(head, got);
+}
+
+std::optional<Image> read_working_pixels(const Rect& area) {
+  const LONG width = app.bitmap.bmWidth, height = app.bitmap.bmHeight;
+  Image image{width, height, std::vector<Colour>(static_cast<std::size_t>(width) * height)};
+  BITMAPINFO request{};
+  request.bmiHeader = top_down_32bit_header(width, height);
+  int rows = 0;
+  {
+    ViewLock lock;
+    const auto picture = static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP));
+    rows = GetDIBits(app.working_image, picture, 0, static_cast<UINT>(height), image.pixels.data(), &request,
+                     DIB_RGB_COLORS);
+  }
+  if (rows != height) return std::nullopt;
+  // The area's rows to the front, each in its place or before it.
+  image.width = static_cast<std::int32_t>(area.width());
+  image.height = static_cast<std::int32_t>(area.height());
+  for (std::int32_t y = 0; y < image.height && (area.left != 0 || area.top != 0 || image.width != width); ++y) {
+    const Colour* from = image.pixels.data() + static_cast<std::size_t>(area.top + y) * width + area.left;
+    std::memmove(image.pixels.data() + static_cast<std::size_t>(y) * image.width, from, image.width * sizeof(Colour));
+  }
+  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+  // GDI gives blue, green, red, 0: the colour's own order reversed.
+  swap_red_and_blue(image.pixels.data(), image.pixels.size());
+  return image;
 }
 
 namespace {
@@ -47,31 +77,6 @@ bool read_whole_file(const wchar_t* path, std::vector<std::uint8_t>& bytes) {
   }
   CloseHandle(file);
   return read;
-}
-
-// The working image's picture as straight colours, top row first.
-bool read_working_image(Image& image) {
-  image.width = app.bitmap.bmWidth;
-  image.height = app.bitmap.bmHeight;
-  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  request.bmiHeader.biWidth = image.width;
-  request.bmiHeader.biHeight = -image.height;  // top row first
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
-  int rows = 0;
-  {
-    ViewLock lock;
-    const auto picture = static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP));
-    rows = GetDIBits(app.working_image, picture, 0, static_cast<UINT>(image.height), image.pixels.data(), &request,
-                     DIB_RGB_COLORS);
-  }
-  if (rows != image.height) return false;
-  // GDI gives blue, green, red, 0: the colour's own order reversed.
-  for (Colour& c : image.pixels) c = make_colour(blue_of(c), green_of(c), red_of(c));
-  return true;
 }
 
 }  // namespace
@@ -106,6 +111,30 @@ HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency) {
   }
 }
 
+namespace {
+
+// The file of the working image's picture in `format` (through WIC), with
+// the document's transparency where the format has one. False with the
+// reason for the user (nullptr when the picture could not be read).
+bool encode_working_image(PictureFormat format, std::vector<std::uint8_t>& file, const wchar_t*& reason) {
+  reason = nullptr;
+  try {
+    std::optional<Image> pixels = read_working_pixels(Rect{0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight});
+    if (!pixels) return false;
+    Image& image = *pixels;
+    const bool keep_alpha = format != PictureFormat::jpeg && app.transparency.any();
+    if (keep_alpha) restore_hidden_colours(app.transparency, image.pixels.data(), image.pixels.size());
+    reason = texts().save_cannot_encode;
+    return encode_picture_bytes(image, keep_alpha ? app.transparency.alpha : std::vector<std::uint8_t>{}, format,
+                                file);
+  } catch (const std::bad_alloc&) {
+    reason = texts().save_no_memory;
+    return false;
+  }
+}
+
+}  // namespace
+
 bool write_picture_file(const wchar_t* path) {
   const PictureFormat format = format_of_name(path);
   if (format == PictureFormat::bmp) return write_bitmap_file(path);
@@ -114,21 +143,9 @@ bool write_picture_file(const wchar_t* path) {
     return false;
   }
   std::vector<std::uint8_t> file;
-  try {
-    Image image;
-    if (!read_working_image(image)) {
-      report_save_failure(path, nullptr);
-      return false;
-    }
-    const bool keep_alpha = format != PictureFormat::jpeg && app.transparency.any();
-    if (keep_alpha) restore_hidden_colours(app.transparency, image.pixels.data(), image.pixels.size());
-    if (!encode_picture_bytes(image, keep_alpha ? app.transparency.alpha : std::vector<std::uint8_t>{}, format,
-                              file)) {
-      report_save_failure(path, texts().save_cannot_encode);
-      return false;
-    }
-  } catch (const std::bad_alloc&) {
-    report_save_failure(path, texts().save_no_memory);
+  const wchar_t* reason = nullptr;
+  if (!with_blocks_given_back([&] { return encode_working_image(format, file, reason); })) {
+    report_save_failure(path, reason);
     return false;
   }
   return write_file_replacing(path, file);

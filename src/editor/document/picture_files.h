@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "core/document/transparency.h"
+#include "core/pixels.h"
 
 namespace murkel {
 
@@ -17,6 +20,11 @@ namespace murkel {
 // nullptr when no codec takes the file, it is damaged or too large, or
 // memory is short.
 [[nodiscard]] HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency);
+
+// The working image's pixels in `area` (within the picture) as colours, top
+// row first; nullopt when GDI cannot give them. Memory for the whole
+// picture is taken (std::bad_alloc when there is none).
+[[nodiscard]] std::optional<Image> read_working_pixels(const Rect& area);
 
 // Writes the working image's picture to `path` in the format its name says
 // (.bmp, .png, .jpg/.jpeg, .tif/.tiff), with the document's transparency

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <new>
 
-#include "core/codecs/bmp_reader.h"
-#include "core/codecs/packed_dib.h"
+#include "core/codecs/picture_header.h"
 #include "core/document/transparency.h"
+#include "editor/app/locked_block.h"
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
@@ -135,6 +135,7 @@ const GUID* container_of(PictureFormat format) {
   switch (format) {
     case PictureFormat::png:  return &GUID_ContainerFormatPng;
     case PictureFormat::jpeg: return &GUID_ContainerFormatJpeg;
+    case PictureFormat::gif:  return &GUID_ContainerFormatGif;
     case PictureFormat::tiff: return &GUID_ContainerFormatTiff;
     default:                  return nullptr;
   }
@@ -154,25 +155,27 @@ void set_jpeg_quality(IPropertyBag2* options) {
 }  // namespace
 
 std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std::size_t size, bool png_only) {
-  if (size == 0 || size > 0xFFFFFFFFu) return std::nullopt;
+  // The size the file claims is checked before a decoder is given it: some
+  // decode the whole picture at once, whatever its size.
+  const PictureHeader header = read_picture_header(data, size);
+  if (!header.ok() || (png_only && header.format != PictureFormat::png) || size > 0xFFFFFFFFu) return std::nullopt;
   Imaging imaging;
   IWICImagingFactory* factory = imaging.factory();
   if (factory == nullptr) return std::nullopt;
   Com<IWICStream> stream;
   Com<IWICBitmapDecoder> decoder;
   Com<IWICBitmapFrameDecode> frame;
-  GUID container{};
   UINT width = 0, height = 0;
   // From memory, never from the file's name: a decoder made from a name keeps
-  // the file open, and a Save over it could then not replace it.
+  // the file open, and a Save over it could then not replace it. The decoder
+  // is the one of the format whose header was read, never one the platform
+  // picks by other signs.
   if (FAILED(factory->CreateStream(stream.put())) ||
       FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
-      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                              decoder.put())) ||
-      FAILED(decoder->GetContainerFormat(&container)) ||
-      (png_only && container != GUID_ContainerFormatPng) || FAILED(decoder->GetFrame(0, frame.put())) ||
-      FAILED(frame->GetSize(&width, &height)) || width == 0 || height == 0 ||
-      std::uint64_t{width} * height * 4 > kMaxDecodedBytes) {
+      FAILED(factory->CreateDecoder(*container_of(header.format), nullptr, decoder.put())) ||
+      FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+      FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) || width == 0 ||
+      height == 0 || !within_picture_limit(width, height)) {
     return std::nullopt;
   }
   try {
@@ -194,7 +197,7 @@ std::optional<Image> decode_png_bytes(const std::uint8_t* data, std::size_t size
 bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& alpha, PictureFormat format,
                           std::vector<std::uint8_t>& out) {
   const GUID* container = container_of(format);
-  if (image.width <= 0 || image.height <= 0 || container == nullptr) return false;
+  if (image.width <= 0 || image.height <= 0 || !writable(format) || container == nullptr) return false;
   const bool with_alpha = format != PictureFormat::jpeg && alpha.size() == image.pixels.size();
   Imaging imaging;
   IWICImagingFactory* factory = imaging.factory();
@@ -247,11 +250,9 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
         FAILED(GetHGlobalFromStream(stream.get(), &memory))) {
       return false;
     }
-    const void* bytes = GlobalLock(memory);
-    if (bytes == nullptr) return false;
-    const auto* first = static_cast<const std::uint8_t*>(bytes);
-    out.assign(first, first + end.QuadPart);
-    GlobalUnlock(memory);
+    const LockedBlock bytes(memory);
+    if (bytes.data() == nullptr || bytes.size() < end.QuadPart) return false;
+    out.assign(bytes.data(), bytes.data() + end.QuadPart);
     return true;
   } catch (const std::bad_alloc&) {
     return false;

@@ -11,6 +11,7 @@
 #include "editor/app/app_state.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 
 namespace murkel {
@@ -127,9 +128,14 @@ bool write_bitmap_file(const wchar_t* path) {
     return false;
   }
   std::vector<std::uint8_t> file;
-  try {
-    file.resize(layout->file_size);
-  } catch (const std::bad_alloc&) {
+  if (!with_blocks_given_back([&] {
+        try {
+          file.resize(layout->file_size);
+          return true;
+        } catch (const std::bad_alloc&) {
+          return false;
+        }
+      })) {
     report_save_failure(path, texts().save_no_memory);
     return false;
   }

@@ -82,6 +82,7 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
   if (!footprint.empty() && rows) {
     read_dib_rows(*rows, footprint, source.pixels);
   } else if (!footprint.empty()) {
+    ViewLock lock;
     BitBlt(source.dc, 0, 0, static_cast<int>(footprint.width()), static_cast<int>(footprint.height()),
            app.working_image, footprint.left, footprint.top, SRCCOPY);
     GdiFlush();
@@ -119,6 +120,7 @@ bool undo_surface_ready() {
       held.bmWidth == app.bitmap.bmWidth && std::abs(held.bmHeight) == app.bitmap.bmHeight) {
     return true;
   }
+  ViewLock lock;
   HBITMAP bitmap = CreateCompatibleBitmap(app.working_image, app.bitmap.bmWidth, app.bitmap.bmHeight);
   if (bitmap == nullptr) return false;
   SelectObject(app.undo_image, bitmap);
@@ -148,7 +150,7 @@ void apply_effect(EffectCode code) {
   // once more before the user is told.
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
   const auto prepare = [&] { return compute_block(code, selection, settings, rows) && undo_surface_ready(); };
-  if (!prepare() && !(release_transfer_blocks() && prepare())) {
+  if (!with_blocks_given_back(prepare)) {
     document_message(texts().not_enough_memory);
     return;
   }

@@ -81,9 +81,33 @@ void on_init_menu() {
   enable_view_items(picture_open());
 }
 
+// One document command at a time. The document's question boxes have no
+// owner window, so the main window stays live behind them: a command or a
+// dropped file meanwhile would start a second open (or save, or effect)
+// inside the first. It is refused with a beep instead.
+class DocumentCommand {
+ public:
+  explicit DocumentCommand(bool on_document)
+      : refused_(on_document && app.document_command_running), held_(on_document && !refused_) {
+    if (held_) app.document_command_running = true;
+    if (refused_) MessageBeep(MB_ICONWARNING);
+  }
+  ~DocumentCommand() {
+    if (held_) app.document_command_running = false;
+  }
+  DocumentCommand(const DocumentCommand&) = delete;
+  DocumentCommand& operator=(const DocumentCommand&) = delete;
+  [[nodiscard]] bool refused() const { return refused_; }
+
+ private:
+  bool refused_;
+  bool held_;
+};
+
 // A file dropped on the window opens as Open opens it; of several, the first.
 void on_drop_files(HDROP drop) {
-  const std::wstring path = first_dropped_file(drop);
+  const DocumentCommand command(true);
+  const std::wstring path = command.refused() ? std::wstring() : first_dropped_file(drop);
   DragFinish(drop);
   if (!path.empty()) open_named_file(path.c_str());
 }
@@ -99,6 +123,8 @@ void choose_fill_colour() {
 }  // namespace
 
 void dispatch_command(WORD id) {
+  const DocumentCommand command(id < kCmdMosaicSettings);  // the File and Edit menus work on the document
+  if (command.refused()) return;
   switch (id) {
     case kCmdOpen:             open_image(); break;
     case kCmdSave:             save_image(); break;
@@ -134,7 +160,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_CREATE:     on_create(hwnd); break;
     case WM_SIZE:       on_size(hwnd, wparam, lparam); break;
     case WM_COMMAND:    dispatch_command(LOWORD(wparam)); break;
-    case WM_CLOSE:      exit_application(); break;
+    case WM_CLOSE:      dispatch_command(kCmdExit); break;
     case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
     case WM_INITMENU:   on_init_menu(); break;
     case WM_DROPFILES:  on_drop_files(reinterpret_cast<HDROP>(wparam)); break;
