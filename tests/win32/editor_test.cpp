@@ -402,6 +402,19 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
     SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the next click clears the selection
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
   }
+  // Zoomed in about the centre while the button is down, scrolled 10 before the press: the anchor stays
+  // on the press's picture pixel (110, 50), the field less the press's offset of 10 picture pixels.
+  open_file(noise_file, "zoom.bmp");
+  SendMessageA(app.canvas_window, WM_HSCROLL, SB_LINEDOWN, 0);
+  POINT at{105, 55};
+  ClientToScreen(app.canvas_window, &at);
+  SetCursorPos(at.x, at.y);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendMessageA(app.main_window, WM_COMMAND, kCmdZoomIn, 0);
+  SetCursorPos(at.x + 39, at.y + 39);
+  EXPECT_TRUE(pump_until([&] { return status_field(1) == "(100,50)-(167,117)"; })) << status_field(1);
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(app.selection, (Rect{110, 50, 178, 118}));
   SendMessageA(app.main_window, WM_COMMAND, kCmdActualSize, 0);
   EXPECT_EQ(status_field(2), "100%");
 }
