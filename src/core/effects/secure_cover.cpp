@@ -80,7 +80,7 @@ inline std::int32_t round_component(float v) {
 // The blended colour field over the selection.
 class Field {
  public:
-  Field(const PixelView& view, const Rect& s) : width_(s.width()) {
+  Field(const PixelView& view, const Rect& s) {
     const std::int64_t pw = view.picture_width, ph = view.picture_height;
     const std::int64_t w = s.width(), h = s.height();
     // A side exists where the row or column just beyond it lies in the picture
@@ -134,7 +134,6 @@ class Field {
   }
 
  private:
-  std::int64_t width_;
   Side top_, bottom_, left_, right_;
   bool any_side_ = false;
 };
