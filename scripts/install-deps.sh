@@ -15,12 +15,13 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev
+  pkg-config libtesseract-dev tesseract-ocr-eng tesseract-ocr-jpn dpkg-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 wine32:i386
   xvfb x11-utils imagemagick
   nginx
-  locales fonts-ipafont-gothic
+  locales fonts-ipafont-gothic fonts-dejavu-core
   python3
 )
 
@@ -50,3 +51,7 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen
 fi
+
+# The OCR libraries of the Windows programs, built once per machine from
+# Debian's sources (a few minutes on two cores the first time).
+bash "$(dirname "$0")/build-ocr-deps.sh"

@@ -53,7 +53,8 @@ build_windows() {
     64) toolchain=cmake/mingw-x86_64.cmake ;;
   esac
   cmake -S "$MURKEL_ROOT" -B "$MURKEL_ROOT/build/win$bits" -DCMAKE_TOOLCHAIN_FILE="$MURKEL_ROOT/$toolchain" \
-    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null &&
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DMURKEL_OCR_ROOT="$(bash "$MURKEL_ROOT/scripts/build-ocr-deps.sh" --prefix)" \
+    >/dev/null &&
     cmake --build "$MURKEL_ROOT/build/win$bits" -j2 "$@"
 }
 
