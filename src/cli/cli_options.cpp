@@ -1,6 +1,7 @@
 // Strict parsing of murkel-cli's arguments: whole numbers only, no trailing text.
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -81,6 +82,7 @@ std::string quoted(std::string_view text) {
 
 const char* usage_text() {
   return "usage: murkel-cli INPUT OUTPUT [--format png|bmp] [--seed N] OPERATION...\n"
+         "       murkel-cli INPUT [OUTPUT] FINDER... --list-found [OPERATION...]\n"
 #if MURKEL_HAVE_PNG
          "Applies the editor's effects to a bitmap or PNG file (told apart by content).\n"
          "The output's extension, .png or .bmp in any case, or --format picks its format:\n"
@@ -107,6 +109,26 @@ const char* usage_text() {
          "                   pixels around the selection, none from under it\n"
          "  --secure-blur    smooth blend of the pixels around the selection, none\n"
          "                   from under it\n"
+         "\n"
+         "FINDING WHAT TO HIDE: the picture's text is read by OCR (English and Japanese)\n"
+         "and what the finders ask for becomes the selections of the operations after\n"
+         "them, each found box its own selection, until the next --rect.\n"
+         "  --find KIND[,KIND...]\n"
+         "                   email, phone, card (Luhn-valid 13 to 19 digits), ip (IPv4,\n"
+         "                   IPv6), key (API keys, tokens, private-key lines and long\n"
+         "                   random-looking strings) or all\n"
+         "  --find-text WORD words to find, any letter case, one misread letter in eight\n"
+         "                   allowed (repeatable)\n"
+         "  --find-regex RE  a regular expression (ECMAScript) over each line (repeatable)\n"
+         "  --lang L         the OCR's languages: eng, jpn or eng+jpn (the default)\n"
+         "  --list-found     print KIND<TAB>L,T,R,B<TAB>TEXT per item on standard output;\n"
+         "                   OUTPUT may then be left out\n"
+         "  Finders propose, you review: check the list or the output before sharing.\n"
+         "  Not found: text in photos of paper or screens, handwriting, very small\n"
+         "  (under about 8 pixels) or rotated text, and words the OCR misreads beyond\n"
+         "  repair. The language data is looked for in $MURKEL_TESSDATA, in tessdata\n"
+         "  beside the program, then in the system's Tesseract folder.\n"
+         "\n"
          "  --seed N         seed of the scramble's random source (0..4294967295)\n"
          "  --format F       output format, png or bmp\n"
          "  --help           show this text\n"
@@ -152,8 +174,9 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
       continue;
     }
     const bool takes_value = arg == "--rect" || arg == "--mosaic" || arg == "--blur" || arg == "--scramble" ||
-                             arg == "--fill" || arg == "--seed" || arg == "--format" || arg == "--secure-mosaic";
-    if (!takes_value && arg != "--diffusion" && arg != "--secure-blur") {
+                             arg == "--fill" || arg == "--seed" || arg == "--format" || arg == "--secure-mosaic" ||
+                             arg == "--find" || arg == "--find-text" || arg == "--find-regex" || arg == "--lang";
+    if (!takes_value && arg != "--diffusion" && arg != "--secure-blur" && arg != "--list-found") {
       result.error = "unknown option " + quoted(arg);
       return result;
     }
@@ -191,6 +214,38 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
       options.format = value == "png" ? FileFormat::png : FileFormat::bmp;
       continue;
     }
+    if (arg == "--list-found") {
+      options.list_found = true;
+      continue;
+    }
+    if (arg == "--lang") {
+      if (value != "eng" && value != "jpn" && value != "eng+jpn" && value != "jpn+eng")
+        return bad("expected eng, jpn or eng+jpn");
+      options.languages = std::string(value);
+      continue;
+    }
+    if (arg == "--find" || arg == "--find-text" || arg == "--find-regex") {
+      if (arg == "--find") {
+        const KindList list = parse_find_kinds(value);
+        if (!list.error.empty()) return bad(list.error.c_str());
+        options.find.kinds = options.find.kinds | list.kinds;
+      } else if (arg == "--find-text") {
+        if (const std::string why = find_text_error(value); !why.empty()) return bad(why.c_str());
+        options.find.texts.emplace_back(value);
+      } else {
+        if (const std::string why = find_regex_error(std::string(value)); !why.empty()) return bad(why.c_str());
+        options.find.regexes.emplace_back(value);
+      }
+      // The first finder marks where the found boxes become the selections.
+      const bool marked = std::any_of(options.operations.begin(), options.operations.end(),
+                                      [](const Operation& o) { return o.kind == OperationKind::found; });
+      if (!marked) {
+        Operation found;
+        found.kind = OperationKind::found;
+        options.operations.push_back(found);
+      }
+      continue;
+    }
     if (arg == "--rect") {
       op.kind = OperationKind::rect;
       if (!parse_rect(value, op.rect)) return bad("expected L,T,R,B");
@@ -216,7 +271,15 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
     }
     options.operations.push_back(op);
   }
-  if (files.size() < 2) {
+  const bool finding = std::any_of(options.operations.begin(), options.operations.end(),
+                                   [](const Operation& o) { return o.kind == OperationKind::found; });
+  if (options.list_found && !finding) {
+    result.error = "--list-found needs --find, --find-text or --find-regex";
+    return result;
+  }
+  // Listing alone needs no output file.
+  const std::size_t needed = options.list_found && files.size() == 1 ? 1 : 2;
+  if (files.size() < needed) {
     result.error = files.empty() ? "missing the input and output files" : "missing the output file";
     return result;
   }
@@ -225,7 +288,16 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
     return result;
   }
   options.input = files[0];
-  options.output = files[1];
+  if (files.size() == 2) options.output = files[1];
+  if (options.list_found && options.output == "-") {
+    result.error = "--list-found writes to standard output, so the output file cannot be '-'";
+    return result;
+  }
+  if (options.output.empty() && std::any_of(options.operations.begin(), options.operations.end(),
+                                            [](const Operation& o) { return o.kind != OperationKind::found; })) {
+    result.error = "missing the output file";
+    return result;
+  }
   return result;
 }
 

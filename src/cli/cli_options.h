@@ -6,13 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "core/find/text_finder.h"
 #include "core/pixels.h"
 
 namespace murkel::cli {
 
 enum class FileFormat { bmp, png };
 
-enum class OperationKind { rect, mosaic, blur, diffusion, scramble, fill, secure_mosaic, secure_blur };
+// `found`: from here on the selections are the boxes of what the finders
+// found, each its own selection, until the next --rect.
+enum class OperationKind { rect, mosaic, blur, diffusion, scramble, fill, secure_mosaic, secure_blur, found };
 
 struct Operation {
   OperationKind kind = OperationKind::rect;
@@ -30,6 +33,9 @@ struct Options {
   std::optional<FileFormat> format;  // --format; otherwise the output's extension decides
   std::optional<std::uint32_t> seed;
   std::vector<Operation> operations;  // in command-line order
+  FindRequest find;                   // every --find, --find-text and --find-regex, added up
+  std::string languages = "eng+jpn";  // --lang: the OCR's languages
+  bool list_found = false;            // --list-found: one line per item on standard output
 };
 
 struct ParseResult {

@@ -1,15 +1,23 @@
-// murkel-cli: applies the editor's effects to a bitmap or PNG file from the command line.
+// murkel-cli: applies the editor's effects to a bitmap or PNG file from the command line,
+// over rectangles it is given or over what it finds in the picture's text.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>  // the program's own file name
+#endif
 
 #include "cli/cli_options.h"
 #include "cli/picture_io.h"
 #include "core/effects/effects.h"
+#include "core/find/text_finder.h"
+#include "ocr/ocr_reader.h"
 
 namespace {
 
@@ -36,53 +44,104 @@ std::string rect_text(const Rect& r) {
          std::to_string(r.bottom);
 }
 
+// The folders the OCR's language data may be in, in the order they are tried.
+std::vector<std::string> language_data_folders() {
+  std::vector<std::string> folders;
+  if (const char* given = std::getenv("MURKEL_TESSDATA")) folders.emplace_back(given);
+  std::error_code ec;
+#ifdef _WIN32
+  std::wstring program(32768, L'\0');
+  program.resize(GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size())));
+  const std::filesystem::path self(program);
+#else
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+#endif
+  if (!self.empty()) {
+    const std::u8string beside = (self.parent_path() / "tessdata").u8string();
+    folders.emplace_back(beside.begin(), beside.end());
+  }
+#ifdef MURKEL_SYSTEM_TESSDATA
+  folders.emplace_back(MURKEL_SYSTEM_TESSDATA);
+#endif
+  return folders;
+}
+
+// Reads the picture's text and finds what the options ask for; lists it when asked.
+std::string find_boxes(const Image& image, const cli::Options& options, std::vector<Rect>& boxes) {
+  const LanguageData data = find_language_data(language_data_folders(), options.languages);
+  if (!data.error.empty()) return data.error + " (set MURKEL_TESSDATA to the folder that holds them)";
+  const OcrOutcome read = read_words(image.view(), data.folder, options.languages, 2);
+  if (!read.error.empty()) return read.error;
+  const std::vector<FoundItem> items = find_items(read.words, options.find, image.width, image.height);
+  boxes.clear();
+  for (const FoundItem& item : items) {
+    boxes.push_back(item.box);
+    if (options.list_found)
+      std::printf("%s\t%s\t%s\n", std::string(kind_name(item.kind)).c_str(), rect_text(item.box).c_str(),
+                  item.text.c_str());
+  }
+  if (options.list_found && std::fflush(stdout) != 0) return "cannot write the list to standard output";
+  return {};
+}
+
 // Runs the operations in order; returns an empty string or the reason to stop.
-// What an effect made is opaque, so that a viewer shows it and nothing under it.
+// Each operation works on every selection in turn. What an effect made is
+// opaque, so that a viewer shows it and nothing under it.
 std::string apply_operations(cli::Picture& picture, const cli::Options& options) {
   Image& image = picture.image;
-  Rect selection{0, 0, image.width, image.height};
+  std::vector<Rect> selections{Rect{0, 0, image.width, image.height}};
   for (const Operation& op : options.operations) {
-    const PixelView view = image.view();
-    std::vector<Colour> block;
-    switch (op.kind) {
-      case OperationKind::rect: {
-        const Rect& r = op.rect;
-        if (r.left < 0 || r.top < 0 || r.left > r.right || r.top > r.bottom || r.right > image.width ||
-            r.bottom > image.height)
-          return "rectangle " + rect_text(r) + " does not lie within the " + std::to_string(image.width) + " x " +
-                 std::to_string(image.height) + " picture";
-        selection = r;
-        continue;
-      }
-      case OperationKind::mosaic:
-        block = mosaic(view, selection, op.cell_width, op.cell_height);
-        break;
-      case OperationKind::blur:
-        block = blur(view, selection, static_cast<std::uint16_t>(op.level));
-        break;
-      case OperationKind::diffusion:
-        block = diffusion(view, selection);
-        break;
-      case OperationKind::scramble: {
-        RandomSource random;
-        seed_random_source(random, options.seed ? *options.seed : tick_count());
-        block = scramble(view, selection, op.level, random);
-        break;
-      }
-      case OperationKind::fill:
-        block = fill(selection, op.colour);
-        break;
-      case OperationKind::secure_mosaic:
-        block = secure_mosaic(view, selection, op.cell_width, op.cell_height);
-        break;
-      case OperationKind::secure_blur:
-        block = secure_blur(view, selection);
-        break;
+    if (op.kind == OperationKind::rect) {
+      const Rect& r = op.rect;
+      if (r.left < 0 || r.top < 0 || r.left > r.right || r.top > r.bottom || r.right > image.width ||
+          r.bottom > image.height)
+        return "rectangle " + rect_text(r) + " does not lie within the " + std::to_string(image.width) + " x " +
+               std::to_string(image.height) + " picture";
+      selections = {r};
+      continue;
     }
-    put_block(image, selection, block);
-    if (!picture.alpha.empty())
-      for (std::int32_t y = selection.top; y < selection.bottom; ++y)
-        std::fill_n(picture.alpha.begin() + std::ptrdiff_t{y} * image.width + selection.left, selection.width(), 255);
+    if (op.kind == OperationKind::found) {
+      if (std::string error = find_boxes(image, options, selections); !error.empty()) return error;
+      continue;
+    }
+    for (const Rect& selection : selections) {
+      const PixelView view = image.view();
+      std::vector<Colour> block;
+      switch (op.kind) {
+        case OperationKind::mosaic:
+          block = mosaic(view, selection, op.cell_width, op.cell_height);
+          break;
+        case OperationKind::blur:
+          block = blur(view, selection, static_cast<std::uint16_t>(op.level));
+          break;
+        case OperationKind::diffusion:
+          block = diffusion(view, selection);
+          break;
+        case OperationKind::scramble: {
+          RandomSource random;
+          seed_random_source(random, options.seed ? *options.seed : tick_count());
+          block = scramble(view, selection, op.level, random);
+          break;
+        }
+        case OperationKind::fill:
+          block = fill(selection, op.colour);
+          break;
+        case OperationKind::secure_mosaic:
+          block = secure_mosaic(view, selection, op.cell_width, op.cell_height);
+          break;
+        case OperationKind::secure_blur:
+          block = secure_blur(view, selection);
+          break;
+        case OperationKind::rect:
+        case OperationKind::found:
+          break;
+      }
+      put_block(image, selection, block);
+      if (!picture.alpha.empty())
+        for (std::int32_t y = selection.top; y < selection.bottom; ++y)
+          std::fill_n(picture.alpha.begin() + std::ptrdiff_t{y} * image.width + selection.left, selection.width(),
+                      255);
+    }
   }
   return {};
 }
@@ -97,7 +156,8 @@ int run(const std::vector<std::string>& args) {
   const cli::Options& options = parsed.options;
 
   cli::FileFormat format = cli::FileFormat::bmp;
-  if (std::string error = cli::choose_output_format(options, format); !error.empty()) return fail(error);
+  if (!options.output.empty())
+    if (std::string error = cli::choose_output_format(options, format); !error.empty()) return fail(error);
 
   // One buffer holds the input file and then the output file.
   std::vector<std::uint8_t> bytes;
@@ -105,6 +165,7 @@ int run(const std::vector<std::string>& args) {
   std::vector<std::string> notes;
   if (std::string error = cli::read_picture(options.input, bytes, picture, notes); !error.empty()) return fail(error);
   if (std::string error = apply_operations(picture, options); !error.empty()) return fail(error);
+  if (options.output.empty()) return 0;  // only listing what was found
   if (std::string error = cli::write_picture(options.output, format, picture, bytes, notes); !error.empty())
     return fail(error);
   for (const std::string& note : notes) std::fprintf(stderr, "murkel-cli: %s\n", note.c_str());
