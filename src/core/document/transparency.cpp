@@ -30,16 +30,20 @@ void put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha) {
   }
 }
 
-void cover_with_effect(Transparency& t, const Rect& selection) {
+void cover_with_effect(Transparency& t, const Rect& selection) { cover_with_effect(t, {&selection, 1}); }
+
+void cover_with_effect(Transparency& t, std::span<const Rect> selections) {
   if (!t.any()) return;
   t.undo_alpha = t.alpha;  // same size: no allocation, nothing can fail here
   const std::int32_t height = static_cast<std::int32_t>(t.alpha.size() / t.width);
-  const std::int32_t left = std::max(selection.left, 0), right = std::min(selection.right, t.width);
-  const std::int32_t top = std::max(selection.top, 0), bottom = std::min(selection.bottom, height);
-  if (left >= right) return;
-  for (std::int32_t y = top; y < bottom; ++y) {
-    auto row = t.alpha.begin() + static_cast<std::ptrdiff_t>(y) * t.width;
-    std::fill(row + left, row + right, std::uint8_t{255});
+  for (const Rect& selection : selections) {
+    const std::int32_t left = std::max(selection.left, 0), right = std::min(selection.right, t.width);
+    const std::int32_t top = std::max(selection.top, 0), bottom = std::min(selection.bottom, height);
+    if (left >= right) continue;
+    for (std::int32_t y = top; y < bottom; ++y) {
+      auto row = t.alpha.begin() + static_cast<std::ptrdiff_t>(y) * t.width;
+      std::fill(row + left, row + right, std::uint8_t{255});
+    }
   }
 }
 

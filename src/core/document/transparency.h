@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/pixels.h"
@@ -31,6 +32,8 @@ void put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha);
 // Before an effect over `selection` (image coordinates, cut to the picture):
 // the alpha goes to the undo copy and the selection becomes opaque.
 void cover_with_effect(Transparency& t, const Rect& selection);
+// The same for one step over several rectangles.
+void cover_with_effect(Transparency& t, std::span<const Rect> selections);
 
 // Undo and its redo exchange the alpha with the undo copy.
 void exchange_alpha(Transparency& t);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <new>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -136,12 +137,67 @@ void fill_selection(const Rect& selection, COLORREF colour) {
   DeleteObject(brush);
 }
 
+// Writes the result block computed for `selection` (or the fill) into the
+// working image. Call with the view lock held.
+void write_block(EffectCode code, const Rect& selection, const EffectSettings& settings,
+                 const std::optional<DibRows>& rows) {
+  if (code == EffectCode::fill) {
+    fill_selection(selection, settings.fill_colour);
+    return;
+  }
+  if (selection.empty() || !picture_open()) return;
+  if (rows) {
+    GdiFlush();  // earlier GDI work (the undo copy) has read the rows
+    write_dib_rows(*rows, selection, app.result_block.pixels);
+  } else {
+    BitBlt(app.working_image, selection.left, selection.top, static_cast<int>(selection.width()),
+           static_cast<int>(selection.height()), app.result_block.dc, 0, 0, SRCCOPY);
+  }
+}
+
+// Blocks that suffice for every rectangle, made ready before the first
+// change, so that a later rectangle does not run short of memory halfway.
+bool blocks_for_all(EffectCode code, std::span<const Rect> rects, const EffectSettings& settings,
+                    const std::optional<DibRows>& rows) {
+  if (code == EffectCode::fill || rects.size() < 2 || !picture_open()) return true;
+  std::int64_t footprint_width = 0, footprint_height = 0, footprint_pixels = 0;
+  std::int64_t width = 0, height = 0, pixels = 0;
+  for (const Rect& r : rects) {
+    const Rect f = picture_footprint(code, r, settings.cell_width, settings.cell_height);
+    if (!f.empty()) {
+      footprint_width = std::max(footprint_width, f.width());
+      footprint_height = std::max(footprint_height, f.height());
+      footprint_pixels = std::max(footprint_pixels, f.width() * f.height());
+    }
+    if (!r.empty()) {
+      width = std::max(width, r.width());
+      height = std::max(height, r.height());
+      pixels = std::max(pixels, r.width() * r.height());
+    }
+  }
+  // Direct rows use a block as one run of pixels; GDI needs rows and columns.
+  const bool shaped = !rows;
+  return (footprint_pixels == 0 ||
+          reserve_transfer_block(app.source_block, shaped ? footprint_width : footprint_pixels,
+                                 shaped ? footprint_height : 1, shaped)) &&
+         (pixels == 0 || reserve_transfer_block(app.result_block, shaped ? width : pixels, shaped ? height : 1, shaped));
+}
+
+// The undo copy goes back into the working image: a step that could not be
+// finished leaves the picture as it was.
+void take_back_unfinished_step() {
+  ViewLock lock;
+  BitBlt(app.working_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.undo_image, 0, 0, SRCCOPY);
+  app.transparency.alpha = app.transparency.undo_alpha;
+  show_working_image();
+}
+
 }  // namespace
 
-void apply_effect(EffectCode code) {
+bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
   app.undo_warmer.stop();
   app.block_warmer.stop();
-  const Rect selection = app.selection;
+  if (rects.empty()) return true;
   const EffectSettings settings = read_settings(code);
 
   // Everything that can fail comes before the first change, so that a
@@ -149,26 +205,33 @@ void apply_effect(EffectCode code) {
   // Memory held in the transfer blocks is given back and the effect tried
   // once more before the user is told.
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
-  const auto prepare = [&] { return compute_block(code, selection, settings, rows) && undo_surface_ready(); };
+  const auto prepare = [&] {
+    return blocks_for_all(code, rects, settings, rows) && compute_block(code, rects.front(), settings, rows) &&
+           undo_surface_ready();
+  };
   if (!with_blocks_given_back(prepare)) {
     document_message(texts().not_enough_memory);
-    return;
+    return false;
   }
 
-  const bool has_block = code != EffectCode::fill && !selection.empty() && picture_open();
   {
     ViewLock lock;
     BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
-    cover_with_effect(app.transparency, selection);
-    if (code == EffectCode::fill) {
-      fill_selection(selection, settings.fill_colour);
-    } else if (has_block && rows) {
-      GdiFlush();  // the undo copy has read the rows
-      write_dib_rows(*rows, selection, app.result_block.pixels);
-    } else if (has_block) {
-      BitBlt(app.working_image, selection.left, selection.top, static_cast<int>(selection.width()),
-             static_cast<int>(selection.height()), app.result_block.dc, 0, 0, SRCCOPY);
+    cover_with_effect(app.transparency, rects);
+    write_block(code, rects.front(), settings, rows);
+  }
+  // Each later rectangle reads the picture as the earlier ones left it.
+  for (std::size_t i = 1; i < rects.size(); ++i) {
+    if (!compute_block(code, rects[i], settings, rows)) {
+      take_back_unfinished_step();
+      document_message(texts().not_enough_memory);
+      return false;
     }
+    ViewLock lock;
+    write_block(code, rects[i], settings, rows);
+  }
+  {
+    ViewLock lock;
     show_working_image();
   }
 
@@ -177,8 +240,11 @@ void apply_effect(EffectCode code) {
   enable_undo_item(true);
   set_document_title(true);
   app.undo_toggle = state.undo_toggle;
-  draw_selection_outline();
+  if (selection_exists(app.selection)) draw_selection_outline();
+  return true;
 }
+
+void apply_effect(EffectCode code) { apply_effect_to(code, {&app.selection, 1}); }
 
 void undo_command() {
   app.undo_warmer.stop();
