@@ -184,4 +184,12 @@ Outline selection_outline(const Rect& selection, Point scroll, Zoom zoom) {
                  Point{last(selection.right, scroll.x), last(selection.bottom, scroll.y)}};
 }
 
+std::int32_t scroll_to_centre(std::int32_t first, std::int32_t last, Zoom zoom, std::int32_t picture_size,
+                              std::int32_t client_size) {
+  const std::int64_t middle = (std::int64_t{zoomed_size(first, zoom)} + zoomed_size(last, zoom)) / 2;
+  const std::int64_t wanted = middle + kCanvasMargin - client_size / 2;
+  const std::int64_t most = scroll_maximum(zoomed_size(picture_size, zoom), client_size);
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(wanted, 0, std::max<std::int64_t>(most, 0)));
+}
+
 }  // namespace murkel

@@ -96,4 +96,9 @@ struct ViewBlock {
 // the selection's border pixels.
 [[nodiscard]] Outline selection_outline(const Rect& selection, Point scroll, Zoom zoom);
 
+// The scroll offset along one axis that puts picture pixels first..last
+// (exclusive) in the middle of the client, within the scroll range.
+[[nodiscard]] std::int32_t scroll_to_centre(std::int32_t first, std::int32_t last, Zoom zoom,
+                                            std::int32_t picture_size, std::int32_t client_size);
+
 }  // namespace murkel

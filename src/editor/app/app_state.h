@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "core/canvas/selection.h"
 #include "core/canvas/zoom.h"
@@ -136,6 +137,11 @@ struct Application {
   wchar_t* file_dialog_file_title = nullptr;
   std::atomic<int> last_answer{0};  // the answer of the last question box
   bool document_command_running = false;  // a File or Edit command (or a drop) has not returned yet
+
+  // Find and hide: its window while open (main thread), and the boxes it
+  // outlines on the canvas, which change under the view lock.
+  HWND find_window = nullptr;
+  std::vector<Rect> found_outlines;
 };
 
 extern Application app;

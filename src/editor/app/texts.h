@@ -40,6 +40,7 @@ struct Texts {
   const wchar_t* menu_secure_blur;
   const wchar_t* menu_copy;
   const wchar_t* menu_paste;
+  const wchar_t* menu_find;
   const wchar_t* menu_view;
   const wchar_t* menu_zoom_in;
   const wchar_t* menu_zoom_out;
@@ -73,6 +74,25 @@ struct Texts {
 
   // Effects.
   const wchar_t* not_enough_memory;
+
+  // The Find and hide window. The count goes between found_before and found_after.
+  const wchar_t* find_title;
+  const wchar_t* find_running;
+  const wchar_t* find_found_before;
+  const wchar_t* find_found_after;
+  const wchar_t* find_nothing;
+  const wchar_t* find_no_data;  // followed by the folders looked in
+  const wchar_t* find_failed;
+  const wchar_t* find_kinds[5];  // e-mail, phone, card, IP, key: the check boxes and the list's kinds
+  const wchar_t* find_kind_word;
+  const wchar_t* find_words_label;
+  const wchar_t* find_column_kind;
+  const wchar_t* find_column_text;
+  const wchar_t* find_cover_mosaic;
+  const wchar_t* find_cover_blur;
+  const wchar_t* find_cover_fill;
+  const wchar_t* find_hide;
+  const wchar_t* find_limits;  // what is not found
 
   // A save that fails: the first line, the path, then the reason.
   const wchar_t* cannot_save;

@@ -7,6 +7,7 @@
 #include "editor/app/dpi.h"
 #include "editor/app/texts.h"
 #include "editor/dialogs/dialog_windows.h"
+#include "editor/dialogs/find_window.h"
 #include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
@@ -78,17 +79,20 @@ void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
 // as they are when the menu opens or a key is translated (both send this first).
 void on_init_menu() {
   enable_clipboard_items(picture_open(), clipboard_has_picture());
+  enable_find_item(picture_open());
   enable_view_items(picture_open());
 }
 
 // One document command at a time. The document's question boxes have no
 // owner window, so the main window stays live behind them: a command or a
 // dropped file meanwhile would start a second open (or save, or effect)
-// inside the first. It is refused with a beep instead.
+// inside the first. It is refused with a beep instead, as it is while the
+// Find and hide window is open (it covers the picture it read).
 class DocumentCommand {
  public:
   explicit DocumentCommand(bool on_document)
-      : refused_(on_document && app.document_command_running), held_(on_document && !refused_) {
+      : refused_(on_document && (app.document_command_running || app.find_window)),
+        held_(on_document && !refused_) {
     if (held_) app.document_command_running = true;
     if (refused_) MessageBeep(MB_ICONWARNING);
   }
@@ -120,6 +124,12 @@ void choose_fill_colour() {
   if (ChooseColorW(&chooser)) app.colour_chooser.rgbResult = chooser.rgbResult;
 }
 
+// Closing the frame stops a find first, then takes the path of Exit.
+void on_close() {
+  close_find_window();
+  dispatch_command(kCmdExit);
+}
+
 }  // namespace
 
 void dispatch_command(WORD id) {
@@ -141,6 +151,7 @@ void dispatch_command(WORD id) {
     case kCmdUndo:             undo_command(); break;
     case kCmdCopy:             copy_image(); break;
     case kCmdPaste:            paste_image(); break;
+    case kCmdFind:             open_find_window(); break;
     case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
     case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
     case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;
@@ -160,7 +171,7 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_CREATE:     on_create(hwnd); break;
     case WM_SIZE:       on_size(hwnd, wparam, lparam); break;
     case WM_COMMAND:    dispatch_command(LOWORD(wparam)); break;
-    case WM_CLOSE:      dispatch_command(kCmdExit); break;
+    case WM_CLOSE:      on_close(); break;
     case WM_MOUSEWHEEL: on_mouse_wheel(wparam); break;
     case WM_INITMENU:   on_init_menu(); break;
     case WM_DROPFILES:  on_drop_files(reinterpret_cast<HDROP>(wparam)); break;

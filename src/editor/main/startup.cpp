@@ -5,6 +5,7 @@
 #include "editor/app/texts.h"
 #include "editor/canvas/canvas_window.h"
 #include "editor/dialogs/dialog_windows.h"
+#include "editor/dialogs/find_window.h"
 #include "editor/main/main_window.h"
 #include "editor/menus/menus.h"
 
@@ -44,6 +45,7 @@ void create_editor_windows(HINSTANCE instance, int show_command) {
                                       0, 0, 100, 100, app.main_window, nullptr, instance, nullptr);
 
   register_window_class(instance, L"SETTINGS", settings_proc, GetSysColorBrush(COLOR_BTNFACE));
+  register_window_class(instance, L"FINDHIDE", find_window_proc, GetSysColorBrush(COLOR_BTNFACE));
 
   create_menu_bar();
   SetMenu(app.main_window, app.menu_bar);
@@ -54,6 +56,9 @@ void run_message_loop() {
   const HACCEL keys = create_accelerators();
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The Find and hide window takes its own keys (Tab, Enter, Esc, and
+    // Ctrl+C in its field), before the editor's.
+    if (app.find_window && IsDialogMessageW(app.find_window, &message)) continue;
     if (TranslateAcceleratorW(app.main_window, keys, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -56,6 +56,7 @@ void create_menu_bar() {
       {kCmdFill, t.menu_fill},                   {kCmdSecureMosaic, t.menu_secure_mosaic},
       {kCmdSecureBlur, t.menu_secure_blur},      {0, nullptr},
       {kCmdCopy, t.menu_copy},                   {kCmdPaste, t.menu_paste},
+      {0, nullptr},                              {kCmdFind, t.menu_find},
   };
   const MenuItem view_items[] = {
       {kCmdZoomIn, t.menu_zoom_in},
@@ -102,6 +103,10 @@ void enable_clipboard_items(bool copy, bool paste) {
   EnableMenuItem(app.edit_menu, kEditPastePosition, MF_BYPOSITION | (paste ? MF_ENABLED : MF_GRAYED));
 }
 
+void enable_find_item(bool enabled) {
+  EnableMenuItem(app.edit_menu, kEditFindPosition, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 void enable_view_items(bool enabled) {
   for (UINT position = 0; position < 4; ++position) {
     EnableMenuItem(app.view_menu, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -116,6 +121,7 @@ HACCEL create_accelerators() {
       {FVIRTKEY | FCONTROL, 'Z', kCmdUndo},
       {FVIRTKEY | FCONTROL, 'C', kCmdCopy},
       {FVIRTKEY | FCONTROL, 'V', kCmdPaste},
+      {FVIRTKEY | FCONTROL, 'F', kCmdFind},
       {FVIRTKEY, VK_F1, kCmdHelp},
       // + is a shifted key on most layouts, = unshifted on some of them.
       {FVIRTKEY | FCONTROL, VK_OEM_PLUS, kCmdZoomIn},

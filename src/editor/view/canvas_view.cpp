@@ -147,6 +147,25 @@ bool take_scroll_values(SCROLLINFO& record, const ScrollRecord& values) {
   return true;
 }
 
+void draw_outline_on(HDC target, const Outline& outline) {
+  MoveToEx(target, outline.top_left.x, outline.top_left.y, nullptr);
+  LineTo(target, outline.top_left.x, outline.bottom_right.y);
+  LineTo(target, outline.bottom_right.x, outline.bottom_right.y);
+  LineTo(target, outline.bottom_right.x, outline.top_left.y);
+  LineTo(target, outline.top_left.x, outline.top_left.y);
+}
+
+// What Find and hide found, outlined in red over the picture while its
+// window is open.
+void draw_found_outlines(HDC target) {
+  if (app.found_outlines.empty()) return;
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+  HGDIOBJ previous = SelectObject(target, pen);
+  for (const Rect& box : app.found_outlines) draw_outline_on(target, selection_outline(box, current_scroll(), app.zoom));
+  SelectObject(target, previous);
+  DeleteObject(pen);
+}
+
 }  // namespace
 
 // A bar whose record is unchanged is left alone: Wine paints a bar in some
@@ -174,6 +193,7 @@ void apply_waiting_scroll_bars() {
 void show_working_image() {
   if (picture_open()) {
     copy_working_image(app.view_surface, app.scroll_x, app.scroll_y);
+    draw_found_outlines(app.view_surface);
   } else {
     copy_background(app.view_surface);
   }
@@ -182,6 +202,7 @@ void show_working_image() {
 void full_redraw(HDC target) {
   copy_background(target);
   copy_working_image(target, app.scroll_x, app.scroll_y);
+  draw_found_outlines(target);
 }
 
 void measure_frame_and_bar(UINT dpi) {
@@ -226,13 +247,7 @@ void clear_selection() {
   set_status_field(1, app.selection_text, std::string());
 }
 
-void draw_outline(const Outline& outline) {
-  MoveToEx(app.view_surface, outline.top_left.x, outline.top_left.y, nullptr);
-  LineTo(app.view_surface, outline.top_left.x, outline.bottom_right.y);
-  LineTo(app.view_surface, outline.bottom_right.x, outline.bottom_right.y);
-  LineTo(app.view_surface, outline.bottom_right.x, outline.top_left.y);
-  LineTo(app.view_surface, outline.top_left.x, outline.top_left.y);
-}
+void draw_outline(const Outline& outline) { draw_outline_on(app.view_surface, outline); }
 
 void draw_selection_outline() {
   const Outline outline = selection_outline(app.selection, current_scroll(), app.zoom);

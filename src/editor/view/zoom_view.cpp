@@ -83,4 +83,25 @@ void zoom_at_cursor(bool in) {
   set_zoom(in ? zoom_in(app.zoom) : zoom_out(app.zoom), on_canvas ? cursor : canvas_centre());
 }
 
+void scroll_to_picture_rect(const Rect& r) {
+  if (!picture_open()) return;
+  {
+    ViewLock lock;
+    app.scroll_x = scroll_to_centre(r.left, r.right, app.zoom, app.bitmap.bmWidth, app.canvas_client.cx);
+    app.scroll_y = scroll_to_centre(r.top, r.bottom, app.zoom, app.bitmap.bmHeight, app.canvas_client.cy);
+    full_redraw(app.view_surface);
+    app.drag_anchor_x = adjust_anchor(app.drag_anchor_x, app.anchor_scroll_x, app.scroll_x);
+    app.anchor_scroll_x = app.scroll_x.load();
+    app.drag_anchor_y = adjust_anchor(app.drag_anchor_y, app.anchor_scroll_y, app.scroll_y);
+    app.anchor_scroll_y = app.scroll_y.load();
+  }
+  if (selection_exists(app.selection)) draw_selection_outline();
+  const Point size = zoomed_picture_size();
+  ScrollRecord h = load_scroll_record(size.x, app.canvas_client.cx);
+  ScrollRecord v = load_scroll_record(size.y, app.canvas_client.cy);
+  h.pos = app.scroll_x;
+  v.pos = app.scroll_y;
+  set_scroll_records_after(h, v);
+}
+
 }  // namespace murkel

@@ -21,6 +21,10 @@ void zoom_command(WORD id);
 // about the point under the cursor (the centre when it is off the canvas).
 void zoom_at_cursor(bool in);
 
+// Scrolls so that the picture rectangle `r` stands in the middle of the
+// canvas, as far as the scroll ranges allow.
+void scroll_to_picture_rect(const Rect& r);
+
 // The status bar's third field: the zoom in percent.
 void show_zoom_field();
 
