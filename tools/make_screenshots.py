@@ -2,7 +2,8 @@
 """Renders screenshots with known secrets, for measuring what finding covers.
 
 make_screenshots.py OUTDIR [SCENE...] writes OUTDIR/SCENE.png and
-OUTDIR/SCENE.tsv for each scene (all when none is named). Each line of the
+OUTDIR/SCENE.tsv for each scene (the 1920 x 1080 ones when none is named;
+the test-... ones are small, for the tests). Each line of the
 .tsv names one item that must be hidden: KIND<TAB>L,T,R,B<TAB>TEXT, where the
 box bounds every pixel of the item's text (right and bottom exclusive). Text
 is drawn by ImageMagick with the fonts the install step brings (DejaVu Sans,
@@ -78,6 +79,18 @@ SCENES = {
     ]),
 }
 
+# Small scenes for the tests: one light English, one dark Japanese.
+TEST_SCENES = {
+    "test-light-en": ((640, 120), "#ffffff", "#202020", [
+        (20, 40, "sans", 14, "Mail [email:alice.walker@example.com] or call [phone:(415) 555-0132] today."),
+        (20, 80, "mono", 13, "card [card:4111 1111 1111 1111] on 2026-12-08, version 5.3.0"),
+    ]),
+    "test-dark-ja": ((640, 120), "#202124", "#e8eaed", [
+        (20, 40, "ja", 14, "連絡先は [phone:090-1234-5678] です。"),
+        (20, 80, "ja", 14, "サーバー [ip:203.0.113.45] は 12月8日 15:00 に止まります。"),
+    ]),
+}
+
 SECRET = re.compile(r"\[(\w+):([^\]]+)\]")
 
 
@@ -102,7 +115,7 @@ def pieces(text):
 
 
 def render(name, outdir):
-    (width, height), ground, ink, lines = SCENES[name]
+    (width, height), ground, ink, lines = {**SCENES, **TEST_SCENES}[name]
     draw, items = [], []
     for x, y, font, size, text in lines:
         # The line is drawn whole (a piece drawn alone loses its leading

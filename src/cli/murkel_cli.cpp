@@ -44,10 +44,11 @@ std::string rect_text(const Rect& r) {
          std::to_string(r.bottom);
 }
 
-// The folders the OCR's language data may be in, in the order they are tried.
+// The folders the OCR's language data may be in, in the order they are
+// tried: the one MURKEL_TESSDATA names, when set, is the only one.
 std::vector<std::string> language_data_folders() {
   std::vector<std::string> folders;
-  if (const char* given = std::getenv("MURKEL_TESSDATA")) folders.emplace_back(given);
+  if (const char* given = std::getenv("MURKEL_TESSDATA"); given && *given) return {given};
   std::error_code ec;
 #ifdef _WIN32
   std::wstring program(32768, L'\0');

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -308,6 +309,7 @@ TEST_F(Cli, HelpTellsWhichEffectHidesWhat) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out.rfind("usage: murkel-cli INPUT OUTPUT", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("only --fill, --secure-mosaic and --secure-blur remove"), std::string::npos);
+  EXPECT_NE(r.out.find("Finders propose, you review"), std::string::npos);
 }
 
 TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
@@ -349,6 +351,10 @@ TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
       {"bad rect after a good operation", {in, out, "--fill", "FFFFFF", "--rect", "0,0,9,9", "--blur", "1"}},
       {"output folder missing", {in, path("no/such/out.png")}},
       {"output is a folder", {in, (dir_ / "work").string(), "--format", "bmp"}},
+      {"unknown find kind", {in, out, "--find", "email,fax"}}, {"blank find word", {in, out, "--find-text", " "}},
+      {"bad expression", {in, out, "--find-regex", "(ab"}}, {"unknown language", {in, out, "--lang", "deu"}},
+      {"list without a finder", {in, "--list-found"}},
+      {"list and picture to standard output", {in, "-", "--format", "bmp", "--find", "all", "--list-found"}},
   };
   for (const bool existed : {false, true}) {
     for (const Case& c : cases) {
@@ -366,6 +372,58 @@ TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
         if (existed) EXPECT_EQ(read_all(file), old);
     }
   }
+}
+
+// Screens rendered with the installed fonts, light English and dark
+// Japanese: every pixel of every secret lies under a found box, and an
+// operation after the finder covers exactly those boxes.
+TEST_F(Cli, FindsTheSecretsOfRenderedScreensAndCoversThem) {
+  const std::string shots = (dir_ / "shots").string();
+  ASSERT_EQ(std::system(("python3 " MURKEL_SOURCE_DIR "/tools/make_screenshots.py '" + shots +
+                         "' test-light-en test-dark-ja").c_str()),
+            0);
+  for (const std::string scene : {"test-light-en", "test-dark-ja"}) {
+    SCOPED_TRACE(scene);
+    const std::string shot = shots + "/" + scene + ".png";
+    const RunResult listed = run({shot, "--find", "all", "--list-found"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const auto boxes = [](const std::string& tsv) {
+      std::vector<Rect> out;
+      std::istringstream in(tsv);
+      for (std::string line; std::getline(in, line);) {
+        Rect r;
+        if (std::sscanf(line.c_str(), "%*[^\t]\t%d,%d,%d,%d", &r.left, &r.top, &r.right, &r.bottom) == 4) out.push_back(r);
+      }
+      return out;
+    };
+    const std::vector<Rect> found = boxes(listed.out), secrets = boxes(text_of(shots + "/" + scene + ".tsv"));
+    ASSERT_GE(secrets.size(), 2u);
+    EXPECT_LE(found.size(), secrets.size() + 1) << listed.out;  // dates, times and versions are no secrets
+    const RunResult filled = run({shot, path("out.png"), "--find", "all", "--fill", "FF00FF"});
+    ASSERT_EQ(filled.status, 0) << filled.err;
+    const Bytes png = read_all(path("out.png"));
+    const murkel::PngDecodeResult out = murkel::decode_png(png.data(), png.size());
+    ASSERT_TRUE(out.ok());
+    EXPECT_NE(out.image.pixels[0], rgb(255, 0, 255));  // nothing but the boxes is covered
+    for (const Rect& secret : secrets)
+      for (std::int32_t y = secret.top; y < secret.bottom; ++y)
+        for (std::int32_t x = secret.left; x < secret.right; ++x) {
+          const bool under = std::any_of(found.begin(), found.end(), [&](const Rect& f) {
+            return x >= f.left && x < f.right && y >= f.top && y < f.bottom;
+          });
+          ASSERT_TRUE(under) << "secret pixel " << x << "," << y << " not found:\n" << listed.out;
+          ASSERT_EQ(out.image.pixels[std::size_t(y) * out.image.width + x], rgb(255, 0, 255)) << x << "," << y;
+        }
+  }
+  // Without the language data: one line that names where it looked, no output.
+  fs::create_directories(dir_ / "empty");
+  ::setenv("MURKEL_TESSDATA", (dir_ / "empty").c_str(), 1);
+  const RunResult r = run({shots + "/test-light-en.png", path("none.png"), "--find", "email", "--fill", "000000"});
+  ::unsetenv("MURKEL_TESSDATA");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find((dir_ / "empty").string()), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_FALSE(fs::exists(path("none.png")));
 }
 
 // Noise: nothing for a PNG to compress.

@@ -2,10 +2,12 @@
 // be taken for a number or an address, named words and expressions, boxes and order, the kind list.
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "core/find/ocr_picture.h"
 #include "core/find/text_finder.h"
 
 namespace murkel {
@@ -209,6 +211,59 @@ TEST(FindKindList, NamesAndErrors) {
   EXPECT_EQ(find_regex_error("(a"), "not a valid regular expression: unmatched parenthesis");
   EXPECT_EQ(find_regex_error(""), "empty regular expression");
   EXPECT_EQ(find_regex_error("\\d{3}-\\d{4}"), "");
+}
+
+// A screen of `ground` with strokes of `ink` (2 x 8 pixels, 4 apart) in the
+// rectangle `text`: what the reader gets is dark strokes on a light ground,
+// whatever the theme, twice the size.
+Image screen(std::int32_t width, std::int32_t height, const std::vector<std::tuple<Rect, Colour, Colour>>& panels) {
+  Image image{width, height, std::vector<Colour>(static_cast<std::size_t>(width) * height)};
+  for (const auto& [area, ground, ink] : panels)
+    for (std::int32_t y = area.top; y < area.bottom; ++y)
+      for (std::int32_t x = area.left; x < area.right; ++x) {
+        const bool stroke = y >= area.top + 8 && y < area.top + 16 && x >= area.left + 8 && (x - area.left) % 6 < 2;
+        image.pixels[static_cast<std::size_t>(y) * width + x] = stroke ? ink : ground;
+      }
+  return image;
+}
+
+TEST(OcrPicture, DarkAndLightThemesBecomeDarkTextOnLightEnlarged) {
+  const Colour white = 0xFFFFFF, black = 0x202020, dark = 0x1E1E1E, light = 0xD4D4D4, grey = 0x999999;
+  const struct { const char* name; std::vector<std::tuple<Rect, Colour, Colour>> panels; } cases[] = {
+      {"light theme", {{Rect{0, 0, 96, 64}, white, black}}},
+      {"dark theme", {{Rect{0, 0, 96, 64}, dark, light}}},
+      {"grey text on white", {{Rect{0, 0, 96, 64}, white, grey}}},
+      {"dark panel beside a light one", {{Rect{0, 0, 48, 64}, dark, light}, {Rect{48, 0, 96, 64}, white, black}}},
+  };
+  for (const auto& c : cases) {
+    const Image image = screen(96, 64, c.panels);
+    const GreyPicture g = prepare_for_ocr(image.view());
+    ASSERT_EQ(g.scale, 2) << c.name;
+    ASSERT_EQ(g.width, 192) << c.name;
+    ASSERT_EQ(g.height, 128) << c.name;
+    for (const auto& [area, ground, ink] : c.panels) {
+      // A stroke pixel (12, 11) and a ground pixel (10, 30) of each panel.
+      const auto at = [&](std::int32_t x, std::int32_t y) { return int{g.pixels[std::size_t(2 * y + 1) * 192 + 2 * x + 1]}; };
+      EXPECT_LT(at(area.left + 12, area.top + 11), 64) << c.name;
+      EXPECT_GT(at(area.left + 10, area.top + 30), 230) << c.name;
+    }
+  }
+  // A picture above the limit is read at its own size.
+  const Image large = screen(2600, 1600, {{Rect{0, 0, 2600, 1600}, dark, light}});
+  EXPECT_EQ(prepare_for_ocr(large.view()).scale, 1);
+}
+
+TEST(OcrPicture, BandsAreCutBetweenLinesOnly) {
+  GreyPicture g{100, 200, 1, std::vector<std::uint8_t>(100 * 200, 255)};
+  const auto ink_rows = [&](std::int32_t top, std::int32_t bottom) {
+    for (std::int32_t y = top; y < bottom; ++y) std::fill_n(g.pixels.begin() + y * 100 + 10, 50, 0);
+  };
+  ink_rows(10, 90);
+  ink_rows(96, 190);  // the only gap near the middle: rows 90..95
+  EXPECT_EQ(band_cuts(g, 2), (std::vector<std::int32_t>{92}));
+  EXPECT_TRUE(band_cuts(g, 1).empty());
+  ink_rows(90, 96);  // text all the way: no cut
+  EXPECT_TRUE(band_cuts(g, 2).empty());
 }
 
 }  // namespace

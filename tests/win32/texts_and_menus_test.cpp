@@ -90,7 +90,8 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   const List edit_grayed{"2005 元に戻す(&U) (grayed)", "0  - (grayed)", "2000 モザイク(&M) (grayed)", "2001 ぼかし(&G) (grayed)",
                          "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)",
                          "2008 モザイク (安全) (grayed)", "2009 ぼかし (安全) (grayed)",
-                         "0  - (grayed)",          "2006 コピー (grayed)",    "2007 貼り付け (grayed)"};
+                         "0  - (grayed)",          "2006 コピー (grayed)",    "2007 貼り付け (grayed)",
+                         "0  - (grayed)",          "2010 検出して隠す... (grayed)"};
   EXPECT_EQ(items(app.edit_menu), edit_grayed);
   // The effects are enabled and grayed as one block, Undo alone.
   enable_effect_items(true);
@@ -110,6 +111,10 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   EXPECT_EQ(items(app.edit_menu)[10] + " (grayed)", edit_grayed[10]);
   EXPECT_EQ(items(app.edit_menu)[11], edit_grayed[11]);
   EXPECT_EQ(items(app.edit_menu)[8], edit_grayed[8]);
+  // Find and hide on its own.
+  enable_find_item(true);
+  EXPECT_EQ(items(app.edit_menu)[13] + " (grayed)", edit_grayed[13]);
+  EXPECT_EQ(items(app.edit_menu)[11], edit_grayed[11]);
   DestroyMenu(app.menu_bar);
 }
 
@@ -140,6 +145,7 @@ TEST(Texts, BothLanguagesHaveEveryEntryAndTheUserInterfaceLanguageChooses) {
   EXPECT_EQ(items(app.menu_bar),
             (std::vector<std::string>{"0 &File >", "0 &Edit >", "0 &View >", "0 &Settings >", "0 &Help >"}));
   EXPECT_EQ(items(app.edit_menu)[7], "2008 Mosaic (secure) (grayed)");
+  EXPECT_EQ(items(app.edit_menu)[13], "2010 Find and hide... (grayed)");
   EXPECT_EQ(items(app.view_menu), (std::vector<std::string>{"5001 Zoom &In (grayed)", "5002 Zoom &Out (grayed)",
                                                             "5003 &Actual Size (grayed)",
                                                             "5004 &Fit to Window (grayed)"}));

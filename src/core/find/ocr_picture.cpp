@@ -37,34 +37,20 @@ std::vector<std::uint8_t> tile_grounds(const std::vector<std::uint8_t>& grey, st
   return grounds;
 }
 
-// Each pixel's distance from its ground. Of the grounds of its own and the
-// eight neighbouring tiles it takes the nearest, so that a pixel of a panel
-// next to a panel of another colour is measured against its own panel.
+// Each pixel's distance from the ground of its tile. (The nearest of the
+// neighbouring tiles' grounds would serve pixels beside a panel of another
+// colour, but loses text whose ink is that other panel's ground: dark text
+// on white beside a dark side bar.)
 std::vector<std::uint8_t> contrast(const std::vector<std::uint8_t>& grey, std::int32_t width, std::int32_t height) {
   const std::int32_t tiles_x = (width + kTile - 1) / kTile;
   const std::int32_t tiles_y = (height + kTile - 1) / kTile;
   const std::vector<std::uint8_t> grounds = tile_grounds(grey, width, height, tiles_x, tiles_y);
   std::vector<std::uint8_t> out(grey.size());
-  std::array<std::uint8_t, 9> near{};
   for (std::int32_t y = 0; y < height; ++y) {
-    const std::int32_t ty = y / kTile;
-    for (std::int32_t tx = 0; tx < tiles_x; ++tx) {
-      int count = 0;
-      for (std::int32_t ny = std::max(0, ty - 1); ny <= std::min(tiles_y - 1, ty + 1); ++ny)
-        for (std::int32_t nx = std::max(0, tx - 1); nx <= std::min(tiles_x - 1, tx + 1); ++nx)
-          near[count++] = grounds[static_cast<std::size_t>(ny) * tiles_x + nx];
-      const std::uint8_t own = grounds[static_cast<std::size_t>(ty) * tiles_x + tx];
-      const bool uniform = std::all_of(near.begin(), near.begin() + count, [&](std::uint8_t g) { return g == own; });
-      const std::int32_t x1 = std::min(width, (tx + 1) * kTile);
-      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y) * width;
-      for (std::int32_t x = tx * kTile; x < x1; ++x) {
-        const int g = grey[at + x];
-        int best = std::abs(g - own);
-        if (!uniform)
-          for (int i = 0; i < count; ++i) best = std::min(best, std::abs(g - near[i]));
-        out[at + x] = static_cast<std::uint8_t>(best);
-      }
-    }
+    const std::uint8_t* ground = grounds.data() + static_cast<std::ptrdiff_t>(y / kTile) * tiles_x;
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(y) * width;
+    for (std::int32_t x = 0; x < width; ++x)
+      out[at + x] = static_cast<std::uint8_t>(std::abs(int{grey[at + x]} - int{ground[x / kTile]}));
   }
   return out;
 }

@@ -62,8 +62,8 @@ constexpr Texts kJapanese{
 
     .find_title = L"検出して隠す",
     .find_running = L"検出中…",
-    .find_found_before = L"",
-    .find_found_after = L" 件見つかりました。隠す前に一つずつ確かめてください。",
+    .find_found_before = L"見つかった項目: ",
+    .find_found_after = L" 件。隠す前に一つずつ確かめてください。",
     .find_nothing = L"見つかりませんでした。",
     .find_no_data = L"文字認識の言語データ (eng.traineddata と jpn.traineddata) が見つかりません。探した場所:\n",
     .find_failed = L"画像の文字を読み取れませんでした。",

@@ -291,7 +291,7 @@ std::vector<std::string> language_data_folders() {
   std::vector<std::string> folders;
   wchar_t given[kPathSize]{};
   const DWORD length = GetEnvironmentVariableW(L"MURKEL_TESSDATA", given, kPathSize);
-  if (length > 0 && length < kPathSize) folders.push_back(to_utf8(given));
+  if (length > 0 && length < kPathSize) return {to_utf8(given)};
   std::wstring program(32768, L'\0');
   program.resize(GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size())));
   const std::size_t slash = program.find_last_of(L"\\/");
@@ -316,9 +316,13 @@ void open_find_window() {
   const UINT dpi = window_dpi(app.main_window);
   const int frame = system_metric(SM_CXDLGFRAME, dpi);
   const int width = scaled(480, dpi) + 2 * frame, height = scaled(420, dpi) + 2 * frame + system_metric(SM_CYCAPTION, dpi);
-  HWND hwnd = CreateWindowExW(WS_EX_DLGMODALFRAME, L"FINDHIDE", t.find_title, WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                              CW_USEDEFAULT, CW_USEDEFAULT, width, height, app.main_window, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  // At the main window's right, so that the left of the picture stays in view.
+  RECT main{};
+  GetWindowRect(app.main_window, &main);
+  const int x = std::max<int>(main.left, main.right - width - scaled(24, dpi));
+  const int y = main.top + scaled(60, dpi);
+  HWND hwnd = CreateWindowExW(WS_EX_DLGMODALFRAME, L"FINDHIDE", t.find_title, WS_POPUP | WS_CAPTION | WS_SYSMENU, x,
+                              y, width, height, app.main_window, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return;
   s->window = hwnd;
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(s.get()));

@@ -19,8 +19,8 @@ void open_find_window();
 // Closes the window, stopping a find that runs (and waiting for it).
 void close_find_window();
 
-// The folders the OCR's language data is looked for in: MURKEL_TESSDATA,
-// then tessdata beside the program. UTF-8.
+// The folders the OCR's language data is looked for in: the one
+// MURKEL_TESSDATA names, or else tessdata beside the program. UTF-8.
 std::vector<std::string> language_data_folders();
 
 }  // namespace murkel
