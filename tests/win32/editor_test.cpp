@@ -21,6 +21,7 @@
 #include "core/bmp_test_files.h"
 #include "win32/ansi_text.h"
 #include "win32/picture_test_files.h"
+#include "win32/text_screen.h"
 #include "small_disk.h"
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/bmp_reader.h"
@@ -30,6 +31,7 @@
 #include "editor/app/transfer_blocks.h"
 #include "editor/app/texts.h"
 #include "editor/canvas/canvas_window.h"
+#include "editor/dialogs/find_window.h"
 #include "core/codecs/packed_dib.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/clipboard_commands.h"
@@ -289,9 +291,9 @@ std::string status_field(int field) {
   return text;
 }
 
-// Runs the messages the drag loop sends until `done` holds (at most 5 s).
-bool pump_until(const std::function<bool()>& done) {
-  for (int i = 0; i < 500 && !done(); ++i) {
+// Runs the messages the drag loop (or a worker) sends until `done` holds (at most `ms`).
+bool pump_until(const std::function<bool()>& done, int ms = 5000) {
+  for (int i = 0; i < ms / 10 && !done(); ++i) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     Sleep(10);
@@ -1270,6 +1272,88 @@ TEST_F(EditorTest, TransparencyOutsideEffectsThroughUndoAndEachSavedFormat) {
   EXPECT_TRUE(from_jpeg->alpha.empty());
   // The fill's flat block is the file's too (over white, within the JPEG's loss on a 6 x 4 picture).
   EXPECT_LE(std::abs(red_of(from_jpeg->image.pixels[6 + 2]) - 0x56), 24);
+}
+
+// ---------------------------------------------------------------- find and hide
+HWND child_of(HWND parent, const wchar_t* class_name, const wchar_t* text = nullptr) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[64] = {}, caption[128] = {};
+    GetClassNameW(child, name, 64);
+    GetWindowTextW(child, caption, 128);
+    if (lstrcmpiW(name, class_name) == 0 && (!text || lstrcmpW(caption, text) == 0)) return child;
+  }
+  return nullptr;
+}
+
+TEST_F(EditorTest, FindAndHideCoversTheCheckedItemsInOneStep) {
+  const text_screen::Screen screen = text_screen::mail_screen();
+  const std::string path = open_file(bmp_test::make_bmp24(screen.image), "find.bmp");
+  app.selection = Rect{0, 0, 4, 4};  // an earlier effect, which Undo must not take back while the window is open
+  app.colour_chooser.rgbResult = RGB(0, 0, 255);
+  SendMessageA(app.main_window, WM_COMMAND, kCmdFill, 0);
+  const Image before = working_picture();
+
+  SendMessageA(app.main_window, WM_COMMAND, kCmdFind, 0);
+  const HWND window = app.find_window;
+  ASSERT_NE(window, nullptr);
+  const Texts& t = texts();
+  const HWND list = child_of(window, WC_LISTVIEWW), hide = child_of(window, L"BUTTON", t.find_hide);
+  const HWND words = child_of(window, L"EDIT");
+  ASSERT_TRUE(list && hide && words);
+  EXPECT_FALSE(IsWindowEnabled(hide));  // until the words are read
+  ASSERT_TRUE(pump_until([&] { return IsWindowEnabled(hide) != FALSE; }, 60000));
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+  // The document commands are refused meanwhile.
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  SendMessageA(app.main_window, WM_COMMAND, kCmdFind, 0);
+  EXPECT_EQ(difference(working_picture(), before), 0);
+  EXPECT_EQ(app.find_window, window);
+
+  // The kinds and words find again at once.
+  const auto click = [&](const wchar_t* caption) { SendMessageW(child_of(window, L"BUTTON", caption), BM_CLICK, 0, 0); };
+  for (int i = 1; i < 5; ++i) click(t.find_kinds[i]);
+  EXPECT_EQ(ListView_GetItemCount(list), 1);
+  click(t.find_kinds[0]);
+  EXPECT_EQ(ListView_GetItemCount(list), 0);
+  EXPECT_FALSE(IsWindowEnabled(hide));
+  SetWindowTextW(words, L"TODAY, after");
+  EXPECT_EQ(ListView_GetItemCount(list), 2);
+  SetWindowTextW(words, L"");
+  for (int i = 0; i < 5; ++i) click(t.find_kinds[i]);
+  ASSERT_EQ(ListView_GetItemCount(list), 2);
+
+  // Hide covers the checked items only, with the fill colour, as one step.
+  ListView_SetCheckState(list, 1, FALSE);
+  EXPECT_TRUE(IsWindowEnabled(hide));
+  click(t.find_cover_fill);
+  app.colour_chooser.rgbResult = RGB(255, 0, 255);
+  SendMessageW(hide, BM_CLICK, 0, 0);
+  EXPECT_EQ(app.find_window, nullptr);
+  EXPECT_FALSE(IsWindow(window));
+  const Image hidden = working_picture();
+  const Rect address = screen.secrets[0], phone = screen.secrets[1];
+  long covered = 0, changed_elsewhere = 0;
+  for (std::int32_t y = 0; y < hidden.height; ++y)
+    for (std::int32_t x = 0; x < hidden.width; ++x) {
+      const std::size_t i = std::size_t(y) * hidden.width + x;
+      const bool in_address = x >= address.left && x < address.right && y >= address.top && y < address.bottom;
+      const bool in_phone = x >= phone.left && x < phone.right && y >= phone.top && y < phone.bottom;
+      if (in_address) covered += hidden.pixels[i] == 0xFF00FFu;
+      if (in_phone && hidden.pixels[i] != before.pixels[i]) ++changed_elsewhere;
+    }
+  EXPECT_EQ(covered, address.width() * address.height());
+  EXPECT_EQ(changed_elsewhere, 0);
+  EXPECT_EQ(window_title(), ansi(text::kTitlePrefixModified) + path + "]");
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  EXPECT_EQ(difference(working_picture(), before), 0);
+  SendMessageA(app.main_window, WM_COMMAND, kCmdUndo, 0);
+  EXPECT_EQ(difference(working_picture(), hidden), 0);
+
+  // Closing stops a find that runs.
+  SendMessageA(app.main_window, WM_COMMAND, kCmdFind, 0);
+  ASSERT_NE(app.find_window, nullptr);
+  close_find_window();
+  EXPECT_EQ(app.find_window, nullptr);
 }
 
 }  // namespace
