@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ struct Line {
 
 struct Screen {
   murkel::Image image;
-  std::vector<murkel::Rect> secrets;  // the cell of each secret's text, right and bottom exclusive
+  std::vector<murkel::Rect> secrets;  // the pixels of each secret's text, right and bottom exclusive
 };
 
 // Lines of 16-pixel Tahoma (Wine's own), black on white, on a width x height screen.
@@ -50,6 +51,16 @@ inline Screen draw(int width, int height, const std::vector<Line>& lines) {
   for (int i = 0; i < width * height; ++i) {
     const std::uint32_t p = pixels[i];  // 0x00RRGGBB
     screen.image.pixels.push_back(murkel::make_colour((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+  }
+  // Each secret's box shrinks to the pixels its letters touched.
+  for (murkel::Rect& r : screen.secrets) {
+    murkel::Rect ink{r.right, r.bottom, r.left, r.top};
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
+        if (screen.image.pixels[std::size_t(y) * width + x] != 0xFFFFFFu) {
+          ink = {std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1), std::max(ink.bottom, y + 1)};
+        }
+    r = ink;
   }
   SelectObject(dc, old_font);
   SelectObject(dc, old_bitmap);
