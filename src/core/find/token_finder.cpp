@@ -1,4 +1,5 @@
 // E-mail addresses, keys with a well-known prefix, random-looking tokens and PEM private keys.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -177,8 +178,9 @@ bool is_pem_end(std::string_view line) { return pem_line(line, "END "); }
 
 bool is_pem_body(std::string_view line) {
   const std::string body = without_spaces(line);
-  return body.size() >= 4 && body.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=") ==
-                                 std::string::npos;
+  const bool base64 =
+      std::all_of(body.begin(), body.end(), [](char c) { return is_alnum(c) || c == '+' || c == '/' || c == '='; });
+  return body.size() >= 4 && base64;
 }
 
 // "Proc-Type: 4,ENCRYPTED", "DEK-Info: ...": between the BEGIN line and the body of an encrypted key.
