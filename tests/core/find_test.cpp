@@ -67,7 +67,7 @@ TEST(FindItems, EachKindWithMisreadsAndSplitWords) {
       {"email", "bob @ mail.example.co.jp.", "bob@mail.example.co.jp"},
       {"email", "a@x.org, b-c@y.org", "a@x.org | b-c@y.org"},
       {"email", "連絡先：ａｌｉｃｅ＠ｅｘａｍｐｌｅ．ｊｐまで", "alice@example.jp"},
-      {"email", "user@localhost or a@b", ""},
+      {"email", "user@localhost, a@b, c@.com, d@e..com", ""},
       {"phone", "(415) 555-0132", "(415) 555-0132"},
       {"phone", "call 415-555-0132 or 415.555.0132", "415-555-0132 | 415.555.0132"},
       {"phone", "+1 415 555 0132, 1-800-555-0199", "+1 415 555 0132 | 1-800-555-0199"},

@@ -181,7 +181,8 @@ std::size_t international_end(const Run& run, std::size_t first) {
 
 std::size_t phone_end(std::string_view text, const Run& run, std::size_t first) {
   std::size_t best = npos;
-  for (std::size_t end : {international_end(run, first), north_american_end(text, run, first), japanese_end(text, run, first)})
+  for (std::size_t end :
+       {international_end(run, first), north_american_end(text, run, first), japanese_end(text, run, first)})
     if (end != npos && (best == npos || end > best)) best = end;
   return best;
 }
@@ -305,7 +306,10 @@ std::string read_misread_digits(std::string text) {
     std::size_t end = i, digits = 0, misreads = 0;
     bool other = false;
     // A bar inside a token only: at its edges it is a table's rule.
-    for (; end < text.size() && (is_alnum(text[end]) || (text[end] == '|' && end + 1 < text.size() && is_alnum(text[end + 1]))); ++end) {
+    auto in_token = [&](std::size_t p) {
+      return is_alnum(text[p]) || (text[p] == '|' && p + 1 < text.size() && is_alnum(text[p + 1]));
+    };
+    for (; end < text.size() && in_token(end); ++end) {
       if (is_digit(text[end])) ++digits;
       else if (misread_digit(text[end])) ++misreads;
       else other = true;

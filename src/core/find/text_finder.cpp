@@ -31,7 +31,8 @@ int specificity(FoundKind kind) {
 }
 
 bool inside(const Rect& inner, const Rect& outer) {
-  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -94,7 +95,9 @@ class LineItems {
       bottom = any ? std::max<std::int64_t>(bottom, box.bottom) : box.bottom;
       any = true;
     }
-    auto clamp = [](std::int64_t v, std::int32_t high) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, high)); };
+    auto clamp = [](std::int64_t v, std::int32_t high) {
+      return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, high));
+    };
     const Rect box{clamp(left - kGrow, width_), clamp(top - kGrow, height_), clamp(right + kGrow, width_),
                    clamp(bottom + kGrow, height_)};
     if (!any || box.empty()) return;
@@ -236,11 +239,13 @@ std::vector<FoundItem> find_items(const std::vector<OcrWord>& words, const FindR
 
     // Numbers and addresses are matched in the glued text, which has the same bytes as the one
     // with misread digits read.
-    std::vector<find::Hit> hits = find::find_numbers(find::read_misread_digits(glued.text));
-    for (const find::Hit& hit : find::find_emails(glued.text)) hits.push_back(hit);
-    for (const find::Hit& hit : find::find_keys(glued.text)) hits.push_back(hit);
-    for (const find::Hit& hit : hits)
-      if (wanted(request.kinds, hit.kind)) items.add(hit.kind, glued, hit.begin, hit.end);
+    if (request.kinds != FindKinds{}) {
+      std::vector<find::Hit> hits = find::find_numbers(find::read_misread_digits(glued.text));
+      for (const find::Hit& hit : find::find_emails(glued.text)) hits.push_back(hit);
+      for (const find::Hit& hit : find::find_keys(glued.text)) hits.push_back(hit);
+      for (const find::Hit& hit : hits)
+        if (wanted(request.kinds, hit.kind)) items.add(hit.kind, glued, hit.begin, hit.end);
+    }
 
     // A PEM private key: its BEGIN line, then every line until END, headers left visible.
     if (request.kinds.key && in_private_key) {
@@ -267,7 +272,8 @@ std::vector<FoundItem> find_items(const std::vector<OcrWord>& words, const FindR
   });
   std::vector<Found> kept;
   for (Found& f : found) {
-    const bool covered = std::any_of(kept.begin(), kept.end(), [&](const Found& k) { return inside(f.item.box, k.item.box); });
+    const bool covered =
+        std::any_of(kept.begin(), kept.end(), [&](const Found& k) { return inside(f.item.box, k.item.box); });
     if (!covered) kept.push_back(std::move(f));
   }
   std::stable_sort(kept.begin(), kept.end(), [](const Found& a, const Found& b) {

@@ -42,10 +42,14 @@ struct FindKinds {
   return {a.email || b.email, a.phone || b.phone, a.card || b.card, a.ip || b.ip, a.key || b.key};
 }
 
+// A line's text is its words with one space between them, none where the OCR split a word (a gap
+// far narrower than a space) or between Japanese characters; full-width ASCII made half-width.
 struct FindRequest {
   FindKinds kinds;
-  std::vector<std::string> texts;    // words to find (UTF-8), any letter case
-  std::vector<std::string> regexes;  // ECMAScript, matched against each line's text
+  std::vector<std::string> texts;    // words to find (UTF-8): in any letter case, also inside longer
+                                     // words, one wrong, missing or extra character per eight allowed
+  std::vector<std::string> regexes;  // ECMAScript (UTF-8, letter case as written), matched against
+                                     // each line's text; an item covers the words a match touches
 };
 
 // "email", "phone", "card", "ip", "key", "text", "regex".
