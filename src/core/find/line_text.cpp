@@ -33,7 +33,8 @@ bool split_by_ocr(const OcrWord& left, char32_t last, const OcrWord& right, char
   const std::int64_t height = std::max(left.box.height(), right.box.height());
   if (gap * 5 < height) return true;
   if (is_cjk(last) && is_cjk(first)) return true;
-  return glue_punctuation && (is_glue(last) || is_glue(first));
+  // An IPv6 address's "::" reads as a gap between two words ending and starting with a colon.
+  return glue_punctuation && (is_glue(last) || is_glue(first) || (last == U':' && first == U':'));
 }
 
 void append_utf8(std::string& out, char32_t c) {

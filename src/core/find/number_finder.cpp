@@ -187,10 +187,11 @@ std::size_t phone_end(std::string_view text, const Run& run, std::size_t first) 
   return best;
 }
 
-// A dotted quad named as a version ("v 1.2.0.0", "Version: 1.2.0.0", "バージョン 1.2.0.0") is
-// one; any other is taken for an address, as hiding a version number costs little.
+// A dotted quad named as a version ("v 1.2.0.0", "Version: 1.2.0.0", "VERSION=1.2.0.0",
+// "バージョン 1.2.0.0") is one; any other is taken for an address, as hiding a version number
+// costs little.
 bool named_as_version(std::string_view before) {
-  while (!before.empty() && (before.back() == ' ' || before.back() == ':')) before.remove_suffix(1);
+  while (!before.empty() && (before.back() == ' ' || before.back() == ':' || before.back() == '=')) before.remove_suffix(1);
   for (std::string_view name : {"version", "ver.", "ver", "v", "バージョン"}) {
     if (before.size() < name.size()) continue;
     const std::string_view tail = before.substr(before.size() - name.size());

@@ -76,6 +76,57 @@ struct Found {
   int line;
 };
 
+bool token_characters(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '-' ||
+           c == '=' || c == '+' || c == '/';
+  });
+}
+
+bool ends_with_folded(std::string_view text, std::string_view end) {
+  if (text.size() < end.size()) return false;
+  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+                    [&](char a, char b) { return fold(a) == fold(b); });
+}
+
+// The middle of the gaps between the words of a line: a word space of its font.
+std::int64_t word_space(const std::vector<const OcrWord*>& words) {
+  std::vector<std::int64_t> gaps;
+  for (std::size_t i = 1; i < words.size(); ++i)
+    if (words[i]->box.left >= words[i - 1]->box.right) gaps.push_back(words[i]->box.left - words[i - 1]->box.right);
+  if (gaps.empty()) return 0;
+  std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+  return gaps[gaps.size() / 2];
+}
+
+// Whether `word`, next to a key's word `neighbour`, is part of the key that
+// the OCR cut off: made of the characters keys are made of, and closer than
+// the line's word space (a wide gap of a monospace font), or the "sk" of a
+// "sk_live_" whose underscore was read as a space.
+bool cut_from_key(const OcrWord& word, const OcrWord& neighbour, std::int64_t space) {
+  if (!token_characters(word.text)) return false;
+  const bool before = word.box.right <= neighbour.box.left;
+  const std::int64_t gap = before ? std::int64_t{neighbour.box.left} - word.box.right
+                                  : std::int64_t{word.box.left} - neighbour.box.right;
+  if (gap < 0) return false;
+  // A piece of a key mixes letter cases, digits or signs; "key" or "AWS" before a key do not.
+  const std::string& text = word.text;
+  bool mixed = text.size() <= 2;
+  for (std::size_t i = 0; i < text.size() && !mixed; ++i) {
+    const char c = text[i];
+    mixed = (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '=' || c == '+' || c == '/' ||
+            (i > 0 && c >= 'A' && c <= 'Z' && text[i - 1] >= 'a' && text[i - 1] <= 'z');
+  }
+  const std::int64_t height = std::max(word.box.height(), neighbour.box.height());
+  if (mixed && (gap * 2 < height || gap * 4 < space * 3)) return true;
+  const std::string& after = before ? neighbour.text : word.text;
+  const std::string& first = before ? word.text : neighbour.text;
+  const bool live = ends_with_folded(std::string_view(after).substr(0, 4), "live") ||
+                    ends_with_folded(std::string_view(after).substr(0, 4), "test");
+  return live && (ends_with_folded(first, "sk") || ends_with_folded(first, "pk") || ends_with_folded(first, "rk"));
+}
+
 // Collects the items of one line from byte ranges of its texts.
 class LineItems {
  public:
@@ -84,11 +135,24 @@ class LineItems {
       : words_(words), line_(line), width_(width), height_(height), out_(out) {}
 
   void add(FoundKind kind, const LineText& text, std::size_t begin, std::size_t end) {
-    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
-    bool any = false;
+    int first = -1, last = -1;
     for (std::size_t i = begin; i < end && i < text.owner.size(); ++i) {
       if (text.owner[i] < 0) continue;
-      const Rect& box = words_[static_cast<std::size_t>(text.owner[i])]->box;
+      first = first < 0 ? text.owner[i] : std::min(first, text.owner[i]);
+      last = std::max(last, text.owner[i]);
+    }
+    if (first < 0) return;
+    // A key's letters may stand in words the OCR cut apart at a misread
+    // underscore or a wide monospace gap: the key takes them too.
+    if (kind == FoundKind::key) {
+      const std::int64_t space = word_space(words_);
+      while (first > 0 && cut_from_key(*words_[first - 1], *words_[first], space)) --first;
+      while (last + 1 < static_cast<int>(words_.size()) && cut_from_key(*words_[last + 1], *words_[last], space)) ++last;
+    }
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    bool any = false;
+    for (int w = first; w <= last; ++w) {
+      const Rect& box = words_[static_cast<std::size_t>(w)]->box;
       left = any ? std::min<std::int64_t>(left, box.left) : box.left;
       top = any ? std::min<std::int64_t>(top, box.top) : box.top;
       right = any ? std::max<std::int64_t>(right, box.right) : box.right;
