@@ -8,7 +8,7 @@ cd "$MURKEL_ROOT"
 bash scripts/install-deps.sh
 source scripts/wine-env.sh
 if [ "${MURKEL_LANGUAGE:-ja}" = en ]; then export LC_ALL=C.UTF-8 LANG=C.UTF-8; fi
-build_windows "$MURKEL_WINE_BITS" --target murkel murkel-launch
+build_windows "$MURKEL_WINE_BITS" --target murkel murkel-launch murkel_help murkel_tessdata
 echo "Running $MURKEL_WINE_ABOUT" >&2
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb

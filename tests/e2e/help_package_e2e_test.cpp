@@ -82,8 +82,15 @@ TEST(PackageE2e, HoldsWhatItMustAndItsProgramStartsAndOpensItsHelp) {
   const std::string name = std::string("MURKEL_Pro-1.2.0.0-win") + (sizeof(void*) == 8 ? "64" : "32");
   std::string unpacked = "Z:" MURKEL_PACKAGE_TEST_DIR "/" + name;
   std::replace(unpacked.begin(), unpacked.end(), '/', '\\');
-  // The program, the Japanese and the English help and each picture they show, the read-me and the licence; nothing else.
-  std::set<std::string> expected = {"murkel.exe", "readme.txt", "LICENSE.txt"};
+  // The program, the Japanese and the English help and each picture they show, the OCR's language
+  // data and licences, the read-me and the licence; nothing else.
+  std::set<std::string> expected = {"murkel.exe",
+                                    "readme.txt",
+                                    "LICENSE.txt",
+                                    "tessdata\\eng.traineddata",
+                                    "tessdata\\jpn.traineddata",
+                                    "licences\\Tesseract-LICENSE.txt",
+                                    "licences\\Leptonica-LICENSE.txt"};
   for (const std::string page : {"index.html", "index.en.html"}) {
     const std::string help = e2e::read_file(unpacked + "\\help\\" + page);
     expected.insert("help\\" + page);
@@ -94,6 +101,9 @@ TEST(PackageE2e, HoldsWhatItMustAndItsProgramStartsAndOpensItsHelp) {
   EXPECT_EQ(files_under(unpacked), expected);
   EXPECT_TRUE(e2e::read_file(unpacked + "\\murkel.exe") == e2e::read_file(Editor::bin_folder() + "\\murkel.exe"));
   EXPECT_EQ(e2e::read_file(unpacked + "\\LICENSE.txt"), e2e::read_file("Z:" MURKEL_SOURCE_DIR "/LICENSE.txt"));
+  EXPECT_TRUE(e2e::read_file(unpacked + "\\tessdata\\jpn.traineddata") ==
+              e2e::read_file(Editor::bin_folder() + "\\tessdata\\jpn.traineddata"));
+  EXPECT_NE(e2e::read_file(unpacked + "\\licences\\Tesseract-LICENSE.txt").find("Apache License"), std::string::npos);
   // The read-me is Japanese text in code page 932 with CRLF line ends.
   const std::string readme = e2e::read_file(unpacked + "\\readme.txt");
   EXPECT_EQ(readme.rfind("MURKEL_Pro 1.2.0.0\r\n", 0), 0u);
