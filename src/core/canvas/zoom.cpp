@@ -70,6 +70,15 @@ Zoom zoom_out(Zoom zoom) {
   return kLevels.front();
 }
 
+std::int32_t wheel_zoom_levels(std::int32_t& turned, std::int32_t delta) {
+  constexpr std::int32_t kNotch = 120;
+  if ((turned < 0 && delta > 0) || (turned > 0 && delta < 0)) turned = 0;
+  turned = saturate(std::int64_t{turned} + delta);
+  const std::int32_t levels = turned / kNotch;
+  turned -= levels * kNotch;
+  return levels;
+}
+
 Zoom fit_zoom(Point picture_size, Point client_size) {
   if (picture_size.x <= 0 || picture_size.y <= 0) return kActualSize;
   const std::int64_t room_x = std::int64_t{client_size.x} - 2 * kCanvasMargin;

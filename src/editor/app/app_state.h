@@ -123,6 +123,7 @@ struct Application {
   int doubled_frame_width = 0;
   int horizontal_bar_height = 0;
   POINT wheel_cursor{};
+  std::int32_t wheel_zoom_turned = 0;  // Ctrl+wheel deltas short of a notch
   RECT wheel_window_rect{};
   HMENU menu_bar = nullptr;
   HMENU file_menu = nullptr;

@@ -47,13 +47,16 @@ void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
 
 // One wheel message scrolls one line step, sideways when the cursor is level
 // with the canvas's horizontal bar or lower, otherwise up or down. With Ctrl
-// held it zooms one level about the cursor instead.
+// held it zooms about the cursor instead, a level per notch of the deltas
+// added up (a touchpad sends small ones).
 void on_mouse_wheel(WPARAM wparam) {
   const WORD distance = HIWORD(wparam);
   if (LOWORD(wparam) & MK_CONTROL) {
-    zoom_at_cursor(distance < 0x8000);
+    const std::int32_t levels = wheel_zoom_levels(app.wheel_zoom_turned, static_cast<std::int16_t>(distance));
+    if (levels != 0) zoom_at_cursor(levels);
     return;
   }
+  app.wheel_zoom_turned = 0;
   GetCursorPos(&app.wheel_cursor);
   GetWindowRect(app.canvas_window, &app.wheel_window_rect);
   const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
