@@ -415,6 +415,23 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
   EXPECT_TRUE(pump_until([&] { return status_field(1) == "(100,50)-(167,117)"; })) << status_field(1);
   SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
   EXPECT_EQ(app.selection, (Rect{110, 50, 178, 118}));
+  // Three small Ctrl+wheel deltas (one level) while the button is down, and a release before the loop's
+  // next pass: the selection reaches the cursor of the release, outlined on screen at once.
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // clears the selection
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  for (int i = 0; i < 3; ++i) SendMessageA(app.main_window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 40), 0);
+  EXPECT_EQ(status_field(2), "300%");
+  SetCursorPos(at.x + 60, at.y + 45);
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  const Point scroll{app.scroll_x, app.scroll_y};
+  EXPECT_EQ(app.selection.right - 1, client_to_picture(105 + 60, scroll.x, app.zoom));
+  EXPECT_EQ(app.selection.bottom - 1, client_to_picture(55 + 45, scroll.y, app.zoom));
+  const Outline drawn = selection_outline(app.selection, scroll, app.zoom);
+  for (POINT p : {POINT{drawn.top_left.x, drawn.top_left.y}, POINT{drawn.bottom_right.x, drawn.bottom_right.y}}) {
+    ViewLock lock;
+    EXPECT_EQ(GetPixel(app.view_surface, p.x, p.y), 0u) << "outline at " << p.x << "," << p.y;
+  }
   SendMessageA(app.main_window, WM_COMMAND, kCmdActualSize, 0);
   EXPECT_EQ(status_field(2), "100%");
 }
@@ -732,11 +749,30 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
   EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
 }
 
+Bytes clipboard_block(UINT format) {
+  Bytes bytes;
+  if (!OpenClipboard(app.main_window)) return bytes;
+  if (HANDLE block = GetClipboardData(format)) {
+    const auto* data = static_cast<const std::uint8_t*>(GlobalLock(block));
+    bytes.assign(data, data + GlobalSize(block));
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return bytes;
+}
+
 // Memory that runs short while the effects' blocks hold theirs: Save in both writers, Copy and the
-// Paste of what it copied give the blocks back and go on.
+// Paste of what it copied give the blocks back and go on. Copy of a small selection, in either way
+// of reading, needs no picture-sized memory, and a damaged file is refused without giving them back.
 TEST_F(EditorTest, SaveCopyAndPasteGiveTheBlocksBackWhenMemoryIsShort) {
   const Image picture = noisy_picture(800, 600);
-  open_file(bmp_test::make_bmp24(picture), "short.bmp");
+  const Bytes file = bmp_test::make_bmp24(picture);
+  FileLayout layout{40, 800, 600, 8, 0, {0x123456, 0x654321}, 2};
+  layout.pixel_data = Bytes(800 * 600, 1);
+  const Bytes palette_file = bmp_test::build_file(layout);
+  Bytes damaged = png_file(9, 9, 2, 8, std::vector<unsigned>(243, 7));
+  damaged.resize(damaged.size() - 20);
+  open_file(file, "short.bmp");
   const auto hold_blocks = [] {
     app.selection = Rect{0, 0, 800, 600};
     prepare_transfer_blocks(app.selection);
@@ -750,6 +786,19 @@ TEST_F(EditorTest, SaveCopyAndPasteGiveTheBlocksBackWhenMemoryIsShort) {
     EXPECT_EQ(answer_box(save_image).text, "") << name;
     EXPECT_EQ(app.modification_counter, 0) << name;
   }
+  for (const Bytes* small_copy : {&file, &palette_file}) {
+    open_file(*small_copy, "small copy.bmp");
+    ASSERT_TRUE(hold_blocks());
+    app.selection = Rect{500, 400, 700, 450};
+    EXPECT_EQ(answer_box(copy_image).text, "");
+    EXPECT_NE(app.source_block.bitmap, nullptr) << app.bitmap.bmBitsPixel << " bpp: memory given back for a small Copy";
+  }
+  const Bytes copied = clipboard_block(CF_DIB);
+  EXPECT_EQ(decode_bmp(packed_dib_as_file(copied.data(), copied.size())).image.pixels,
+            std::vector<Colour>(200 * 50, 0x654321));
+  EXPECT_EQ(answer_box([&] { open_file(damaged, "damaged.png"); }).text, ansi(texts().cannot_open));
+  EXPECT_NE(app.source_block.bitmap, nullptr) << "memory given back for a damaged file";
+  open_file(file, "short.bmp");
   ASSERT_TRUE(hold_blocks());
   EXPECT_EQ(answer_box(copy_image).text, "");
   open_file(bmp_test::make_bmp24(Image{800, 600, std::vector<Colour>(480000, 0x123456)}), "other.bmp");
@@ -777,17 +826,6 @@ void put_on_clipboard(const std::vector<std::pair<UINT, Bytes>>& blocks, HBITMAP
   CloseClipboard();
 }
 
-Bytes clipboard_block(UINT format) {
-  Bytes bytes;
-  if (!OpenClipboard(app.main_window)) return bytes;
-  if (HANDLE block = GetClipboardData(format)) {
-    const auto* data = static_cast<const std::uint8_t*>(GlobalLock(block));
-    bytes.assign(data, data + GlobalSize(block));
-    GlobalUnlock(block);
-  }
-  CloseClipboard();
-  return bytes;
-}
 
 Bytes rgba_png(int width, int height, const Bytes& rgba) {
   return png_file(width, height, 6, 8, std::vector<unsigned>(rgba.begin(), rgba.end()));

@@ -10,6 +10,15 @@
 #include "editor/app/dib_sections.h"
 
 namespace murkel {
+namespace {
+
+thread_local bool memory_short = false;
+
+}  // namespace
+
+void note_memory_short() { memory_short = true; }
+
+bool take_memory_short() { return std::exchange(memory_short, false); }
 
 void release_transfer_block(TransferBlock& block) {
   if (block.dc != nullptr) {
@@ -38,6 +47,7 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
   block.dc = block.bitmap != nullptr && bits != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
   if (block.dc == nullptr) {
     release_transfer_block(block);
+    note_memory_short();
     return false;
   }
   block.previous = SelectObject(block.dc, block.bitmap);

@@ -79,6 +79,7 @@ bool install_picture(HBITMAP bitmap) {
   HGDIOBJ previous_picture = SelectObject(app.working_image, bitmap);
   HBITMAP undo = CreateCompatibleBitmap(app.working_image, record.bmWidth, record.bmHeight);
   if (undo == nullptr) {
+    note_memory_short();
     SelectObject(app.working_image, previous_picture);
     return false;
   }

@@ -10,6 +10,7 @@
 #include "core/codecs/picture_header.h"
 #include "core/document/transparency.h"
 #include "editor/app/locked_block.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
@@ -56,6 +57,12 @@ class Imaging {
 };
 
 
+// A call that failed; one that failed for want of memory is noted as such.
+bool failed(HRESULT result) {
+  if (result == E_OUTOFMEMORY) note_memory_short();
+  return FAILED(result);
+}
+
 // 16-bit channels as the frame holds them: their order in a pixel (0 red,
 // 1 green, 2 blue, 3 alpha) and how many a pixel has.
 struct WideLayout {
@@ -98,13 +105,13 @@ DecodedPicture from_bgra(const std::uint8_t* rows, UINT width, UINT height) {
 // read as they are and rounded here: the platform's converter truncates.
 bool read_bgra(IWICBitmapFrameDecode* frame, UINT width, UINT height, std::vector<std::uint8_t>& rows) {
   WICPixelFormatGUID format{};
-  if (FAILED(frame->GetPixelFormat(&format))) return false;
+  if (failed(frame->GetPixelFormat(&format))) return false;
   const std::size_t count = std::size_t{width} * height;
   if (const std::optional<WideLayout> wide = wide_layout(format)) {
     const std::size_t stride = std::size_t{width} * wide->channels * 2;
     if (stride * height > 0xFFFFFFFFu) return false;
     std::vector<std::uint16_t> wide_rows(count * wide->channels);
-    if (FAILED(frame->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(stride * height),
+    if (failed(frame->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(stride * height),
                                  reinterpret_cast<BYTE*>(wide_rows.data())))) {
       return false;
     }
@@ -126,9 +133,9 @@ bool read_bgra(IWICBitmapFrameDecode* frame, UINT width, UINT height, std::vecto
     return true;
   }
   Com<IWICBitmapSource> converted;
-  if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, converted.put()))) return false;
+  if (failed(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, converted.put()))) return false;
   rows.resize(count * 4);
-  return SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(rows.size()), rows.data()));
+  return !failed(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(rows.size()), rows.data()));
 }
 
 const GUID* container_of(PictureFormat format) {
@@ -170,11 +177,11 @@ std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std
   // the file open, and a Save over it could then not replace it. The decoder
   // is the one of the format whose header was read, never one the platform
   // picks by other signs.
-  if (FAILED(factory->CreateStream(stream.put())) ||
-      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
-      FAILED(factory->CreateDecoder(*container_of(header.format), nullptr, decoder.put())) ||
-      FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
-      FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) || width == 0 ||
+  if (failed(factory->CreateStream(stream.put())) ||
+      failed(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
+      failed(factory->CreateDecoder(*container_of(header.format), nullptr, decoder.put())) ||
+      failed(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+      failed(decoder->GetFrame(0, frame.put())) || failed(frame->GetSize(&width, &height)) || width == 0 ||
       height == 0 || !within_picture_limit(width, height)) {
     return std::nullopt;
   }
@@ -183,6 +190,7 @@ std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std
     if (!read_bgra(frame.get(), width, height, rows)) return std::nullopt;
     return from_bgra(rows.data(), width, height);
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return std::nullopt;
   }
 }
@@ -226,19 +234,19 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     Com<IPropertyBag2> options;
     const WICPixelFormatGUID wanted = with_alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
     WICPixelFormatGUID format_given = wanted;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
-        FAILED(factory->CreateEncoder(*container, nullptr, encoder.put())) ||
-        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
-        FAILED(encoder->CreateNewFrame(frame.put(), options.put()))) {
+    if (failed(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
+        failed(factory->CreateEncoder(*container, nullptr, encoder.put())) ||
+        failed(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+        failed(encoder->CreateNewFrame(frame.put(), options.put()))) {
       return false;
     }
     if (format == PictureFormat::jpeg && options.get() != nullptr) set_jpeg_quality(options.get());
-    if (FAILED(frame->Initialize(options.get())) ||
-        FAILED(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height))) ||
-        FAILED(frame->SetPixelFormat(&format_given)) || format_given != wanted ||
-        FAILED(frame->WritePixels(static_cast<UINT>(image.height), stride, static_cast<UINT>(rows.size()),
+    if (failed(frame->Initialize(options.get())) ||
+        failed(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height))) ||
+        failed(frame->SetPixelFormat(&format_given)) || format_given != wanted ||
+        failed(frame->WritePixels(static_cast<UINT>(image.height), stride, static_cast<UINT>(rows.size()),
                                   rows.data())) ||
-        FAILED(frame->Commit()) || FAILED(encoder->Commit())) {
+        failed(frame->Commit()) || failed(encoder->Commit())) {
       return false;
     }
     // The stream's end is the file's size; its memory block may be larger.
@@ -246,8 +254,8 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     // directory.)
     ULARGE_INTEGER end{};
     HGLOBAL memory = nullptr;
-    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
-        FAILED(GetHGlobalFromStream(stream.get(), &memory))) {
+    if (failed(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
+        failed(GetHGlobalFromStream(stream.get(), &memory))) {
       return false;
     }
     const LockedBlock bytes(memory);
@@ -255,6 +263,7 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     out.assign(bytes.data(), bytes.data() + end.QuadPart);
     return true;
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return false;
   }
 }

@@ -133,6 +133,7 @@ bool write_bitmap_file(const wchar_t* path) {
           file.resize(layout->file_size);
           return true;
         } catch (const std::bad_alloc&) {
+          note_memory_short();
           return false;
         }
       })) {

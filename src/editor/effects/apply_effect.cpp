@@ -103,8 +103,10 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
       case EffectCode::fill:      break;
     }
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return false;
   } catch (const std::length_error&) {
+    note_memory_short();
     return false;
   }
   if (shaped) swap_red_and_blue(result.pixels, static_cast<std::size_t>(result_stride * selection.height()));
@@ -122,7 +124,10 @@ bool undo_surface_ready() {
   }
   ViewLock lock;
   HBITMAP bitmap = CreateCompatibleBitmap(app.working_image, app.bitmap.bmWidth, app.bitmap.bmHeight);
-  if (bitmap == nullptr) return false;
+  if (bitmap == nullptr) {
+    note_memory_short();
+    return false;
+  }
   SelectObject(app.undo_image, bitmap);
   if (app.undo_bitmap != nullptr) DeleteObject(app.undo_bitmap);
   app.undo_bitmap = bitmap;
