@@ -1005,6 +1005,38 @@ TEST_F(EditorTest, DroppedFileAndSaveAsWithNamesOfAnyScript) {
   EXPECT_TRUE(title() == text::kTitlePrefix + saved + L"]") << ansi(title());
   ASSERT_TRUE(MoveFileExW(saved.c_str(), wide(temp_path("saved back.bmp")).c_str(), MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ(read_bytes(temp_path("saved back.bmp")), encode_bmp24(picture).bytes);
+
+  // A folder of 250 characters: a Save there works (its temporary file's path is longer than 259), and
+  // Save As proposes a name of a format it does not write whole with .png, or says that it cannot.
+  std::wstring long_folder = wide(temp_path(""));
+  long_folder += std::wstring(250 - long_folder.size(), L'f');
+  CreateDirectoryW((L"\\\\?\\" + long_folder).c_str(), nullptr);
+  lstrcpyW(app.file_name, (long_folder + L"\\x.bmp").c_str());
+  app.modification_counter = 1;
+  EXPECT_EQ(answer_box(save_image).text, "");
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_EQ(read_bytes(ansi(long_folder + L"\\x.bmp")), encode_bmp24(picture).bytes);
+  const struct { std::wstring name, proposed; std::string box; } proposals[] = {
+      {long_folder + L"\\x.gif", long_folder + L"\\x.png", ""},
+      {long_folder + L"\\abcd", long_folder + L"\\abcd.png", ""},  // 259 characters
+      {long_folder + L"\\abcdefgh", L"", ansi(texts().name_too_long_as_png)},
+  };
+  for (const auto& c : proposals) {
+    lstrcpyW(app.file_dialog_path, c.name.c_str());
+    std::wstring proposed = L"(no dialog)";
+    std::thread reader([&] {
+      HWND dialog = nullptr, field = nullptr;
+      for (int i = 0; i < 500 && !field; ++i, Sleep(20)) {
+        if ((dialog = FindWindowW(L"#32770", nullptr)) != nullptr) EnumChildWindows(dialog, find_name_field, reinterpret_cast<LPARAM>(&field));
+      }
+      if (field == nullptr) return;
+      proposed = app.file_dialog_path;
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(answer_box([] { EXPECT_EQ(save_image_as(), 1); }).text, c.box) << ansi(c.name);
+    reader.join();
+    EXPECT_TRUE(proposed == c.proposed) << ansi(proposed);
+  }
 }
 
 // Copy puts the selection cut to the picture, or the whole picture without one, as a 24-bit packed

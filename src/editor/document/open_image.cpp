@@ -1,6 +1,7 @@
 // Opening a picture file into the document, from the Open dialog or the
 // command line.
 #include <windows.h>
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <cstdlib>
@@ -167,7 +168,11 @@ void open_image() {
   app.file_dialog.lpstrFilter = texts().open_filter;
   app.file_dialog.nFilterIndex = 1;  // every picture
   app.file_dialog_result = GetOpenFileNameW(&app.file_dialog);
-  if (!app.file_dialog_result) return;
+  if (!app.file_dialog_result) {
+    // A name too long for the dialog's buffer cannot be opened under it.
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) document_message(texts().cannot_open);
+    return;
+  }
 
   if (!load_picture_file(app.file_dialog_path)) return;
   lstrcpynW(app.file_name, app.file_dialog_path, kPathSize);
