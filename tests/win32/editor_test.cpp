@@ -1119,9 +1119,9 @@ void expect_document(const Straight& expected) {
 
 // A 5 x 3 PNG of every colour type and depth; its samples step through the range (16-bit ones in
 // both bytes), and `expected` is what they stand for at 8 bits (16 bits rounded: (v * 255 + 32895) >> 16).
-struct PngCase { const char* name; int type, depth; bool trns; };
+struct PngCase { const char* name; int type, depth; bool trns; int width = 5, height = 3; };
 Bytes png_case(const PngCase& c, Straight& expected) {
-  constexpr int kW = 5, kH = 3;
+  const int kW = c.width, kH = c.height;
   const int channels[] = {1, 0, 3, 1, 2, 0, 4};
   const unsigned top = (1u << c.depth) - 1;
   const auto scale = [&](unsigned v) { return c.depth == 16 ? (v * 255 + 32895) >> 16 : v * 255 / top; };
@@ -1136,7 +1136,7 @@ Bytes png_case(const PngCase& c, Straight& expected) {
     if (c.trns) chunks.push_back({"tRNS", trns});
   }
   expected = Straight{Image{kW, kH, {}}, {}};
-  for (unsigned i = 0; i < kW * kH; ++i) {
+  for (unsigned i = 0; i < unsigned(kW * kH); ++i) {
     unsigned v[4];
     for (int ch = 0; ch < channels[c.type]; ++ch) {
       v[ch] = c.depth == 16 ? (i * 40503u + ch * 9973u + 7) & 0xFFFF : (i * 5u + ch * 3u + 1) & top;
@@ -1167,7 +1167,9 @@ TEST_F(EditorTest, PicturesOfEveryFormatOpenWithTheirPixels) {
       {"grey 16", 0, 16, false}, {"grey 8 with tRNS", 0, 8, true}, {"RGB 8", 2, 8, false}, {"RGB 16", 2, 16, false},
       {"palette 1 with tRNS", 3, 1, true}, {"palette 2", 3, 2, false}, {"palette 4 with tRNS", 3, 4, true},
       {"palette 8 with tRNS", 3, 8, true}, {"grey and alpha 8", 4, 8, false}, {"grey and alpha 16", 4, 16, false},
-      {"RGBA 8", 6, 8, false}, {"RGBA 16", 6, 16, false}};
+      {"RGBA 8", 6, 8, false}, {"RGBA 16", 6, 16, false},
+      // read a band of rows (about a megabyte) at a time: three bands and two
+      {"RGBA 16, 8192 x 40", 6, 16, false, 8192, 40}, {"RGB 8, 8192 x 40", 2, 8, false, 8192, 40}};
   for (const PngCase& c : pngs) {
     SCOPED_TRACE(c.name);
     Straight expected;
