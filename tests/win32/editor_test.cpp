@@ -386,6 +386,12 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
     EXPECT_TRUE(pump_until([&] { return status_field(1) == c.text; })) << status_field(1);
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(app.selection, c.selection);
+    // What the view keeps is computed anew for an effect and for its Undo.
+    app.colour_chooser.rgbResult = RGB(200, 30, 90);
+    apply_effect(EffectCode::fill);
+    EXPECT_EQ(canvas_differences(working_picture(), app.zoom, c.scroll), 0) << "after the fill";
+    undo_command();
+    EXPECT_EQ(canvas_differences(picture, app.zoom, c.scroll), 0) << "after its Undo";
     const POINT tl = c.outline_top_left, br = c.outline_bottom_right;
     const POINT beside[] = {{tl.x - 1, tl.y}, {tl.x, tl.y - 1}, {br.x + 1, br.y}, {br.x, br.y + 1}};
     std::vector<COLORREF> before;

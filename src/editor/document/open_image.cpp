@@ -93,6 +93,7 @@ bool install_picture(HBITMAP bitmap) {
   app.loaded_bitmap = bitmap;
   app.undo_bitmap = undo;
   app.bitmap = record;
+  mark_picture_changed();
   // The first effect copies the picture into the undo bitmap: its pages are
   // touched now, while the user selects.
   DIBSECTION dib{};
@@ -133,6 +134,7 @@ bool load_into_document(BitmapFile& file) {
     ViewLock lock;
     std::swap(app.working_image, app.undo_image);
     std::swap(app.loaded_bitmap, app.undo_bitmap);
+    mark_picture_changed();
     return true;
   }
   // Blocks sized for a picture of another size make room for the new one

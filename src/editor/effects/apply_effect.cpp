@@ -174,6 +174,7 @@ void apply_effect(EffectCode code) {
       BitBlt(app.working_image, selection.left, selection.top, static_cast<int>(selection.width()),
              static_cast<int>(selection.height()), app.result_block.dc, 0, 0, SRCCOPY);
     }
+    mark_picture_changed();
     show_working_image();
   }
 
@@ -194,6 +195,7 @@ void undo_command() {
     std::swap(app.working_image, app.undo_image);
     std::swap(app.loaded_bitmap, app.undo_bitmap);
     exchange_alpha(app.transparency);
+    mark_picture_changed();
     show_working_image();
   }
   const EditState state = after_undo(EditState{app.modification_counter, app.undo_toggle});
