@@ -407,6 +407,12 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
       EXPECT_EQ(GetPixel(app.view_surface, beside[i].x, beside[i].y), before[i]) << "beside the outline, " << i;
     SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the next click clears the selection
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+    // Scrolled both ways: what stays in view is moved, what comes into view computed.
+    for (const auto& [message, code] : {std::pair{WM_VSCROLL, SB_LINEDOWN}, {WM_HSCROLL, SB_LINEDOWN},
+                                        {WM_HSCROLL, SB_LINEUP}, {WM_VSCROLL, SB_PAGEUP}, {WM_VSCROLL, SB_BOTTOM}}) {
+      SendMessageA(app.canvas_window, message, code, 0);
+      EXPECT_EQ(canvas_differences(picture, app.zoom, {app.scroll_x, app.scroll_y}), 0) << message << " " << code;
+    }
   }
   // Zoomed in about the centre while the button is down, scrolled 10 before the press: the anchor stays
   // on the press's picture pixel (110, 50), the field less the press's offset of 10 picture pixels.

@@ -23,12 +23,12 @@ inline constexpr int kTitleSize = 282;
 inline constexpr int kStatusTextSize = 260;
 inline constexpr int kStatusClearSize = 257;
 
-// What the view block holds: the canvas pixels of the picture as it stood at
-// a count of its changes, at a zoom, a scroll offset and a canvas size.
+// What the view block holds at its origin: the zoomed pixels `zoomed` of
+// the picture as it stood at a count of its changes, at a zoom.
 struct ShownView {
   std::uint32_t picture_changes = 0;
   Zoom zoom{0, 0};  // no zoom: nothing held
-  Point scroll, client;
+  Rect zoomed;
   friend constexpr bool operator==(const ShownView&, const ShownView&) = default;
 };
 
@@ -76,7 +76,7 @@ struct Application {
   HBITMAP scratch_bitmap = nullptr;
   SIZE surface_size{};  // size of the background and scratch bitmaps
   TransferBlock view_block;  // what the canvas shows of the picture, in the window's 32 bits
-  ShownView view_shown;      // and of which picture, zoom, offset and canvas size
+  ShownView view_shown;      // and of which picture, at which zoom
   std::uint32_t picture_changes = 0;  // counts every change of the working image's pixels or bitmap
   TransferBlock view_source_block;  // zoomed, a band of a picture of other formats in 32 bits
   ZoomScratch zoom_scratch;

@@ -86,24 +86,55 @@ bool draw_in_bands(const Rect& zoomed, const DibRows& to) {
   return true;
 }
 
+// Moves what the view block holds of the zoomed pixels `from` (at its
+// origin) to where the zoomed pixels `to` put them; returns the part of
+// `to` it held (empty for none).
+Rect keep_overlap(const TransferBlock& block, const Rect& from, const Rect& to) {
+  const Rect both{std::max(from.left, to.left), std::max(from.top, to.top), std::min(from.right, to.right),
+                  std::min(from.bottom, to.bottom)};
+  if (both.empty()) return Rect{};
+  const std::ptrdiff_t stride = block.width;
+  const Colour* source = block.pixels + (both.top - from.top) * stride + (both.left - from.left);
+  Colour* target = block.pixels + (both.top - to.top) * stride + (both.left - to.left);
+  const auto bytes = static_cast<std::size_t>(both.width()) * sizeof(Colour);
+  const auto rows = static_cast<std::ptrdiff_t>(both.height());
+  // Rows moving up go first from the top, rows moving down from the bottom.
+  if (target <= source) {
+    for (std::ptrdiff_t y = 0; y < rows; ++y) std::memmove(target + y * stride, source + y * stride, bytes);
+  } else {
+    for (std::ptrdiff_t y = rows - 1; y >= 0; --y) std::memmove(target + y * stride, source + y * stride, bytes);
+  }
+  return both;
+}
+
+// Computes the zoomed pixels `part` of `shown` (held at the block's origin) into the block.
+bool compute_view_part(const std::optional<DibRows>& rows, const Rect& shown, const Rect& part) {
+  if (part.empty()) return true;
+  DibRows to = block_rows(app.view_block);
+  to.top_row += (part.top - shown.top) * to.stride + (part.left - shown.left) * 4;
+  if (!rows) return draw_in_bands(part, to);
+  draw_zoomed(*rows, app.zoom, part, to, app.zoom_scratch);
+  return true;
+}
+
 // The working image from source (sx - 5, sy - 5), zoomed; parts of the
 // source outside the picture leave the target as it was. What the canvas
-// shows of the picture is kept in the view block, and computed again only
-// when the picture, the zoom, the scroll offset or the canvas size has
-// changed: a drag pass, a paint or a scroll request that does not move
-// copies it as it is. Zoomed in, pixels are exact squares; zoomed out,
-// averages of the area they show (GDI's stretching drops rows, and its
-// averaging is slow under Wine). At 100 %, a picture that is not 24- or
-// 32-bit goes to the window through GDI, which maps its colours. Without
+// shows of the picture is kept in the view block: a drag pass or a paint
+// copies it as it is, a scroll moves it and computes only the pixels that
+// come into view, and it is computed anew only when the picture, the zoom
+// or the canvas size has changed. Zoomed in, pixels are exact squares;
+// zoomed out, averages of the area they show (GDI's stretching drops rows,
+// and its averaging is slow under Wine). At 100 %, a picture that is not 24-
+// or 32-bit goes to the window through GDI, which maps its colours. Without
 // memory for the view block the picture is not drawn.
 void copy_working_image(HDC target, int scroll_x, int scroll_y) {
   if (!picture_open()) return;
-  const Point scroll{scroll_x, scroll_y};
-  const ViewBlock view = visible_picture(picture_size(), app.zoom, scroll, client_size());
+  const ViewBlock view = visible_picture(picture_size(), app.zoom, Point{scroll_x, scroll_y}, client_size());
   if (view.client.empty()) return;
   TransferBlock& block = app.view_block;
-  const ShownView wanted{app.picture_changes, app.zoom, scroll, client_size()};
+  const ShownView wanted{app.picture_changes, app.zoom, view.zoomed};
   if (block.pixels == nullptr || !(app.view_shown == wanted)) {
+    const ShownView held = app.view_shown;
     app.view_shown = ShownView{};
     const std::optional<DibRows> rows = true_colour_rows(app.working_image);
     if (!rows && app.zoom == kActualSize) {
@@ -111,11 +142,23 @@ void copy_working_image(HDC target, int scroll_x, int scroll_y) {
              scroll_y - kCanvasMargin, SRCCOPY);
       return;
     }
-    if (!reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return;
-    if (rows) {
-      draw_zoomed(*rows, app.zoom, view.zoomed, block_rows(block), app.zoom_scratch);
-    } else if (!draw_in_bands(view.zoomed, block_rows(block))) {
-      return;
+    // The same picture at the same zoom, moved: what stays in view is kept.
+    const bool fits = block.pixels != nullptr && view.zoomed.width() <= block.width &&
+                      view.zoomed.height() <= block.height;
+    const Rect kept = fits && held.picture_changes == wanted.picture_changes && held.zoom == wanted.zoom
+                          ? keep_overlap(block, held.zoomed, view.zoomed)
+                          : Rect{};
+    if (kept.empty() && !reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return;
+    const Rect& z = view.zoomed;
+    if (kept.empty()) {
+      if (!compute_view_part(rows, z, z)) return;
+    } else {
+      // Above, below, left and right of what was kept.
+      for (const Rect& part : {Rect{z.left, z.top, z.right, kept.top}, Rect{z.left, kept.bottom, z.right, z.bottom},
+                               Rect{z.left, kept.top, kept.left, kept.bottom},
+                               Rect{kept.right, kept.top, z.right, kept.bottom}}) {
+        if (!compute_view_part(rows, z, part)) return;
+      }
     }
     app.view_shown = wanted;
   }
