@@ -47,7 +47,7 @@ std::optional<IndexedRows> indexed_rows(std::uint32_t (&table)[256], UINT& count
 
 // A picture that is not in memory as rows of 24 or 32 bits (a colour table,
 // 16 bits): a band of canvas rows at a time, the picture rows it shows
-// copied into a 32-bit block of about a megabyte (through the colour table,
+// copied into a 32-bit block of about 4 MB (through the colour table,
 // or through GDI for 16 bits) and reduced or enlarged from there, so that
 // no copy of the whole part shown is made. False when memory is short.
 bool draw_in_bands(const Rect& zoomed, const DibRows& to) {
@@ -55,7 +55,7 @@ bool draw_in_bands(const Rect& zoomed, const DibRows& to) {
   if (shown.empty()) return true;
   const std::int64_t rows_per_row = (std::int64_t{app.zoom.den} + app.zoom.num - 1) / app.zoom.num + 1;
   const auto band = static_cast<std::int32_t>(
-      std::clamp<std::int64_t>((1 << 18) / (shown.width() * rows_per_row), 1, zoomed.height()));
+      std::clamp<std::int64_t>((1 << 20) / (shown.width() * rows_per_row), 1, zoomed.height()));
   std::uint32_t table[256];
   UINT count = 0;
   const std::optional<IndexedRows> indexed = indexed_rows(table, count);
