@@ -26,6 +26,8 @@
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dpi.h"
+#include "editor/dialogs/dialog_windows.h"
 #include "editor/app/page_warmer.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/app/texts.h"
@@ -240,6 +242,39 @@ TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
             (std::vector<COLORREF>(2, RGB(128, 128, 128))));
   DeleteDC(target);
   DeleteObject(bitmap);
+
+  // Moved to a monitor of 144 DPI: the status bar gets a font made for it and its taller height, the
+  // canvas ends above it; a dialog's controls get a font made for its new DPI (192).
+  const auto font_height = [](HWND hwnd) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return std::abs(font.lfHeight);
+  };
+  const LONG status_font_at_96 = font_height(app.status_bar);
+  const int status_at_96 = app.status_height;
+  RECT frame{};
+  GetWindowRect(app.main_window, &frame);
+  for (const UINT dpi : {144u, 96u}) {
+    SendMessageW(app.main_window, kDpiChangedMessage, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    EXPECT_NEAR(font_height(app.status_bar), MulDiv(status_font_at_96, dpi, 96), 1) << dpi;
+    GetClientRect(app.main_window, &client);
+    GetWindowRect(app.canvas_window, &canvas);
+    GetClientRect(app.status_bar, &status);
+    EXPECT_EQ(canvas.bottom - canvas.top, client.bottom - status.bottom) << dpi;
+    if (dpi == 144) EXPECT_GT(app.status_height, status_at_96);
+  }
+  EXPECT_EQ(app.status_height, status_at_96);
+  start_dialog_thread(mosaic_settings_dialog);
+  HWND dialog = nullptr;
+  for (int i = 0; i < 250 && !dialog; ++i, Sleep(20)) dialog = FindWindowW(L"SETTINGS", texts().mosaic_settings_title);
+  ASSERT_NE(dialog, nullptr);
+  const HWND label = GetWindow(dialog, GW_CHILD);
+  const LONG label_font_at_96 = font_height(label);
+  GetWindowRect(dialog, &frame);
+  SendMessageW(dialog, kDpiChangedMessage, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&frame));
+  EXPECT_GT(label_font_at_96, 0);
+  EXPECT_NEAR(font_height(label), 2 * label_font_at_96, 1);
+  SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
 // A click selects its pixel and enables the effect items; the next click

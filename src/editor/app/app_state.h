@@ -129,6 +129,7 @@ struct Application {
   // version check's dialog thread also writes (atomic).
   UINT dpi = 96;  // of the main window's monitor: the status fields' edges are at this DPI
   int status_height = 0;
+  HFONT status_font = nullptr;  // made for `dpi`
   RECT client_rect{};
   int status_field_edges[3]{};
   int doubled_frame_width = 0;
