@@ -20,11 +20,6 @@ constexpr std::int32_t kMaxZoom = kLevels.back().num;
 // product of the transform well inside 64 bits.
 constexpr std::int64_t kFitUnit = 4096;
 
-std::int32_t saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
 // Division rounding toward minus infinity and toward plus infinity; b > 0.
 constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 constexpr std::int64_t ceil_div(std::int64_t a, std::int64_t b) { return -floor_div(-a, b); }

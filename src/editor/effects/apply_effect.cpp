@@ -20,6 +20,7 @@
 #include "core/codecs/dib_rows.h"
 #include "core/document/undo_state.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
 #include "editor/app/transfer_blocks.h"
@@ -70,7 +71,8 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
   // GDI copies into and out of a block by rows of the block's own width;
   // direct rows use a block as one run of pixels.
   const bool shaped = !rows;
-  const Rect footprint = picture_footprint(code, selection, settings.cell_width, settings.cell_height);
+  const Rect footprint = picture_footprint(code, selection, settings.cell_width, settings.cell_height,
+                                           app.bitmap.bmWidth, app.bitmap.bmHeight);
   TransferBlock& source = app.source_block;
   TransferBlock& result = app.result_block;
   if ((!footprint.empty() && !reserve_transfer_block(source, footprint.width(), footprint.height(), shaped)) ||

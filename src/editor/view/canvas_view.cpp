@@ -10,6 +10,7 @@
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/dpi.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/app/unicode_text.h"
