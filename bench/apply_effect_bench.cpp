@@ -8,8 +8,10 @@
 // selected pixel). Last, a mosaic done with one GetPixel and one SetPixel per
 // pixel, for the ratio. With `redraw`, instead: the full redraw of the
 // maximised canvas at 100 %, at fit and at 200 %, and a change of zoom
-// (goal: each within one frame, 16.7 ms).
-//   bench/apply_effect_bench.sh [RUNS] [redraw]
+// (goal: each within one frame, 16.7 ms). With `drag`: at fit on a
+// 16384 x 16384 picture (24-bit and 8-bit), a pass of the drag loop and a
+// scroll request (goal: each within one frame).
+//   bench/apply_effect_bench.sh [RUNS] [redraw|drag]
 #include <windows.h>
 #include <psapi.h>
 
@@ -29,6 +31,7 @@
 #include "editor/view/zoom_view.h"
 #include "win32/ansi_text.h"
 #include "editor/view/canvas_view.h"
+#include "core/canvas/zoom.h"
 #include "linux_process.h"
 
 namespace murkel {
@@ -227,6 +230,74 @@ int run_redraw(int runs) {
   return 0;
 }
 
+double timed_pass(const Rect& band) {
+  const double start = now_ms();
+  {
+    // What a pass of the drag loop draws: the picture, then the band.
+    ViewLock lock;
+    show_working_image();
+    draw_outline(selection_outline(band, Point{app.scroll_x, app.scroll_y}, app.zoom));
+  }
+  GdiFlush();
+  return now_ms() - start;
+}
+
+double timed_scroll(WORD code) {
+  const double start = now_ms();
+  SendMessageA(app.canvas_window, WM_VSCROLL, code, 0);
+  GdiFlush();
+  return now_ms() - start;
+}
+
+// The maximised canvas at fit on a 16384 x 16384 picture, 24-bit and 8-bit
+// with a colour table: the redraw with the view computed anew (as after an
+// effect), a pass of the drag loop and a scroll request (bar, redraw,
+// position field, outline); then, one level above fit, a scroll request
+// that moves the view, which is then computed anew every time.
+int run_drag(int runs) {
+  init_application_state();
+  create_editor_windows(GetModuleHandleA(nullptr), SW_SHOWMAXIMIZED);
+  pump_messages();
+  constexpr int kSide = 16384;
+  std::printf("canvas %ld x %ld, %d x %d picture at fit, medians of %d runs (ms)\n", app.canvas_client.cx,
+              app.canvas_client.cy, kSide, kSide, runs);
+  std::printf("%-20s %10s %10s %10s %16s\n", "picture", "computed", "drag pass", "scroll", "scroll, zoomed in");
+  std::string fit_text, above_text;
+  for (int kind = 0; kind < 2; ++kind) {
+    const std::string path = kind == 0 ? write_picture("murkel_bench_16384.bmp", kSide, kSide)
+                                       : write_colour_table_picture("murkel_bench_16384_8.bmp", kSide, kSide);
+    open_picture(path);
+    DeleteFileA(path.c_str());
+    if (!picture_open()) {
+      std::printf("%s: the picture did not open\n", kind == 0 ? "24-bit" : "8-bit");
+      continue;
+    }
+    SendMessageA(app.main_window, WM_COMMAND, kCmdFitToWindow, 0);
+    pump_messages();
+    fit_text = zoom_text(app.zoom);
+    app.selection = Rect{1000, 1000, 9000, 7000};
+    std::vector<double> computed, passes, scrolls, moving;
+    for (int i = 0; i < runs; ++i) {
+      {
+        ViewLock lock;
+        mark_picture_changed();
+      }
+      computed.push_back(timed_redraw());
+      passes.push_back(timed_pass(Rect{2000, 2000, 2000 + 37 * i, 2000 + 29 * i}));
+      scrolls.push_back(timed_scroll(i % 2 ? SB_LINEUP : SB_LINEDOWN));
+    }
+    SendMessageA(app.main_window, WM_COMMAND, kCmdZoomIn, 0);
+    pump_messages();
+    above_text = zoom_text(app.zoom);
+    for (int i = 0; i < runs; ++i) moving.push_back(timed_scroll(i % 2 ? SB_LINEUP : SB_LINEDOWN));
+    std::printf("%-20s %10.1f %10.1f %10.1f %16.1f\n", kind == 0 ? "24-bit" : "8-bit colour table", median(computed),
+                median(passes), median(scrolls), median(moving));
+    app.selection = Rect{};
+  }
+  std::printf("fit: %s, zoomed in: %s\n", fit_text.c_str(), above_text.c_str());
+  return 0;
+}
+
 int run(int runs) {
   init_application_state();
   create_editor_windows(GetModuleHandleA(nullptr), SW_SHOW);
@@ -316,5 +387,7 @@ int run(int runs) {
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 11;
-  return argc > 2 && std::strcmp(argv[2], "redraw") == 0 ? murkel::run_redraw(runs) : murkel::run(runs);
+  if (argc > 2 && std::strcmp(argv[2], "redraw") == 0) return murkel::run_redraw(runs);
+  if (argc > 2 && std::strcmp(argv[2], "drag") == 0) return murkel::run_drag(runs);
+  return murkel::run(runs);
 }

@@ -25,13 +25,24 @@ def gif(frames):
     return data + b"\x3B"
 
 
-def tiff(order, width, height):
-    entries = [(256, 3, width), (257, 4, height), (258, 3, 8), (262, 3, 1)]
-    data = (b"II*\0" if order == "<" else b"MM\0*") + struct.pack(order + "I", 8) + struct.pack(order + "H", len(entries))
-    for tag, kind, value in entries:
-        field = struct.pack(order + "HH", value, 0) if kind == 3 else struct.pack(order + "I", value)
-        data += struct.pack(order + "HHI", tag, kind, 1) + field
-    return data + bytes(4)
+def tiff(order, width, height, extra=(), arrays=()):
+    """A first directory of the size and `extra` (tag, type, value) entries, and `arrays` (tag, type, values)
+    whose values stand after the directory."""
+    entries = [(256, 3, 1, width), (257, 4, 1, height), (258, 3, 1, 8), (262, 3, 1, 1)]
+    entries += [(tag, kind, 1, value) for tag, kind, value in extra]
+    count = len(entries) + len(arrays)
+    at = 8 + 2 + 12 * count + 4
+    tail = b""
+    for tag, kind, values in arrays:
+        entries.append((tag, kind, len(values), at + len(tail)))
+        tail += b"".join(struct.pack(order + ("H" if kind == 3 else "I"), v) for v in values)
+    entries.sort()
+    data = (b"II*\0" if order == "<" else b"MM\0*") + struct.pack(order + "I", 8) + struct.pack(order + "H", count)
+    for tag, kind, n, value in entries:
+        inline = n == 1 and kind == 3
+        field = struct.pack(order + "HH", value, 0) if inline else struct.pack(order + "I", value)
+        data += struct.pack(order + "HHI", tag, kind, n) + field
+    return data + bytes(4) + tail
 
 
 seeds = {
@@ -40,6 +51,10 @@ seeds = {
     "two_frames.gif": gif([(8, 8), (4, 2)]),
     "little_endian.tif": tiff("<", 5, 3),
     "big_endian.tif": tiff(">", 300, 200),
+    "tiled.tif": tiff("<", 40, 20, [(322, 3, 32), (323, 3, 16)], [(324, 4, [200, 300, 400, 500]), (325, 4, [100] * 4)]),
+    "strips_rgba.tif": tiff(">", 6, 4, [(277, 3, 4), (338, 3, 2), (278, 4, 2)],
+                            [(258, 3, [8, 8, 8, 8]), (273, 4, [150, 180]), (279, 4, [48, 48])]),
+    "sixteen_bits.tif": tiff("<", 3, 3, [(277, 3, 3)], [(258, 3, [16, 16, 16])]),
 }
 for name, data in seeds.items():
     with open(os.path.join(out, name), "wb") as f:

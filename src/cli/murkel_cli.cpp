@@ -15,6 +15,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/picture_io.h"
+#include "core/document/transparency.h"
 #include "core/effects/effects.h"
 #include "core/find/text_finder.h"
 #include "ocr/ocr_reader.h"
@@ -138,10 +139,7 @@ std::string apply_operations(cli::Picture& picture, const cli::Options& options)
           break;
       }
       put_block(image, selection, block);
-      if (!picture.alpha.empty())
-        for (std::int32_t y = selection.top; y < selection.bottom; ++y)
-          std::fill_n(picture.alpha.begin() + std::ptrdiff_t{y} * image.width + selection.left, selection.width(),
-                      255);
+      make_opaque(picture.alpha, image.width, selection);
     }
   }
   return {};

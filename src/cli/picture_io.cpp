@@ -9,6 +9,8 @@
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
+#include "core/codecs/picture_format.h"
+#include "core/document/transparency.h"
 #if MURKEL_HAVE_PNG
 #include "core/codecs/png_codec.h"
 #endif
@@ -43,21 +45,6 @@ std::string read_standard_input(std::vector<std::uint8_t>& bytes) {
   return {};
 }
 
-// A bitmap file has no transparency: pixels not fully opaque are blended
-// over white, as a viewer shows them on a white page.
-bool blend_over_white(Picture& picture) {
-  bool blended = false;
-  for (std::size_t i = 0; i < picture.alpha.size(); ++i) {
-    const unsigned a = picture.alpha[i];
-    if (a == 255) continue;
-    const Colour c = picture.image.pixels[i];
-    const auto mix = [a](unsigned v) { return static_cast<int>((v * a + 255 * (255 - a) + 127) / 255); };
-    picture.image.pixels[i] = make_colour(mix(c & 0xFF), mix((c >> 8) & 0xFF), mix((c >> 16) & 0xFF));
-    blended = true;
-  }
-  return blended;
-}
-
 }  // namespace
 
 std::string choose_output_format(const Options& options, FileFormat& format) {
@@ -66,10 +53,9 @@ std::string choose_output_format(const Options& options, FileFormat& format) {
   } else if (options.output == "-") {
     return "standard output needs --format png or --format bmp";
   } else {
-    std::string extension = options.output.size() >= 4 ? options.output.substr(options.output.size() - 4) : "";
-    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (extension == ".png") format = FileFormat::png;
-    else if (extension == ".bmp") format = FileFormat::bmp;
+    const PictureFormat named = format_of_name(options.output);
+    if (named == PictureFormat::png) format = FileFormat::png;
+    else if (named == PictureFormat::bmp) format = FileFormat::bmp;
     else return "cannot tell the format of '" + options.output + "' from its name: use .png or .bmp, or --format";
   }
 #if !MURKEL_HAVE_PNG
@@ -101,7 +87,7 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
     return "cannot read " + shown_name(input) + ": it is a PNG file, and " + kNoPng;
 #endif
   }
-  if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M')
+  if (!looks_like_bitmap_file(bytes.data(), bytes.size()))
     return "cannot read " + shown_name(input) + ": not a bitmap or PNG file";
   DecodeResult decoded = decode_bmp(bytes);
   if (!decoded.ok()) return "cannot read " + shown_name(input) + ": " + decoded.error;
@@ -121,7 +107,8 @@ std::string write_picture(const std::string& output, FileFormat format, Picture&
     error = kNoPng;
 #endif
   } else {
-    if (blend_over_white(picture))
+    // A bitmap file has no transparency: it holds the picture as a viewer shows it on a white page.
+    if (put_over_white(picture.image, picture.alpha))
       notes.push_back("note: a bitmap file has no transparency; transparent pixels are shown over white");
     error = encode_bmp24_into(picture.image, bytes);
   }

@@ -1,8 +1,10 @@
 // Plain pixel types shared by the effects, the bitmap codec and both front ends.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace murkel {
@@ -19,6 +21,12 @@ constexpr int blue_of(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
 constexpr Colour make_colour(int r, int g, int b) {
   return static_cast<Colour>(r & 0xFF) | (static_cast<Colour>(g & 0xFF) << 8) |
          (static_cast<Colour>(b) << 16);
+}
+
+// A 64-bit result held to the 32-bit range.
+constexpr std::int32_t saturate(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
 }
 
 // Pictures of more than this many bytes at 4 a pixel are refused: 268 million

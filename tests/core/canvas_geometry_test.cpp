@@ -6,6 +6,7 @@
 
 #include "core/canvas/scroll.h"
 #include "core/canvas/selection.h"
+#include "core/canvas/zoom.h"
 
 namespace murkel {
 namespace {
@@ -78,11 +79,13 @@ TEST(ClampDrag, StopsOnThePicturesFirstAndLastPixel) {
   }
   // picture 40 x 30 at a window at (0, 0): a drag past every edge selects it whole
   const Point anchor = clamp_drag_point({-20, -20}, {0, 0}, {40, 30}, {0, 0});
-  EXPECT_EQ(selection_from_drag(anchor, clamp_drag_point({500, 500}, {0, 0}, {40, 30}, {0, 0}), {0, 0}),
+  EXPECT_EQ(selection_from_drag(anchor, clamp_drag_point({500, 500}, {0, 0}, {40, 30}, {0, 0}), {0, 0}, kActualSize,
+                                {40, 30}),
             (Rect{0, 0, 40, 30}));
   // an empty picture selects (-1, -1)-(0, 0)
   const Point p = clamp_drag_point({260, 170}, {200, 100}, {0, 0}, {0, 0});
-  EXPECT_EQ(selection_from_drag({p.x - 200, p.y - 100}, {p.x - 200, p.y - 100}, {0, 0}), (Rect{-1, -1, 0, 0}));
+  EXPECT_EQ(selection_from_drag({p.x - 200, p.y - 100}, {p.x - 200, p.y - 100}, {0, 0}, kActualSize, {0, 0}),
+            (Rect{-1, -1, 0, 0}));
 }
 
 // ---- press / release
@@ -121,6 +124,7 @@ TEST(SelectionFlags, PressesAndReleases) {
 // ---- stored rectangle, text and outline
 
 TEST(Selection, RectangleTextAndOutlineFromEitherDirection) {
+  constexpr Point kPicture{1000, 1000};
   const struct { Point anchor, point, scroll; Rect rect; const char* text; Outline outline; } cases[] = {
       {{15, 25}, {54, 74}, {0, 0}, {10, 20, 50, 70}, "(10,20)-(49,69)", {{15, 25}, {54, 74}}},
       {{54, 74}, {15, 25}, {0, 0}, {10, 20, 50, 70}, "(49,69)-(10,20)", {{15, 25}, {54, 74}}},
@@ -130,15 +134,15 @@ TEST(Selection, RectangleTextAndOutlineFromEitherDirection) {
       {{5, 5}, {14, 14}, {30, 20}, {30, 20, 40, 30}, "(0,0)-(9,9)", {{5, 5}, {14, 14}}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(selection_from_drag(c.anchor, c.point, c.scroll), c.rect) << c.text;
-    EXPECT_EQ(selection_text(c.anchor, c.point, c.scroll, c.scroll), c.text);
-    EXPECT_EQ(selection_outline(c.rect, c.scroll), c.outline) << c.text;
+    EXPECT_EQ(selection_from_drag(c.anchor, c.point, c.scroll, kActualSize, kPicture), c.rect) << c.text;
+    EXPECT_EQ(selection_text(c.anchor, c.point, c.scroll, c.scroll, kActualSize, kPicture), c.text);
+    EXPECT_EQ(selection_outline(c.rect, c.scroll, kActualSize), c.outline) << c.text;
   }
   // pressed at image (10, 20) unscrolled, then scrolled by (30, 0): the anchor moves to client x -15
   const Point anchor{adjust_anchor(15, 0, 30), 25};
-  EXPECT_EQ(selection_text(anchor, {54, 74}, {30, 0}, {0, 0}), "(10,20)-(79,69)");
-  EXPECT_EQ(selection_from_drag(anchor, {54, 74}, {30, 0}), (Rect{10, 20, 80, 70}));
-  EXPECT_EQ(selection_outline({-1, -1, 0, 0}, {0, 0}), (Outline{{4, 4}, {4, 4}}));
+  EXPECT_EQ(selection_text(anchor, {54, 74}, {30, 0}, {0, 0}, kActualSize, kPicture), "(10,20)-(79,69)");
+  EXPECT_EQ(selection_from_drag(anchor, {54, 74}, {30, 0}, kActualSize, kPicture), (Rect{10, 20, 80, 70}));
+  EXPECT_EQ(selection_outline({-1, -1, 0, 0}, {0, 0}, kActualSize), (Outline{{4, 4}, {4, 4}}));
   EXPECT_FALSE(selection_exists(Rect{}));
   for (const Rect& r : {Rect{1, 0, 0, 0}, Rect{0, 0, 0, 1}, Rect{-1, -1, 0, 0}}) EXPECT_TRUE(selection_exists(r));
 }

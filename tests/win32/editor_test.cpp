@@ -27,6 +27,8 @@
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dpi.h"
+#include "editor/dialogs/dialog_windows.h"
 #include "editor/app/page_warmer.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/app/texts.h"
@@ -242,6 +244,39 @@ TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
             (std::vector<COLORREF>(2, RGB(128, 128, 128))));
   DeleteDC(target);
   DeleteObject(bitmap);
+
+  // Moved to a monitor of 144 DPI: the status bar gets a font made for it and its taller height, the
+  // canvas ends above it; a dialog's controls get a font made for its new DPI (192).
+  const auto font_height = [](HWND hwnd) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return std::abs(font.lfHeight);
+  };
+  const LONG status_font_at_96 = font_height(app.status_bar);
+  const int status_at_96 = app.status_height;
+  RECT frame{};
+  GetWindowRect(app.main_window, &frame);
+  for (const UINT dpi : {144u, 96u}) {
+    SendMessageW(app.main_window, kDpiChangedMessage, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    EXPECT_NEAR(font_height(app.status_bar), MulDiv(status_font_at_96, dpi, 96), 1) << dpi;
+    GetClientRect(app.main_window, &client);
+    GetWindowRect(app.canvas_window, &canvas);
+    GetClientRect(app.status_bar, &status);
+    EXPECT_EQ(canvas.bottom - canvas.top, client.bottom - status.bottom) << dpi;
+    if (dpi == 144) EXPECT_GT(app.status_height, status_at_96);
+  }
+  EXPECT_EQ(app.status_height, status_at_96);
+  start_dialog_thread(mosaic_settings_dialog);
+  HWND dialog = nullptr;
+  for (int i = 0; i < 250 && !dialog; ++i, Sleep(20)) dialog = FindWindowW(L"SETTINGS", texts().mosaic_settings_title);
+  ASSERT_NE(dialog, nullptr);
+  const HWND label = GetWindow(dialog, GW_CHILD);
+  const LONG label_font_at_96 = font_height(label);
+  GetWindowRect(dialog, &frame);
+  SendMessageW(dialog, kDpiChangedMessage, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&frame));
+  EXPECT_GT(label_font_at_96, 0);
+  EXPECT_NEAR(font_height(label), 2 * label_font_at_96, 1);
+  SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
 // A click selects its pixel and enables the effect items; the next click
@@ -388,6 +423,12 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
     EXPECT_TRUE(pump_until([&] { return status_field(1) == c.text; })) << status_field(1);
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(app.selection, c.selection);
+    // What the view keeps is computed anew for an effect and for its Undo.
+    app.colour_chooser.rgbResult = RGB(200, 30, 90);
+    apply_effect(EffectCode::fill);
+    EXPECT_EQ(canvas_differences(working_picture(), app.zoom, c.scroll), 0) << "after the fill";
+    undo_command();
+    EXPECT_EQ(canvas_differences(picture, app.zoom, c.scroll), 0) << "after its Undo";
     const POINT tl = c.outline_top_left, br = c.outline_bottom_right;
     const POINT beside[] = {{tl.x - 1, tl.y}, {tl.x, tl.y - 1}, {br.x + 1, br.y}, {br.x, br.y + 1}};
     std::vector<COLORREF> before;
@@ -403,6 +444,12 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
       EXPECT_EQ(GetPixel(app.view_surface, beside[i].x, beside[i].y), before[i]) << "beside the outline, " << i;
     SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the next click clears the selection
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+    // Scrolled both ways: what stays in view is moved, what comes into view computed.
+    for (const auto& [message, code] : {std::pair{WM_VSCROLL, SB_LINEDOWN}, {WM_HSCROLL, SB_LINEDOWN},
+                                        {WM_HSCROLL, SB_LINEUP}, {WM_VSCROLL, SB_PAGEUP}, {WM_VSCROLL, SB_BOTTOM}}) {
+      SendMessageA(app.canvas_window, message, code, 0);
+      EXPECT_EQ(canvas_differences(picture, app.zoom, {app.scroll_x, app.scroll_y}), 0) << message << " " << code;
+    }
   }
   // Zoomed in about the centre while the button is down, scrolled 10 before the press: the anchor stays
   // on the press's picture pixel (110, 50), the field less the press's offset of 10 picture pixels.
@@ -417,6 +464,23 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
   EXPECT_TRUE(pump_until([&] { return status_field(1) == "(100,50)-(167,117)"; })) << status_field(1);
   SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
   EXPECT_EQ(app.selection, (Rect{110, 50, 178, 118}));
+  // Three small Ctrl+wheel deltas (one level) while the button is down, and a release before the loop's
+  // next pass: the selection reaches the cursor of the release, outlined on screen at once.
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // clears the selection
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  for (int i = 0; i < 3; ++i) SendMessageA(app.main_window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 40), 0);
+  EXPECT_EQ(status_field(2), "300%");
+  SetCursorPos(at.x + 60, at.y + 45);
+  SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  const Point scroll{app.scroll_x, app.scroll_y};
+  EXPECT_EQ(app.selection.right - 1, client_to_picture(105 + 60, scroll.x, app.zoom));
+  EXPECT_EQ(app.selection.bottom - 1, client_to_picture(55 + 45, scroll.y, app.zoom));
+  const Outline drawn = selection_outline(app.selection, scroll, app.zoom);
+  for (POINT p : {POINT{drawn.top_left.x, drawn.top_left.y}, POINT{drawn.bottom_right.x, drawn.bottom_right.y}}) {
+    ViewLock lock;
+    EXPECT_EQ(GetPixel(app.view_surface, p.x, p.y), 0u) << "outline at " << p.x << "," << p.y;
+  }
   SendMessageA(app.main_window, WM_COMMAND, kCmdActualSize, 0);
   EXPECT_EQ(status_field(2), "100%");
 }
@@ -734,11 +798,30 @@ TEST_F(EditorTest, SavedFileIsTheEncodersFileAndAFailedSaveLosesNothing) {
   EXPECT_EQ(FindFirstFileA(temp_path("*.tmp").c_str(), &found), INVALID_HANDLE_VALUE) << found.cFileName;
 }
 
+Bytes clipboard_block(UINT format) {
+  Bytes bytes;
+  if (!OpenClipboard(app.main_window)) return bytes;
+  if (HANDLE block = GetClipboardData(format)) {
+    const auto* data = static_cast<const std::uint8_t*>(GlobalLock(block));
+    bytes.assign(data, data + GlobalSize(block));
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return bytes;
+}
+
 // Memory that runs short while the effects' blocks hold theirs: Save in both writers, Copy and the
-// Paste of what it copied give the blocks back and go on.
+// Paste of what it copied give the blocks back and go on. Copy of a small selection, in either way
+// of reading, needs no picture-sized memory, and a damaged file is refused without giving them back.
 TEST_F(EditorTest, SaveCopyAndPasteGiveTheBlocksBackWhenMemoryIsShort) {
   const Image picture = noisy_picture(800, 600);
-  open_file(bmp_test::make_bmp24(picture), "short.bmp");
+  const Bytes file = bmp_test::make_bmp24(picture);
+  FileLayout layout{40, 800, 600, 8, 0, {0x123456, 0x654321}, 2};
+  layout.pixel_data = Bytes(800 * 600, 1);
+  const Bytes palette_file = bmp_test::build_file(layout);
+  Bytes damaged = png_file(9, 9, 2, 8, std::vector<unsigned>(243, 7));
+  damaged.resize(damaged.size() - 20);
+  open_file(file, "short.bmp");
   const auto hold_blocks = [] {
     app.selection = Rect{0, 0, 800, 600};
     prepare_transfer_blocks(app.selection);
@@ -752,6 +835,19 @@ TEST_F(EditorTest, SaveCopyAndPasteGiveTheBlocksBackWhenMemoryIsShort) {
     EXPECT_EQ(answer_box(save_image).text, "") << name;
     EXPECT_EQ(app.modification_counter, 0) << name;
   }
+  for (const Bytes* small_copy : {&file, &palette_file}) {
+    open_file(*small_copy, "small copy.bmp");
+    ASSERT_TRUE(hold_blocks());
+    app.selection = Rect{500, 400, 700, 450};
+    EXPECT_EQ(answer_box(copy_image).text, "");
+    EXPECT_NE(app.source_block.bitmap, nullptr) << app.bitmap.bmBitsPixel << " bpp: memory given back for a small Copy";
+  }
+  const Bytes copied = clipboard_block(CF_DIB);
+  EXPECT_EQ(decode_bmp(packed_dib_as_file(copied.data(), copied.size())).image.pixels,
+            std::vector<Colour>(200 * 50, 0x654321));
+  EXPECT_EQ(answer_box([&] { open_file(damaged, "damaged.png"); }).text, ansi(texts().cannot_open));
+  EXPECT_NE(app.source_block.bitmap, nullptr) << "memory given back for a damaged file";
+  open_file(file, "short.bmp");
   ASSERT_TRUE(hold_blocks());
   EXPECT_EQ(answer_box(copy_image).text, "");
   open_file(bmp_test::make_bmp24(Image{800, 600, std::vector<Colour>(480000, 0x123456)}), "other.bmp");
@@ -779,17 +875,6 @@ void put_on_clipboard(const std::vector<std::pair<UINT, Bytes>>& blocks, HBITMAP
   CloseClipboard();
 }
 
-Bytes clipboard_block(UINT format) {
-  Bytes bytes;
-  if (!OpenClipboard(app.main_window)) return bytes;
-  if (HANDLE block = GetClipboardData(format)) {
-    const auto* data = static_cast<const std::uint8_t*>(GlobalLock(block));
-    bytes.assign(data, data + GlobalSize(block));
-    GlobalUnlock(block);
-  }
-  CloseClipboard();
-  return bytes;
-}
 
 Bytes rgba_png(int width, int height, const Bytes& rgba) {
   return png_file(width, height, 6, 8, std::vector<unsigned>(rgba.begin(), rgba.end()));
@@ -969,6 +1054,38 @@ TEST_F(EditorTest, DroppedFileAndSaveAsWithNamesOfAnyScript) {
   EXPECT_TRUE(title() == text::kTitlePrefix + saved + L"]") << ansi(title());
   ASSERT_TRUE(MoveFileExW(saved.c_str(), wide(temp_path("saved back.bmp")).c_str(), MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ(read_bytes(temp_path("saved back.bmp")), encode_bmp24(picture).bytes);
+
+  // A folder of 250 characters: a Save there works (its temporary file's path is longer than 259), and
+  // Save As proposes a name of a format it does not write whole with .png, or says that it cannot.
+  std::wstring long_folder = wide(temp_path(""));
+  long_folder += std::wstring(250 - long_folder.size(), L'f');
+  CreateDirectoryW((L"\\\\?\\" + long_folder).c_str(), nullptr);
+  lstrcpyW(app.file_name, (long_folder + L"\\x.bmp").c_str());
+  app.modification_counter = 1;
+  EXPECT_EQ(answer_box(save_image).text, "");
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_EQ(read_bytes(ansi(long_folder + L"\\x.bmp")), encode_bmp24(picture).bytes);
+  const struct { std::wstring name, proposed; std::string box; } proposals[] = {
+      {long_folder + L"\\x.gif", long_folder + L"\\x.png", ""},
+      {long_folder + L"\\abcd", long_folder + L"\\abcd.png", ""},  // 259 characters
+      {long_folder + L"\\abcdefgh", L"", ansi(texts().name_too_long_as_png)},
+  };
+  for (const auto& c : proposals) {
+    lstrcpyW(app.file_dialog_path, c.name.c_str());
+    std::wstring proposed = L"(no dialog)";
+    std::thread reader([&] {
+      HWND dialog = nullptr, field = nullptr;
+      for (int i = 0; i < 500 && !field; ++i, Sleep(20)) {
+        if ((dialog = FindWindowW(L"#32770", nullptr)) != nullptr) EnumChildWindows(dialog, find_name_field, reinterpret_cast<LPARAM>(&field));
+      }
+      if (field == nullptr) return;
+      proposed = app.file_dialog_path;
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(answer_box([] { EXPECT_EQ(save_image_as(), 1); }).text, c.box) << ansi(c.name);
+    reader.join();
+    EXPECT_TRUE(proposed == c.proposed) << ansi(proposed);
+  }
 }
 
 // Copy puts the selection cut to the picture, or the whole picture without one, as a 24-bit packed
@@ -1051,9 +1168,9 @@ void expect_document(const Straight& expected) {
 
 // A 5 x 3 PNG of every colour type and depth; its samples step through the range (16-bit ones in
 // both bytes), and `expected` is what they stand for at 8 bits (16 bits rounded: (v * 255 + 32895) >> 16).
-struct PngCase { const char* name; int type, depth; bool trns; };
+struct PngCase { const char* name; int type, depth; bool trns; int width = 5, height = 3; };
 Bytes png_case(const PngCase& c, Straight& expected) {
-  constexpr int kW = 5, kH = 3;
+  const int kW = c.width, kH = c.height;
   const int channels[] = {1, 0, 3, 1, 2, 0, 4};
   const unsigned top = (1u << c.depth) - 1;
   const auto scale = [&](unsigned v) { return c.depth == 16 ? (v * 255 + 32895) >> 16 : v * 255 / top; };
@@ -1068,7 +1185,7 @@ Bytes png_case(const PngCase& c, Straight& expected) {
     if (c.trns) chunks.push_back({"tRNS", trns});
   }
   expected = Straight{Image{kW, kH, {}}, {}};
-  for (unsigned i = 0; i < kW * kH; ++i) {
+  for (unsigned i = 0; i < unsigned(kW * kH); ++i) {
     unsigned v[4];
     for (int ch = 0; ch < channels[c.type]; ++ch) {
       v[ch] = c.depth == 16 ? (i * 40503u + ch * 9973u + 7) & 0xFFFF : (i * 5u + ch * 3u + 1) & top;
@@ -1099,7 +1216,9 @@ TEST_F(EditorTest, PicturesOfEveryFormatOpenWithTheirPixels) {
       {"grey 16", 0, 16, false}, {"grey 8 with tRNS", 0, 8, true}, {"RGB 8", 2, 8, false}, {"RGB 16", 2, 16, false},
       {"palette 1 with tRNS", 3, 1, true}, {"palette 2", 3, 2, false}, {"palette 4 with tRNS", 3, 4, true},
       {"palette 8 with tRNS", 3, 8, true}, {"grey and alpha 8", 4, 8, false}, {"grey and alpha 16", 4, 16, false},
-      {"RGBA 8", 6, 8, false}, {"RGBA 16", 6, 16, false}};
+      {"RGBA 8", 6, 8, false}, {"RGBA 16", 6, 16, false},
+      // read a band of rows (about a megabyte) at a time: three bands and two
+      {"RGBA 16, 8192 x 40", 6, 16, false, 8192, 40}, {"RGB 8, 8192 x 40", 2, 8, false, 8192, 40}};
   for (const PngCase& c : pngs) {
     SCOPED_TRACE(c.name);
     Straight expected;

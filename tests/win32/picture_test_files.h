@@ -13,7 +13,7 @@ namespace picture_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A PNG made by hand, its zlib stream one stored block: rows of `samples` packed at `depth` bits
+// A PNG made by hand, its zlib stream stored blocks: rows of `samples` packed at `depth` bits
 // (big-endian, first sample in the high bits), each after filter byte 0; `chunks` go before IDAT.
 inline Bytes png_file(int width, int height, int colour_type, int depth, const std::vector<unsigned>& samples,
                const std::vector<std::pair<std::string, Bytes>>& chunks = {}) {
@@ -47,10 +47,14 @@ inline Bytes png_file(int width, int height, int colour_type, int depth, const s
   }
   std::uint32_t a = 1, b = 0;
   for (std::uint8_t byte : raw) a = (a + byte) % 65521, b = (b + a) % 65521;
-  const auto n = static_cast<std::uint16_t>(raw.size());
-  Bytes zlib = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-                static_cast<std::uint8_t>(~n), static_cast<std::uint8_t>(~n >> 8)};
-  zlib.insert(zlib.end(), raw.begin(), raw.end());
+  Bytes zlib = {0x78, 0x01};
+  for (std::size_t at = 0; at < raw.size(); at += 65535) {  // stored blocks of up to 65535 bytes
+    const auto n = static_cast<std::uint16_t>(std::min<std::size_t>(65535, raw.size() - at));
+    zlib.insert(zlib.end(), {static_cast<std::uint8_t>(at + n == raw.size()), static_cast<std::uint8_t>(n),
+                             static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(~n),
+                             static_cast<std::uint8_t>(~n >> 8)});
+    zlib.insert(zlib.end(), raw.begin() + at, raw.begin() + at + n);
+  }
   be32(zlib, b << 16 | a);
   Bytes header;
   be32(header, width), be32(header, height);

@@ -2,20 +2,11 @@
 #include "core/canvas/scroll.h"
 
 #include <algorithm>
-#include <limits>
 
+#include "core/pixels.h"
 #include "core/text/number_text.h"
 
 namespace murkel {
-
-namespace {
-
-std::int32_t saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
-}  // namespace
 
 std::int32_t scroll_maximum(std::int32_t picture_size, std::int32_t client_size) {
   return saturate(std::int64_t{picture_size} + 2 * kCanvasMargin - client_size);

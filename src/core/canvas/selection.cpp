@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "core/canvas/scroll.h"
-#include "core/text/number_text.h"
 
 namespace murkel {
 
@@ -47,43 +46,6 @@ ReleaseResult selection_release(SelectionFlags& flags) {
   }
   flags.button_pressed = false;
   return result;
-}
-
-Rect selection_from_drag(Point anchor_client, Point point_client, Point scroll) {
-  Rect r;
-  r.left = client_to_image(anchor_client.x, scroll.x);
-  r.top = client_to_image(anchor_client.y, scroll.y);
-  r.right = client_to_image(point_client.x, scroll.x);
-  r.bottom = client_to_image(point_client.y, scroll.y);
-  if (r.top > r.bottom) std::swap(r.top, r.bottom);
-  if (r.left > r.right) std::swap(r.left, r.right);
-  r.bottom = wrap(std::int64_t{r.bottom} + 1);
-  r.right = wrap(std::int64_t{r.right} + 1);
-  return r;
-}
-
-std::string selection_text(Point anchor_client, Point point_client, Point scroll, Point drag_start_scroll) {
-  // Image coordinate less the offset of the press.
-  const auto corner = [](std::int32_t client, std::int32_t now, std::int32_t at_press) {
-    return number_to_text(static_cast<double>(std::int64_t{client_to_image(client, now)} - at_press));
-  };
-  std::string text = "(";
-  text += corner(anchor_client.x, scroll.x, drag_start_scroll.x);
-  text += ',';
-  text += corner(anchor_client.y, scroll.y, drag_start_scroll.y);
-  text += ")-(";
-  text += corner(point_client.x, scroll.x, drag_start_scroll.x);
-  text += ',';
-  text += corner(point_client.y, scroll.y, drag_start_scroll.y);
-  text += ')';
-  return text;
-}
-
-Outline selection_outline(const Rect& selection, Point scroll) {
-  return Outline{
-      Point{image_to_client(selection.left, scroll.x), image_to_client(selection.top, scroll.y)},
-      Point{wrap(std::int64_t{image_to_client(selection.right, scroll.x)} - 1),
-            wrap(std::int64_t{image_to_client(selection.bottom, scroll.y)} - 1)}};
 }
 
 }  // namespace murkel

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "core/pixels.h"
 
@@ -38,26 +37,16 @@ enum class ReleaseResult { nothing, clear_selection, end_drag };
 // second click of a double click) gives nothing.
 [[nodiscard]] ReleaseResult selection_release(SelectionFlags& flags);
 
-// The rectangle stored at the end of a drag: anchor and point in client coordinates
-// (screen less the window rectangle's left/top), scroll the offset now. Normalised,
-// right and bottom exclusive.
-[[nodiscard]] Rect selection_from_drag(Point anchor_client, Point point_client, Point scroll);
-
-// "(x1,y1)-(x2,y2)": the corners in image coordinates less the scroll offset of the press.
-[[nodiscard]] std::string selection_text(Point anchor_client, Point point_client, Point scroll,
-                                         Point drag_start_scroll);
-
 // True when any field is not 0; all four 0 means no selection.
 [[nodiscard]] constexpr bool selection_exists(const Rect& selection) {
   return selection.left != 0 || selection.top != 0 || selection.right != 0 || selection.bottom != 0;
 }
 
-// Outline corners in client coordinates, over the rectangle's own border pixels:
-// (left+5-sx, top+5-sy) .. (right+4-sx, bottom+4-sy).
+// Outline corners in client coordinates, over the rectangle's own border pixels (at
+// 100 %: (left+5-sx, top+5-sy) .. (right+4-sx, bottom+4-sy)); zoom.h makes them.
 struct Outline {
   Point top_left, bottom_right;
   friend constexpr bool operator==(const Outline&, const Outline&) = default;
 };
-[[nodiscard]] Outline selection_outline(const Rect& selection, Point scroll);
 
 }  // namespace murkel

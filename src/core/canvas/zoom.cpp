@@ -20,11 +20,6 @@ constexpr std::int32_t kMaxZoom = kLevels.back().num;
 // product of the transform well inside 64 bits.
 constexpr std::int64_t kFitUnit = 4096;
 
-std::int32_t saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
 // Division rounding toward minus infinity and toward plus infinity; b > 0.
 constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 constexpr std::int64_t ceil_div(std::int64_t a, std::int64_t b) { return -floor_div(-a, b); }
@@ -68,6 +63,15 @@ Zoom zoom_out(Zoom zoom) {
   for (auto it = kLevels.rbegin(); it != kLevels.rend(); ++it)
     if (less(*it, zoom)) return *it;
   return kLevels.front();
+}
+
+std::int32_t wheel_zoom_levels(std::int32_t& turned, std::int32_t delta) {
+  constexpr std::int32_t kNotch = 120;
+  if ((turned < 0 && delta > 0) || (turned > 0 && delta < 0)) turned = 0;
+  turned = saturate(std::int64_t{turned} + delta);
+  const std::int32_t levels = turned / kNotch;
+  turned -= levels * kNotch;
+  return levels;
 }
 
 Zoom fit_zoom(Point picture_size, Point client_size) {

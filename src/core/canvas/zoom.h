@@ -31,6 +31,12 @@ inline constexpr Zoom kActualSize{1, 1};
 [[nodiscard]] Zoom zoom_in(Zoom zoom);
 [[nodiscard]] Zoom zoom_out(Zoom zoom);
 
+// Ctrl+wheel: the wheel's deltas add up in `turned`, and every whole 120
+// (one notch) either way is one level, away from the user (positive) in;
+// what is left waits for the next delta. A turn the other way starts anew.
+// The levels to go: positive in, negative out.
+[[nodiscard]] std::int32_t wheel_zoom_levels(std::int32_t& turned, std::int32_t delta);
+
 // The largest zoom at which the picture with its margins fits the client
 // area: a whole number up to 16 when the picture is smaller, else a fraction
 // (at most 1/4096 below the exact fit), but never below 1/16. 100 % without

@@ -151,9 +151,13 @@ void widen_column_weights(ZoomScratch&) {}
 // Down the rows first (every byte of the rows alike, over the block's
 // columns), then along the row of column sums.
 void reduce(const DibRows& picture, Zoom zoom, const Rect& zoomed, const DibRows& to, ZoomScratch& s) {
-  plan_axis(zoomed.left, zoomed.right, picture.width, zoom, kColumnWeights, true, s.columns, s.column_weights);
+  const std::int64_t columns[5] = {zoomed.left, zoomed.right, picture.width, zoom.num, zoom.den};
+  if (!std::equal(columns, columns + 5, s.planned_columns)) {
+    plan_axis(zoomed.left, zoomed.right, picture.width, zoom, kColumnWeights, true, s.columns, s.column_weights);
+    widen_column_weights(s);
+    std::copy(columns, columns + 5, s.planned_columns);
+  }
   plan_axis(zoomed.top, zoomed.bottom, picture.height, zoom, kRowWeights, false, s.rows, s.row_weights);
-  widen_column_weights(s);
   const std::int32_t first_column = s.columns.front().first;
   const auto end_column = static_cast<std::int32_t>(
       std::min<std::int64_t>(picture.width, (std::int64_t{zoomed.right} * zoom.den + zoom.num - 1) / zoom.num));

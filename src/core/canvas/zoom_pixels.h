@@ -23,6 +23,9 @@ struct ZoomScratch {
   std::vector<std::uint16_t> wide;  // the column weights as the row's sums are weighed
   std::vector<std::uint16_t> sums;  // one row of column sums, per byte of the picture's rows
   std::vector<const std::uint8_t*> row_starts;
+  // What `columns` were planned for (first and end canvas column, picture
+  // width, zoom): a block drawn in bands of rows plans them once.
+  std::int64_t planned_columns[5] = {-1, -1, -1, -1, -1};
 };
 
 // Draws the canvas pixels `zoomed` (zoomed coordinates, within the picture's

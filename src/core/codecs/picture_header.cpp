@@ -133,27 +133,127 @@ PictureHeader gif_header(const Reader& r, std::uint64_t max_decoded_bytes) {
   return header;
 }
 
-// The width (256) and height (257) of the first directory; where a tag
-// stands twice, the larger value counts.
+// One directory entry: its tag, type, count and where its values stand (in
+// the entry when they fit its four bytes, else at the offset it holds).
+struct TiffField {
+  std::uint32_t tag = 0, type = 0, count = 0;
+  std::size_t values = 0;
+  int bytes = 0;  // of one value: BYTE 1, SHORT 2, LONG 4; 0 for another type
+};
+
+// What a decoder sizes its buffers by, beside the picture's size: the tiles,
+// the strips and tiles it is told of, the samples of a pixel and their bits.
+struct TiffLayout {
+  std::uint32_t size[2] = {0, 0};
+  std::uint32_t tile[2] = {0, 0};
+  bool tiled = false;
+  std::uint32_t samples = 1, extra_samples = 0, pieces = 0;
+  std::uint32_t widest_sample = 8;
+  std::uint32_t narrowest_sample = 8;
+};
+
+constexpr std::uint32_t kTiffMaxColourSamples = 4, kTiffMaxBits = 16;
+
+// Reads one entry's values into the layout; false when it is malformed.
+bool read_tiff_field(const Reader& r, const TiffField& f, bool big_endian, TiffLayout& layout) {
+  const auto value = [&](std::uint32_t i) { return r.value(f.values + std::size_t{i} * f.bytes, f.bytes, big_endian); };
+  const bool single = f.bytes != 0 && f.bytes != 1 && f.count == 1;  // one SHORT or LONG
+  switch (f.tag) {
+    case 256:
+    case 257:  // where a size stands twice, the larger counts
+      if (!(f.bytes != 0 && f.count == 1)) return false;
+      layout.size[f.tag - 256] = std::max(layout.size[f.tag - 256], value(0));
+      return true;
+    case 322:
+    case 323:
+      if (!single) return false;
+      layout.tile[f.tag - 322] = value(0);
+      layout.tiled = true;
+      return true;
+    case 273: case 279: case 324: case 325:  // strip or tile offsets and byte counts
+      if (f.bytes < 2 || f.count == 0) return false;
+      layout.pieces = std::max(layout.pieces, f.count);
+      layout.tiled |= f.tag >= 324;
+      return true;
+    case 277:
+      if (!single) return false;
+      layout.samples = value(0);
+      return true;
+    case 338:
+      layout.extra_samples = f.count;
+      return f.bytes != 0;
+    case 258:
+      if (f.bytes < 2 || f.count == 0 || f.count > kTiffMaxColourSamples + 1) return false;
+      layout.widest_sample = 0;
+      layout.narrowest_sample = kTiffMaxBits + 1;
+      for (std::uint32_t i = 0; i < f.count; ++i) {
+        layout.widest_sample = std::max(layout.widest_sample, value(i));
+        layout.narrowest_sample = std::min(layout.narrowest_sample, value(i));
+      }
+      return true;
+    default:
+      return true;
+  }
+}
+
+std::uint64_t pieces_along(std::uint32_t size, std::uint32_t piece) { return (std::uint64_t{size} + piece - 1) / piece; }
+
+// The first directory: the picture's size (256, 257) held to the limit, and
+// what else a decoder sizes its buffers by held to the picture: tiles
+// (322, 323) at most the picture rounded up to 16, no more strips or tiles
+// (273, 279, 324, 325) than the picture has room for, at most 4 samples a
+// pixel besides one alpha (277, 338), of 1 to 16 bits (258). Every array of
+// values lies within the bytes.
 PictureHeader tiff_header(const Reader& r, std::uint64_t max_decoded_bytes) {
   const bool big_endian = r.byte(0) == 'M';
   const std::size_t directory = r.has(4, 4) ? r.value(4, 4, big_endian) : r.size();
   if (!r.has(directory, 2)) return refused(PictureFormat::tiff, "the TIFF file has no first directory");
   const std::uint32_t entries = r.value(directory, 2, big_endian);
-  std::uint32_t size[2] = {0, 0};
+  TiffLayout layout;
   for (std::uint32_t i = 0; i < entries; ++i) {
     const std::size_t entry = directory + 2 + std::size_t{12} * i;
     if (!r.has(entry, 12)) return refused(PictureFormat::tiff, "the TIFF file's first directory is cut short");
-    const std::uint32_t tag = r.value(entry, 2, big_endian);
-    if (tag != 256 && tag != 257) continue;
-    const std::uint32_t type = r.value(entry + 2, 2, big_endian), count = r.value(entry + 4, 4, big_endian);
-    const int bytes = type == 1 ? 1 : type == 3 ? 2 : type == 4 ? 4 : 0;  // BYTE, SHORT, LONG
-    if (bytes == 0 || count != 1) return refused(PictureFormat::tiff, "the TIFF file's size tags are malformed");
+    TiffField f;
+    f.tag = r.value(entry, 2, big_endian);
+    f.type = r.value(entry + 2, 2, big_endian);
+    f.count = r.value(entry + 4, 4, big_endian);
+    f.bytes = f.type == 1 ? 1 : f.type == 3 ? 2 : f.type == 4 ? 4 : 0;
+    const std::uint64_t length = std::uint64_t{f.count} * f.bytes;
     // A value shorter than four bytes stands at the start of the field.
-    std::uint32_t& held = size[tag - 256];
-    held = std::max(held, r.value(entry + 8, bytes, big_endian));
+    f.values = length <= 4 ? entry + 8 : r.value(entry + 8, 4, big_endian);
+    if (length > 4 && !r.has(f.values, static_cast<std::size_t>(std::min<std::uint64_t>(length, r.size() + 1)))) {
+      return refused(PictureFormat::tiff, "the TIFF file's tag " + std::to_string(f.tag) + " lies past its end");
+    }
+    if (!read_tiff_field(r, f, big_endian, layout)) {
+      return refused(PictureFormat::tiff, "the TIFF file's tag " + std::to_string(f.tag) + " is malformed");
+    }
   }
-  return sized(PictureFormat::tiff, size[0], size[1], max_decoded_bytes);
+  PictureHeader header = sized(PictureFormat::tiff, layout.size[0], layout.size[1], max_decoded_bytes);
+  if (!header.ok()) return header;
+  const std::uint32_t alpha = std::min<std::uint32_t>(layout.extra_samples, 1);
+  if (layout.samples == 0 || layout.samples > kTiffMaxColourSamples + alpha || layout.widest_sample > kTiffMaxBits ||
+      layout.narrowest_sample == 0) {
+    return refused(PictureFormat::tiff, "the TIFF file's samples are past what the editor opens (" +
+                                            std::to_string(layout.samples) + " of up to " +
+                                            std::to_string(layout.widest_sample) + " bits)");
+  }
+  std::uint64_t room = std::uint64_t{layout.size[1]} * layout.samples;  // one strip a row, a plane a sample
+  if (layout.tiled) {
+    for (int axis = 0; axis < 2; ++axis) {
+      const std::uint32_t most = (layout.size[axis] + 15) / 16 * 16;
+      if (layout.tile[axis] == 0 || layout.tile[axis] > most) {
+        return refused(PictureFormat::tiff, "the TIFF file's tiles of " + size_text(layout.tile[0], layout.tile[1]) +
+                                                " do not suit its picture");
+      }
+    }
+    room = pieces_along(layout.size[0], layout.tile[0]) * pieces_along(layout.size[1], layout.tile[1]) *
+           layout.samples;
+  }
+  if (layout.pieces > room) {
+    return refused(PictureFormat::tiff, "the TIFF file claims " + std::to_string(layout.pieces) +
+                                            " strips or tiles, more than its picture holds");
+  }
+  return header;
 }
 
 }  // namespace

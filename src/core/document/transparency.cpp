@@ -19,14 +19,29 @@ Transparency transparency_of(const Image& straight, const std::vector<std::uint8
   return t;
 }
 
-void put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha) {
-  if (alpha.size() != straight.pixels.size()) return;
+bool put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha) {
+  if (alpha.size() != straight.pixels.size()) return false;
+  bool blended = false;
   for (std::size_t i = 0; i < alpha.size(); ++i) {
     const unsigned a = alpha[i];
     if (a == 255) continue;
     const auto mix = [a](int v) { return static_cast<int>((static_cast<unsigned>(v) * a + 255 * (255 - a) + 127) / 255); };
     const Colour c = straight.pixels[i];
     straight.pixels[i] = make_colour(mix(red_of(c)), mix(green_of(c)), mix(blue_of(c)));
+    blended = true;
+  }
+  return blended;
+}
+
+void make_opaque(std::vector<std::uint8_t>& alpha, std::int32_t width, const Rect& selection) {
+  if (alpha.empty() || width <= 0) return;
+  const std::int32_t height = static_cast<std::int32_t>(alpha.size() / static_cast<std::size_t>(width));
+  const std::int32_t left = std::max(selection.left, 0), right = std::min(selection.right, width);
+  const std::int32_t top = std::max(selection.top, 0), bottom = std::min(selection.bottom, height);
+  if (left >= right) return;
+  for (std::int32_t y = top; y < bottom; ++y) {
+    auto row = alpha.begin() + static_cast<std::ptrdiff_t>(y) * width;
+    std::fill(row + left, row + right, std::uint8_t{255});
   }
 }
 
@@ -35,16 +50,7 @@ void cover_with_effect(Transparency& t, const Rect& selection) { cover_with_effe
 void cover_with_effect(Transparency& t, std::span<const Rect> selections) {
   if (!t.any()) return;
   t.undo_alpha = t.alpha;  // same size: no allocation, nothing can fail here
-  const std::int32_t height = static_cast<std::int32_t>(t.alpha.size() / t.width);
-  for (const Rect& selection : selections) {
-    const std::int32_t left = std::max(selection.left, 0), right = std::min(selection.right, t.width);
-    const std::int32_t top = std::max(selection.top, 0), bottom = std::min(selection.bottom, height);
-    if (left >= right) continue;
-    for (std::int32_t y = top; y < bottom; ++y) {
-      auto row = t.alpha.begin() + static_cast<std::ptrdiff_t>(y) * t.width;
-      std::fill(row + left, row + right, std::uint8_t{255});
-    }
-  }
+  for (const Rect& selection : selections) make_opaque(t.alpha, t.width, selection);
 }
 
 void exchange_alpha(Transparency& t) { std::swap(t.alpha, t.undo_alpha); }

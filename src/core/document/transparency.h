@@ -26,8 +26,12 @@ struct Transparency {
 [[nodiscard]] Transparency transparency_of(const Image& straight, const std::vector<std::uint8_t>& alpha);
 
 // Blends the pixels that are not opaque over white, as the editor shows them
-// (alpha empty: nothing to do).
-void put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha);
+// and a bitmap file holds them (alpha empty: nothing to do). True when any was.
+bool put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha);
+
+// Makes the pixels of `selection` (image coordinates, cut to the picture)
+// opaque in the alpha of a picture `width` pixels wide (empty: opaque already).
+void make_opaque(std::vector<std::uint8_t>& alpha, std::int32_t width, const Rect& selection);
 
 // Before an effect over `selection` (image coordinates, cut to the picture):
 // the alpha goes to the undo copy and the selection becomes opaque.

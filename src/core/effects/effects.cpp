@@ -36,11 +36,6 @@ std::vector<Colour> new_block(const Rect& selection, Colour colour) {
 
 namespace {
 
-constexpr std::int32_t saturate(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
-
 // Smallest multiple of `step` (>= 1) that is >= extent (>= 0).
 constexpr std::int64_t round_up(std::int64_t extent, std::int64_t step) { return (extent + step - 1) / step * step; }
 
@@ -67,6 +62,23 @@ Rect blur_footprint(const Rect& selection) {
 Rect diffusion_footprint(const Rect& selection) { return grown_to_cells(selection, 16, 16); }
 
 Rect scramble_footprint(const Rect& selection) { return selection; }
+
+Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height,
+                       std::int32_t picture_width, std::int32_t picture_height) {
+  Rect footprint;
+  switch (code) {
+    case EffectCode::mosaic:    footprint = mosaic_footprint(selection, cell_width, cell_height); break;
+    case EffectCode::blur:      footprint = blur_footprint(selection); break;
+    case EffectCode::diffusion: footprint = diffusion_footprint(selection); break;
+    case EffectCode::scramble:  footprint = scramble_footprint(selection); break;
+    case EffectCode::secure_mosaic:
+    case EffectCode::secure_blur: footprint = secure_footprint(selection); break;
+    case EffectCode::fill:      return Rect{};
+  }
+  const Rect cut{std::max(footprint.left, 0), std::max(footprint.top, 0), std::min(footprint.right, picture_width),
+                 std::min(footprint.bottom, picture_height)};
+  return cut.empty() ? Rect{} : cut;
+}
 
 void swap_red_and_blue(Colour* pixels, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {

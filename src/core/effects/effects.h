@@ -35,6 +35,11 @@ enum class EffectCode : std::uint8_t {
 // The secure effects read only the ring around the selection; the rectangle
 // covers the selection too, which they never read.
 [[nodiscard]] Rect secure_footprint(const Rect& selection);
+// The picture pixels `code` reads for `selection` (with the mosaic's cells)
+// in a picture of that size, cut to it; empty for the fill.
+[[nodiscard]] Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell_width,
+                                     std::int32_t cell_height, std::int32_t picture_width,
+                                     std::int32_t picture_height);
 
 // A cell width or height below 1 leaves the selection unchanged.
 [[nodiscard]] std::vector<Colour> mosaic(const PixelView& picture, const Rect& selection,

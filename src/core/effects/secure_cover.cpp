@@ -146,12 +146,9 @@ void fill_block(const Rect& s, Colour colour, BlockRef out) {
 
 Rect secure_footprint(const Rect& selection) {
   if (selection.empty()) return selection;
-  const auto grow = [](std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
-  };
   const std::int64_t ring = std::max(kRingDepth, kRingReach);
-  return Rect{grow(selection.left - ring), grow(selection.top - ring), grow(selection.right + ring),
-              grow(selection.bottom + ring)};
+  return Rect{saturate(selection.left - ring), saturate(selection.top - ring), saturate(selection.right + ring),
+              saturate(selection.bottom + ring)};
 }
 
 void secure_blur_into(const PixelView& picture, const Rect& selection, BlockRef out) {

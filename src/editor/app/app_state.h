@@ -24,6 +24,15 @@ inline constexpr int kTitleSize = 282;
 inline constexpr int kStatusTextSize = 260;
 inline constexpr int kStatusClearSize = 257;
 
+// What the view block holds at its origin: the zoomed pixels `zoomed` of
+// the picture as it stood at a count of its changes, at a zoom.
+struct ShownView {
+  std::uint32_t picture_changes = 0;
+  Zoom zoom{0, 0};  // no zoom: nothing held
+  Rect zoomed;
+  friend constexpr bool operator==(const ShownView&, const ShownView&) = default;
+};
+
 struct Application {
   // Start-up: the command line and the window handles. The main thread writes
   // them while it makes the windows; afterwards every thread only reads them.
@@ -67,8 +76,10 @@ struct Application {
   HDC scratch_surface = nullptr;
   HBITMAP scratch_bitmap = nullptr;
   SIZE surface_size{};  // size of the background and scratch bitmaps
-  TransferBlock view_block;  // a 24-bit or zoomed picture's visible part in the window's 32 bits
-  TransferBlock view_source_block;  // zoomed, a picture of other formats' visible part in 32 bits
+  TransferBlock view_block;  // what the canvas shows of the picture, in the window's 32 bits
+  ShownView view_shown;      // and of which picture, at which zoom
+  std::uint32_t picture_changes = 0;  // counts every change of the working image's pixels or bitmap
+  TransferBlock view_source_block;  // zoomed, a band of a picture of other formats in 32 bits
   ZoomScratch zoom_scratch;
   // One picture pixel spans zoom.num / zoom.den canvas pixels; the scroll
   // offset counts canvas pixels. The main thread changes the zoom under the
@@ -119,11 +130,13 @@ struct Application {
   // version check's dialog thread also writes (atomic).
   UINT dpi = 96;  // of the main window's monitor: the status fields' edges are at this DPI
   int status_height = 0;
+  HFONT status_font = nullptr;  // made for `dpi`
   RECT client_rect{};
   int status_field_edges[3]{};
   int doubled_frame_width = 0;
   int horizontal_bar_height = 0;
   POINT wheel_cursor{};
+  std::int32_t wheel_zoom_turned = 0;  // Ctrl+wheel deltas short of a notch
   RECT wheel_window_rect{};
   HMENU menu_bar = nullptr;
   HMENU file_menu = nullptr;

@@ -24,4 +24,10 @@ struct DibSection {
 // first; nullopt when it is no DIB section.
 std::optional<DibSection> dib_section(HBITMAP bitmap);
 
+// The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
+// memory: the effects read and write them there, several times faster than
+// a GDI transfer, and their blocks are plain runs of pixels. Otherwise GDI
+// copies by rows, into blocks of rows and columns enough. Takes the view lock.
+std::optional<DibRows> true_colour_rows(HDC surface);
+
 }  // namespace murkel

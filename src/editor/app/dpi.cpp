@@ -24,6 +24,20 @@ UINT window_dpi(HWND hwnd) {
   return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
+HFONT create_ui_font(UiFont which, UINT dpi) {
+  using ParametersForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const auto parameters_for_dpi = user32_function<ParametersForDpi>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  const bool at_dpi = parameters_for_dpi != nullptr &&
+                      parameters_for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi);
+  if (!at_dpi && !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return nullptr;
+  LOGFONTW font = which == UiFont::status ? metrics.lfStatusFont : metrics.lfMessageFont;
+  // The system's own fonts are given at the system's DPI.
+  if (!at_dpi) font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(window_dpi(nullptr)));
+  return CreateFontIndirectW(&font);
+}
+
 int system_metric(int index, UINT dpi) {
   using MetricForDpi = int(WINAPI*)(int, UINT);
   static const auto metric_for_dpi = user32_function<MetricForDpi>("GetSystemMetricsForDpi");

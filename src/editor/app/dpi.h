@@ -22,4 +22,10 @@ inline constexpr UINT kDpiChangedMessage = 0x02E0;
 // A system metric (GetSystemMetrics) at `dpi`.
 [[nodiscard]] int system_metric(int index, UINT dpi);
 
+// A new font of the system's for texts at `dpi`: the message font (dialogs'
+// controls) or the status font (the status bar). The caller deletes it;
+// nullptr when the system gives none.
+enum class UiFont { message, status };
+[[nodiscard]] HFONT create_ui_font(UiFont which, UINT dpi);
+
 }  // namespace murkel

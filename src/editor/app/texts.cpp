@@ -88,6 +88,8 @@ constexpr Texts kJapanese{
     .save_unknown_format =
         L"この拡張子の形式では保存できません。ファイル名の拡張子を .bmp、.png、.jpg、.tif のいずれかにしてください。",
     .save_cannot_encode = L"この形式の画像を作成できません。",
+    .name_too_long_as_png = L"このファイルは、拡張子を .png にすると名前が長すぎます。"
+                            L"保存するファイルの名前を指定してください。",
 
     .bitmap_filter = L"ビットマップ(*.bmp)\0*.bmp\0",
     .open_filter = L"画像ファイル(*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)\0"
@@ -210,6 +212,8 @@ constexpr Texts kEnglish{
     .save_unknown_format = L"Pictures cannot be saved in the format of this extension. Please end the file name "
                            L"with .bmp, .png, .jpg or .tif.",
     .save_cannot_encode = L"A picture of this format cannot be made.",
+    .name_too_long_as_png = L"With the extension .png, this file's name would be too long. "
+                            L"Please give the name to save the picture under.",
 
     .bitmap_filter = L"Bitmap (*.bmp)\0*.bmp\0",
     .open_filter = L"Pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)\0"

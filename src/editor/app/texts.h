@@ -104,6 +104,7 @@ struct Texts {
   const wchar_t* save_no_memory;
   const wchar_t* save_unknown_format;
   const wchar_t* save_cannot_encode;
+  const wchar_t* name_too_long_as_png;  // Save As cannot propose the name with .png
 
   // File dialogs: the start filter (bitmaps); Open, every picture first and
   // then each format; Save As, the formats written, bitmap first.

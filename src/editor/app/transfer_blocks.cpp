@@ -6,10 +6,20 @@
 #include <utility>
 #include <vector>
 
+#include "core/effects/effects.h"
 #include "editor/app/app_state.h"
 #include "editor/app/dib_sections.h"
 
 namespace murkel {
+namespace {
+
+thread_local bool memory_short = false;
+
+}  // namespace
+
+void note_memory_short() { memory_short = true; }
+
+bool take_memory_short() { return std::exchange(memory_short, false); }
 
 void release_transfer_block(TransferBlock& block) {
   if (block.dc != nullptr) {
@@ -38,6 +48,7 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
   block.dc = block.bitmap != nullptr && bits != nullptr ? CreateCompatibleDC(nullptr) : nullptr;
   if (block.dc == nullptr) {
     release_transfer_block(block);
+    note_memory_short();
     return false;
   }
   block.previous = SelectObject(block.dc, block.bitmap);
@@ -45,19 +56,6 @@ bool reserve_transfer_block(TransferBlock& block, std::int64_t width, std::int64
   block.width = static_cast<std::int32_t>(width);
   block.height = static_cast<std::int32_t>(height);
   return true;
-}
-
-std::optional<DibRows> true_colour_rows(HDC surface) {
-  ViewLock lock;  // the working image's surface is the drag loop's too
-  const std::optional<DibSection> section = dib_section(static_cast<HBITMAP>(GetCurrentObject(surface, OBJ_BITMAP)));
-  if (!section) return std::nullopt;
-  const DIBSECTION& dib = section->description;
-  const DWORD compression = dib.dsBmih.biCompression;
-  const bool plain_masks = compression == BI_RGB || (compression == BI_BITFIELDS && dib.dsBitfields[0] == 0xFF0000 &&
-                                                     dib.dsBitfields[1] == 0xFF00 && dib.dsBitfields[2] == 0xFF);
-  const int bits = dib.dsBmih.biBitCount;
-  if (!(bits == 24 && compression == BI_RGB) && !(bits == 32 && plain_masks)) return std::nullopt;
-  return section->rows;
 }
 
 bool release_transfer_blocks() {
@@ -71,30 +69,14 @@ bool release_transfer_blocks() {
   return held;
 }
 
-Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height) {
-  Rect footprint;
-  switch (code) {
-    case EffectCode::mosaic:    footprint = mosaic_footprint(selection, cell_width, cell_height); break;
-    case EffectCode::blur:      footprint = blur_footprint(selection); break;
-    case EffectCode::diffusion: footprint = diffusion_footprint(selection); break;
-    case EffectCode::scramble:  footprint = scramble_footprint(selection); break;
-    case EffectCode::secure_mosaic:
-    case EffectCode::secure_blur: footprint = secure_footprint(selection); break;
-    case EffectCode::fill:      return Rect{};
-  }
-  const Rect cut{std::max(footprint.left, 0), std::max(footprint.top, 0),
-                 std::min<std::int32_t>(footprint.right, app.bitmap.bmWidth),
-                 std::min<std::int32_t>(footprint.bottom, app.bitmap.bmHeight)};
-  return cut.empty() ? Rect{} : cut;
-}
-
 void prepare_transfer_blocks(const Rect& selection) {
   if (selection.empty() || !picture_open()) return;
   // Every picture pixel that one of the effects may read with the present settings.
   Rect reach = selection;
   for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble,
                           EffectCode::secure_blur}) {
-    const Rect footprint = picture_footprint(code, selection, app.mosaic_cell_width, app.mosaic_cell_height);
+    const Rect footprint = picture_footprint(code, selection, app.mosaic_cell_width, app.mosaic_cell_height,
+                                             app.bitmap.bmWidth, app.bitmap.bmHeight);
     if (footprint.empty()) continue;
     reach = Rect{std::min(reach.left, footprint.left), std::min(reach.top, footprint.top),
                  std::max(reach.right, footprint.right), std::max(reach.bottom, footprint.bottom)};

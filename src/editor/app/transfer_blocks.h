@@ -7,10 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <optional>
 
-#include "core/codecs/dib_rows.h"
-#include "core/effects/effects.h"
 #include "core/pixels.h"
 
 namespace murkel {
@@ -39,23 +36,22 @@ void release_transfer_block(TransferBlock& block);
 // short elsewhere). True when any was held.
 bool release_transfer_blocks();
 
-// Runs `attempt` (true when it succeeded); when it fails while the effects'
-// blocks hold memory, gives that memory back and runs it once more. Every
-// command that needs picture-sized memory goes through here.
+// Every failure to get memory (a refused allocation, a bitmap or block that
+// GDI could not make) is noted on its thread; a command tells by that flag
+// whether it failed for want of memory or for another reason (a damaged
+// file). take_memory_short() reads the flag and clears it.
+void note_memory_short();
+bool take_memory_short();
+
+// Runs `attempt` (true when it succeeded); when it failed for want of memory
+// while the effects' blocks hold some, gives that memory back and runs it
+// once more. Any other failure is final: the blocks are kept. Every command
+// that needs picture-sized memory goes through here.
 template <typename Attempt>
 bool with_blocks_given_back(Attempt&& attempt) {
-  return attempt() || (release_transfer_blocks() && attempt());
+  take_memory_short();
+  return attempt() || (take_memory_short() && release_transfer_blocks() && attempt());
 }
-
-// The rows of a surface's bitmap when it keeps 24- or 32-bit colours in
-// memory: the effects read and write them there, several times faster than
-// a GDI transfer, and their blocks are plain runs of pixels. Otherwise GDI
-// copies by rows, into blocks of rows and columns enough. Takes the view lock.
-std::optional<DibRows> true_colour_rows(HDC surface);
-
-// The picture pixels an effect reads for `selection`: its footprint (with
-// the mosaic's cells), cut to the picture; empty for the fill.
-Rect picture_footprint(EffectCode code, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height);
 
 // Once a selection is made: the blocks that an effect on it will need with
 // the present settings are made ready and their pages warmed, so that the

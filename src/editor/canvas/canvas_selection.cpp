@@ -37,8 +37,10 @@ Point to_client(Point screen) { return Point{screen.x - app.drag_window_rect.lef
 void drag_pass() {
   std::string text;
   {
-    // Scroll offset and anchor change together under this lock (scroll requests).
+    // Scroll offset and anchor change together under this lock (scroll
+    // requests). After the release, which draws the outline, nothing is drawn.
     ViewLock lock;
+    if (!app.dragging) return;
     const Point point = clamped_cursor();
     app.drag_point_x = point.x;
     app.drag_point_y = point.y;
@@ -81,10 +83,25 @@ void start_drag() {
   if (thread != nullptr) CloseHandle(thread);
 }
 
+// The selection from the cursor at the release, against the anchor, offset
+// and zoom of the same moment (a zoom or scroll may have come after the
+// loop's last pass), and its outline from the stored rectangle, in place of
+// that pass's band.
 void end_drag() {
-  const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
-  const Point point_client = to_client(Point{app.drag_point_x, app.drag_point_y});
-  app.selection = selection_from_drag(anchor_client, point_client, current_scroll(), app.zoom, picture_size());
+  std::string text;
+  {
+    ViewLock lock;
+    const Point point = clamped_cursor();
+    app.drag_point_x = point.x;
+    app.drag_point_y = point.y;
+    const Point anchor_client = to_client(Point{app.drag_anchor_x, app.drag_anchor_y});
+    app.selection = selection_from_drag(anchor_client, to_client(point), current_scroll(), app.zoom, picture_size());
+    show_working_image();
+    draw_outline(selection_outline(app.selection, current_scroll(), app.zoom));
+    const Point start{app.drag_start_scroll.x, app.drag_start_scroll.y};
+    text = selection_text(anchor_client, to_client(point), current_scroll(), start, app.zoom, picture_size());
+  }
+  set_status_field(1, app.selection_text, text);
   prepare_transfer_blocks(app.selection);
 }
 

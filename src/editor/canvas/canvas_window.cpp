@@ -120,10 +120,12 @@ void scroll_view(HWND hwnd, bool horizontal, WPARAM wparam) {
   }
 }
 
-// Shows the position under the unmoved cursor, then repaints the outline.
+// Shows the position under the unmoved cursor, then the outline at the new
+// offset over the redraw the request has made (once: a paint would redraw
+// the canvas a second time).
 void after_scroll(HWND hwnd) {
   SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(app.last_mouse.x + kCanvasMargin, app.last_mouse.y + kCanvasMargin));
-  SendMessageW(hwnd, WM_PAINT, 0, 0);
+  if (selection_exists(app.selection)) draw_selection_outline();
 }
 
 void on_scroll(HWND hwnd, bool horizontal, WPARAM wparam) {

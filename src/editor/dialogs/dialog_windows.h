@@ -36,6 +36,7 @@ struct DialogSlots {
   BlurDialog blur;
   ScrambleDialog scramble;
   UINT dpi;
+  HFONT font;  // the controls' texts, made for the dialog's DPI
 };
 
 LRESULT CALLBACK settings_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -59,7 +60,7 @@ HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD vis
 HWND create_control(HWND parent, const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
                     DWORD style, DWORD ex_style = 0);
 // The dialog thread's message loop, without dialog keyboard handling.
-DWORD run_dialog_loop();
+DWORD run_dialog_loop(DialogSlots& slots);
 
 // The latest-version check, on the calling dialog's thread.
 void run_version_check();

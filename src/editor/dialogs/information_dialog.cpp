@@ -16,7 +16,7 @@ DWORD WINAPI information_dialog(LPVOID) {
   d.author_line = create_control(d.window, L"STATIC", t.author_line, 10, 100, 230, 20, kStaticStyle);
   d.check_button = create_control(d.window, L"BUTTON", t.check_button, 10, 128, 230, 24, kPushButtonStyle);
   ShowWindow(d.window, SW_SHOW);
-  return run_dialog_loop();
+  return run_dialog_loop(slots);
 }
 
 }  // namespace murkel

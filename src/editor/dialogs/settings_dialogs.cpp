@@ -66,7 +66,8 @@ void on_command(HWND hwnd, HWND control) {
 }
 
 // Moved to a monitor of another scale: the window takes the rectangle
-// Windows proposes, and its controls grow or shrink with it.
+// Windows proposes, and its controls grow or shrink with it and get a font
+// made for the new DPI.
 void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
   SetWindowPos(hwnd, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
                proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -81,6 +82,13 @@ void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
                TRUE);
   }
   s->dpi = dpi;
+  if (HFONT font = create_ui_font(UiFont::message, dpi)) {
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (s->font != nullptr) DeleteObject(s->font);
+    s->font = font;
+  }
 }
 
 // The outer size for a client area of width x height (at 96 DPI) at `dpi`:
@@ -116,6 +124,7 @@ HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD vis
   HWND hwnd = CreateWindowExW(0, L"SETTINGS", title, WS_CAPTION | WS_SYSMENU | visible, CW_USEDEFAULT, CW_USEDEFAULT,
                               assumed.cx, assumed.cy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   slots->dpi = window_dpi(hwnd);
+  slots->font = create_ui_font(UiFont::message, slots->dpi);
   const SIZE size = outer_size(width, height, slots->dpi);
   if (size.cx != assumed.cx || size.cy != assumed.cy) {
     SetWindowPos(hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -127,16 +136,22 @@ HWND create_dialog_window(const wchar_t* title, int width, int height, DWORD vis
 HWND create_control(HWND parent, const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
                     DWORD style, DWORD ex_style) {
   const UINT dpi = window_dpi(parent);
-  return CreateWindowExW(ex_style, class_name, text, style, scaled(x, dpi), scaled(y, dpi), scaled(width, dpi),
-                         scaled(height, dpi), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND control = CreateWindowExW(ex_style, class_name, text, style, scaled(x, dpi), scaled(y, dpi), scaled(width, dpi),
+                                 scaled(height, dpi), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (const DialogSlots* s = slots_of(parent); control != nullptr && s != nullptr && s->font != nullptr) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(s->font), FALSE);
+  }
+  return control;
 }
 
-DWORD run_dialog_loop() {
+// The window's controls are gone once its loop ends: then its font goes.
+DWORD run_dialog_loop(DialogSlots& slots) {
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  if (slots.font != nullptr) DeleteObject(slots.font);
   return 0;
 }
 
@@ -152,7 +167,7 @@ DWORD WINAPI mosaic_settings_dialog(LPVOID) {
   d.ok_button = create_control(d.window, L"BUTTON", t.ok, 10, 70, 70, 30, kDefaultButtonStyle);
   d.cancel_button = create_control(d.window, L"BUTTON", t.cancel, 90, 70, 70, 30, kPushButtonStyle);
   ShowWindow(d.window, SW_SHOW);
-  return run_dialog_loop();
+  return run_dialog_loop(slots);
 }
 
 DWORD WINAPI blur_settings_dialog(LPVOID) {
@@ -169,7 +184,7 @@ DWORD WINAPI blur_settings_dialog(LPVOID) {
   ShowWindow(d.window, SW_SHOW);
   const int level = app.blur_level;
   if (level >= 1 && level <= 3) SendMessageW(d.level_buttons[level - 1], BM_SETCHECK, BST_CHECKED, 0);
-  return run_dialog_loop();
+  return run_dialog_loop(slots);
 }
 
 DWORD WINAPI scramble_settings_dialog(LPVOID) {
@@ -182,7 +197,7 @@ DWORD WINAPI scramble_settings_dialog(LPVOID) {
   d.ok_button = create_control(d.window, L"BUTTON", t.ok, 10, 40, 90, 30, kDefaultButtonStyle);
   d.cancel_button = create_control(d.window, L"BUTTON", t.cancel, 110, 40, 90, 30, kPushButtonStyle);
   ShowWindow(d.window, SW_SHOW);
-  return run_dialog_loop();
+  return run_dialog_loop(slots);
 }
 
 }  // namespace murkel

@@ -92,6 +92,7 @@ std::vector<std::uint8_t> take_form(UINT form) {
                                    : packed_dib_as_file(block.data(), block.size());
     }
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     bytes.clear();
   }
   CloseClipboard();
@@ -111,7 +112,10 @@ HBITMAP picture_of_form(UINT form) {
 // A movable memory block holding the bytes, for SetClipboardData.
 HGLOBAL global_copy(const std::vector<std::uint8_t>& bytes) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-  if (block == nullptr) return nullptr;
+  if (block == nullptr) {
+    note_memory_short();
+    return nullptr;
+  }
   void* to = GlobalLock(block);
   if (to == nullptr) {
     GlobalFree(block);
@@ -137,19 +141,21 @@ Rect copy_area() {
 // (nullptr when it cannot be made: the bitmap alone will do). False when the
 // bitmap cannot be made; the blocks made are the caller's either way.
 bool make_copy_blocks(HGLOBAL& dib_block, HGLOBAL& png_block) {
-  std::optional<Image> pixels;
   try {
-    pixels = read_working_pixels(copy_area());
+    const std::optional<Image> pixels = read_working_pixels(copy_area());
+    if (!pixels) return false;
+    const EncodeResult dib = encode_packed_dib24(*pixels);
+    dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;
+    if (dib_block == nullptr) return false;
+    std::vector<std::uint8_t> png;
+    png_block = encode_png_bytes(*pixels, png) ? global_copy(png) : nullptr;
+    return true;
   } catch (const std::bad_alloc&) {
+    if (dib_block != nullptr) GlobalFree(dib_block);
+    dib_block = nullptr;
+    note_memory_short();
     return false;
   }
-  if (!pixels) return false;
-  const EncodeResult dib = encode_packed_dib24(*pixels);
-  dib_block = dib.ok() ? global_copy(dib.bytes) : nullptr;
-  if (dib_block == nullptr) return false;
-  std::vector<std::uint8_t> png;
-  png_block = encode_png_bytes(*pixels, png) ? global_copy(png) : nullptr;
-  return true;
 }
 
 }  // namespace

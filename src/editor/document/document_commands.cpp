@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <string>
 
 #include "core/canvas/scroll.h"
 #include "core/codecs/picture_format.h"
@@ -47,9 +48,17 @@ DWORD save_filter_index(PictureFormat format) {
 }  // namespace
 
 int save_image_as() {
-  // A name of a format we only read (a GIF) is proposed as PNG.
+  // A name of a format we only read (a GIF) is proposed as PNG, whole; one
+  // that would then be too long is not proposed cut short, the user is told.
   if (app.file_dialog_path[0] != L'\0' && !writable(format_of_name(app.file_dialog_path))) {
-    lstrcpynW(app.file_dialog_path, with_extension(app.file_dialog_path, L".png").c_str(), kPathSize);
+    const std::wstring as_png = with_extension(app.file_dialog_path, L".png");
+    if (as_png.size() < kPathSize) {
+      as_png.copy(app.file_dialog_path, as_png.size());
+      app.file_dialog_path[as_png.size()] = L'\0';
+    } else {
+      document_message(texts().name_too_long_as_png);
+      app.file_dialog_path[0] = L'\0';
+    }
   }
   app.file_dialog.Flags = kSaveDialogFlags;
   app.file_dialog.lpstrFilter = texts().save_filter;

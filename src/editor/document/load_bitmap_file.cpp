@@ -23,6 +23,7 @@
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/dib_rows.h"
 #include "editor/app/dib_sections.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 
 namespace murkel {
@@ -69,6 +70,7 @@ HBITMAP new_decoded_bitmap(const BmpRowFormat& format, Decode&& decode) {
   void* bits = nullptr;
   HBITMAP bitmap =
       CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&request), DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap == nullptr || bits == nullptr) note_memory_short();
   if (bitmap != nullptr && (bits == nullptr || !decode(bitmap))) {
     DeleteObject(bitmap);
     bitmap = nullptr;

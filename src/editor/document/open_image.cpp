@@ -1,6 +1,7 @@
 // Opening a picture file into the document, from the Open dialog or the
 // command line.
 #include <windows.h>
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <cstdlib>
@@ -79,6 +80,7 @@ bool install_picture(HBITMAP bitmap) {
   HGDIOBJ previous_picture = SelectObject(app.working_image, bitmap);
   HBITMAP undo = CreateCompatibleBitmap(app.working_image, record.bmWidth, record.bmHeight);
   if (undo == nullptr) {
+    note_memory_short();
     SelectObject(app.working_image, previous_picture);
     return false;
   }
@@ -91,6 +93,7 @@ bool install_picture(HBITMAP bitmap) {
   app.loaded_bitmap = bitmap;
   app.undo_bitmap = undo;
   app.bitmap = record;
+  mark_picture_changed();
   // The first effect copies the picture into the undo bitmap: its pages are
   // touched now, while the user selects.
   DIBSECTION dib{};
@@ -131,6 +134,7 @@ bool load_into_document(BitmapFile& file) {
     ViewLock lock;
     std::swap(app.working_image, app.undo_image);
     std::swap(app.loaded_bitmap, app.undo_bitmap);
+    mark_picture_changed();
     return true;
   }
   // Blocks sized for a picture of another size make room for the new one
@@ -166,7 +170,11 @@ void open_image() {
   app.file_dialog.lpstrFilter = texts().open_filter;
   app.file_dialog.nFilterIndex = 1;  // every picture
   app.file_dialog_result = GetOpenFileNameW(&app.file_dialog);
-  if (!app.file_dialog_result) return;
+  if (!app.file_dialog_result) {
+    // A name too long for the dialog's buffer cannot be opened under it.
+    if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) document_message(texts().cannot_open);
+    return;
+  }
 
   if (!load_picture_file(app.file_dialog_path)) return;
   lstrcpynW(app.file_name, app.file_dialog_path, kPathSize);

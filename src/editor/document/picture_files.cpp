@@ -2,12 +2,14 @@
 // (load_bitmap_file.cpp, write_bitmap_file.cpp), the others through WIC.
 #include "editor/document/picture_files.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "core/codecs/dib_rows.h"
 #include "core/codecs/orientation.h"
 #include "core/codecs/picture_format.h"
 #include "core/effects/effects.h"
@@ -32,26 +34,31 @@ bool is_bitmap_file(const wchar_t* path) {
 }
 
 std::optional<Image> read_working_pixels(const Rect& area) {
-  const LONG width = app.bitmap.bmWidth, height = app.bitmap.bmHeight;
+  const auto width = static_cast<std::int32_t>(area.width()), height = static_cast<std::int32_t>(area.height());
   Image image{width, height, std::vector<Colour>(static_cast<std::size_t>(width) * height)};
-  BITMAPINFO request{};
-  request.bmiHeader = top_down_32bit_header(width, height);
-  int rows = 0;
-  {
+  if (const std::optional<DibRows> rows = true_colour_rows(app.working_image)) {
     ViewLock lock;
-    const auto picture = static_cast<HBITMAP>(GetCurrentObject(app.working_image, OBJ_BITMAP));
-    rows = GetDIBits(app.working_image, picture, 0, static_cast<UINT>(height), image.pixels.data(), &request,
-                     DIB_RGB_COLORS);
+    read_dib_rows(*rows, area, image.pixels.data());
+    return image;
   }
-  if (rows != height) return std::nullopt;
-  // The area's rows to the front, each in its place or before it.
-  image.width = static_cast<std::int32_t>(area.width());
-  image.height = static_cast<std::int32_t>(area.height());
-  for (std::int32_t y = 0; y < image.height && (area.left != 0 || area.top != 0 || image.width != width); ++y) {
-    const Colour* from = image.pixels.data() + static_cast<std::size_t>(area.top + y) * width + area.left;
-    std::memmove(image.pixels.data() + static_cast<std::size_t>(y) * image.width, from, image.width * sizeof(Colour));
+  // Any other format through GDI, which maps its colours: a band of the
+  // area's rows at a time into a 32-bit block of about a megabyte.
+  const std::int32_t band = std::clamp<std::int32_t>((1 << 18) / std::max(width, 1), 1, std::max(height, 1));
+  TransferBlock block;
+  if (!reserve_transfer_block(block, width, band, true)) return std::nullopt;
+  for (std::int32_t y = 0; y < height; y += band) {
+    const std::int32_t rows = std::min(band, height - y);
+    {
+      ViewLock lock;
+      BitBlt(block.dc, 0, 0, width, rows, app.working_image, area.left, area.top + y, SRCCOPY);
+      GdiFlush();
+    }
+    for (std::int32_t r = 0; r < rows; ++r) {
+      std::memcpy(image.pixels.data() + static_cast<std::size_t>(y + r) * width,
+                  block.pixels + static_cast<std::size_t>(r) * block.width, width * sizeof(Colour));
+    }
   }
-  image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+  release_transfer_block(block);
   // GDI gives blue, green, red, 0: the colour's own order reversed.
   swap_red_and_blue(image.pixels.data(), image.pixels.size());
   return image;
@@ -107,6 +114,7 @@ HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency) {
     if (bitmap != nullptr) transparency = std::move(found);
     return bitmap;
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return nullptr;
   }
 }
@@ -128,6 +136,7 @@ bool encode_working_image(PictureFormat format, std::vector<std::uint8_t>& file,
     return encode_picture_bytes(image, keep_alpha ? app.transparency.alpha : std::vector<std::uint8_t>{}, format,
                                 file);
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     reason = texts().save_no_memory;
     return false;
   }

@@ -22,8 +22,8 @@ namespace murkel {
 [[nodiscard]] HBITMAP load_wic_picture(const wchar_t* path, Transparency& transparency);
 
 // The working image's pixels in `area` (within the picture) as colours, top
-// row first; nullopt when GDI cannot give them. Memory for the whole
-// picture is taken (std::bad_alloc when there is none).
+// row first: memory for the area and at most a megabyte more (std::bad_alloc
+// when there is none; nullopt when GDI has no block for its rows).
 [[nodiscard]] std::optional<Image> read_working_pixels(const Rect& area);
 
 // Writes the working image's picture to `path` in the format its name says

@@ -10,6 +10,7 @@
 #include "core/codecs/picture_header.h"
 #include "core/document/transparency.h"
 #include "editor/app/locked_block.h"
+#include "editor/app/transfer_blocks.h"
 #include "editor/document/wic_pictures.h"
 
 namespace murkel {
@@ -56,6 +57,12 @@ class Imaging {
 };
 
 
+// A call that failed; one that failed for want of memory is noted as such.
+bool failed(HRESULT result) {
+  if (result == E_OUTOFMEMORY) note_memory_short();
+  return FAILED(result);
+}
+
 // 16-bit channels as the frame holds them: their order in a pixel (0 red,
 // 1 green, 2 blue, 3 alpha) and how many a pixel has.
 struct WideLayout {
@@ -75,60 +82,54 @@ std::optional<WideLayout> wide_layout(const WICPixelFormatGUID& f) {
 // 16 bits to 8, rounded as the PNG reference library scales them.
 std::uint8_t to_8_bits(unsigned v) { return static_cast<std::uint8_t>((v * 255u + 32895u) >> 16); }
 
-// Straight 32-bit BGRA rows (top row first) into the decoded picture.
-DecodedPicture from_bgra(const std::uint8_t* rows, UINT width, UINT height) {
-  DecodedPicture picture;
-  picture.image.width = static_cast<std::int32_t>(width);
-  picture.image.height = static_cast<std::int32_t>(height);
+// The frame's pixels, straight (not premultiplied), into the picture a band
+// of rows at a time, about a megabyte of the frame's own format each: no
+// copy of the whole frame is made beside the picture. Frames of 16-bit
+// channels are read as they are and rounded here (the platform's converter
+// truncates); any other through the converter to 32-bit BGRA.
+bool read_pixels(IWICBitmapFrameDecode* frame, UINT width, UINT height, DecodedPicture& picture) {
+  WICPixelFormatGUID format{};
+  if (failed(frame->GetPixelFormat(&format))) return false;
+  const std::optional<WideLayout> wide = wide_layout(format);
+  Com<IWICBitmapSource> converted;
+  IWICBitmapSource* source = frame;
+  if (!wide) {
+    if (failed(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, converted.put()))) return false;
+    source = converted.get();
+  }
+  const int channels = wide ? wide->channels : 4;
+  const std::size_t stride = std::size_t{width} * channels * (wide ? 2 : 1);
+  if (stride > 0x7FFFFFFFu) return false;
+  const UINT band = static_cast<UINT>(std::clamp<std::size_t>((std::size_t{1} << 20) / stride, 1, height));
+  std::vector<std::uint8_t> rows(stride * band);
   const std::size_t count = std::size_t{width} * height;
-  picture.image.pixels.resize(count);
-  picture.alpha.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* p = rows + 4 * i;
-    picture.image.pixels[i] = make_colour(p[2], p[1], p[0]);
-    picture.alpha[i] = p[3];
+  picture.image = Image{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
+                        std::vector<Colour>(count)};
+  picture.alpha.assign(count, 255);
+  const auto sample = [&](const std::uint8_t* p, int channel) {  // channel 0 red, 1 green, 2 blue, 3 alpha
+    if (!wide) return p[channel == 3 ? 3 : 2 - channel];
+    const std::uint8_t* v = p + 2 * wide->order[channel];
+    return to_8_bits(v[0] | v[1] << 8u);
+  };
+  for (UINT y = 0; y < height; y += band) {
+    const UINT n = std::min(band, height - y);
+    const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), static_cast<INT>(n)};
+    if (failed(source->CopyPixels(&rect, static_cast<UINT>(stride), static_cast<UINT>(stride * n), rows.data()))) {
+      return false;
+    }
+    const std::size_t first = std::size_t{y} * width;
+    for (std::size_t i = 0; i < std::size_t{n} * width; ++i) {
+      const std::uint8_t* p = rows.data() + i * channels * (wide ? 2 : 1);
+      const std::uint8_t red = sample(p, 0);
+      picture.image.pixels[first + i] =
+          channels == 1 ? make_colour(red, red, red) : make_colour(red, sample(p, 1), sample(p, 2));
+      if (channels == 4) picture.alpha[first + i] = sample(p, 3);
+    }
   }
   if (std::all_of(picture.alpha.begin(), picture.alpha.end(), [](std::uint8_t a) { return a == 255; })) {
     picture.alpha.clear();
   }
-  return picture;
-}
-
-// The frame's pixels as straight BGRA rows. Frames of 16-bit channels are
-// read as they are and rounded here: the platform's converter truncates.
-bool read_bgra(IWICBitmapFrameDecode* frame, UINT width, UINT height, std::vector<std::uint8_t>& rows) {
-  WICPixelFormatGUID format{};
-  if (FAILED(frame->GetPixelFormat(&format))) return false;
-  const std::size_t count = std::size_t{width} * height;
-  if (const std::optional<WideLayout> wide = wide_layout(format)) {
-    const std::size_t stride = std::size_t{width} * wide->channels * 2;
-    if (stride * height > 0xFFFFFFFFu) return false;
-    std::vector<std::uint16_t> wide_rows(count * wide->channels);
-    if (FAILED(frame->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(stride * height),
-                                 reinterpret_cast<BYTE*>(wide_rows.data())))) {
-      return false;
-    }
-    rows.resize(count * 4);
-    for (std::size_t i = 0; i < count; ++i) {
-      const std::uint16_t* p = wide_rows.data() + i * wide->channels;
-      const std::uint8_t red = to_8_bits(p[wide->order[0]]);
-      std::uint8_t* out = rows.data() + 4 * i;
-      if (wide->channels == 1) {
-        out[0] = out[1] = out[2] = red;
-        out[3] = 255;
-      } else {
-        out[0] = to_8_bits(p[wide->order[2]]);
-        out[1] = to_8_bits(p[wide->order[1]]);
-        out[2] = red;
-        out[3] = wide->channels == 4 ? to_8_bits(p[wide->order[3]]) : 255;
-      }
-    }
-    return true;
-  }
-  Com<IWICBitmapSource> converted;
-  if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, converted.put()))) return false;
-  rows.resize(count * 4);
-  return SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(rows.size()), rows.data()));
+  return true;
 }
 
 const GUID* container_of(PictureFormat format) {
@@ -170,19 +171,20 @@ std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std
   // the file open, and a Save over it could then not replace it. The decoder
   // is the one of the format whose header was read, never one the platform
   // picks by other signs.
-  if (FAILED(factory->CreateStream(stream.put())) ||
-      FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
-      FAILED(factory->CreateDecoder(*container_of(header.format), nullptr, decoder.put())) ||
-      FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
-      FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) || width == 0 ||
+  if (failed(factory->CreateStream(stream.put())) ||
+      failed(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
+      failed(factory->CreateDecoder(*container_of(header.format), nullptr, decoder.put())) ||
+      failed(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+      failed(decoder->GetFrame(0, frame.put())) || failed(frame->GetSize(&width, &height)) || width == 0 ||
       height == 0 || !within_picture_limit(width, height)) {
     return std::nullopt;
   }
   try {
-    std::vector<std::uint8_t> rows;
-    if (!read_bgra(frame.get(), width, height, rows)) return std::nullopt;
-    return from_bgra(rows.data(), width, height);
+    DecodedPicture picture;
+    if (!read_pixels(frame.get(), width, height, picture)) return std::nullopt;
+    return picture;
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return std::nullopt;
   }
 }
@@ -226,19 +228,19 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     Com<IPropertyBag2> options;
     const WICPixelFormatGUID wanted = with_alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
     WICPixelFormatGUID format_given = wanted;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
-        FAILED(factory->CreateEncoder(*container, nullptr, encoder.put())) ||
-        FAILED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
-        FAILED(encoder->CreateNewFrame(frame.put(), options.put()))) {
+    if (failed(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
+        failed(factory->CreateEncoder(*container, nullptr, encoder.put())) ||
+        failed(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) ||
+        failed(encoder->CreateNewFrame(frame.put(), options.put()))) {
       return false;
     }
     if (format == PictureFormat::jpeg && options.get() != nullptr) set_jpeg_quality(options.get());
-    if (FAILED(frame->Initialize(options.get())) ||
-        FAILED(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height))) ||
-        FAILED(frame->SetPixelFormat(&format_given)) || format_given != wanted ||
-        FAILED(frame->WritePixels(static_cast<UINT>(image.height), stride, static_cast<UINT>(rows.size()),
+    if (failed(frame->Initialize(options.get())) ||
+        failed(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height))) ||
+        failed(frame->SetPixelFormat(&format_given)) || format_given != wanted ||
+        failed(frame->WritePixels(static_cast<UINT>(image.height), stride, static_cast<UINT>(rows.size()),
                                   rows.data())) ||
-        FAILED(frame->Commit()) || FAILED(encoder->Commit())) {
+        failed(frame->Commit()) || failed(encoder->Commit())) {
       return false;
     }
     // The stream's end is the file's size; its memory block may be larger.
@@ -246,8 +248,8 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     // directory.)
     ULARGE_INTEGER end{};
     HGLOBAL memory = nullptr;
-    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
-        FAILED(GetHGlobalFromStream(stream.get(), &memory))) {
+    if (failed(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
+        failed(GetHGlobalFromStream(stream.get(), &memory))) {
       return false;
     }
     const LockedBlock bytes(memory);
@@ -255,6 +257,7 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     out.assign(bytes.data(), bytes.data() + end.QuadPart);
     return true;
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return false;
   }
 }

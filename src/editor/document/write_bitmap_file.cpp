@@ -77,37 +77,61 @@ DWORD check_target(const wchar_t* path) {
   return ERROR_SUCCESS;
 }
 
+// The path in the form that no length limit applies to ("\\?\C:\...",
+// "\\?\UNC\server\share\..."): the target's folder may take nearly all of
+// the 259 characters of a path, and the temporary file's name then goes
+// past them.
+std::wstring without_length_limit(const std::wstring& full) {
+  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// A new file "murXXXX.tmp" in `folder` (which ends in its separator), open
+// for writing, its path in `temp`; INVALID_HANDLE_VALUE with the error.
+HANDLE create_temporary_file(const std::wstring& folder, std::wstring& temp) {
+  const DWORD start = GetTickCount() ^ (GetCurrentProcessId() << 8);
+  for (DWORD i = 0; i < 0x10000; ++i) {
+    wchar_t name[16];
+    wsprintfW(name, L"mur%04X.tmp", static_cast<unsigned>((start + i) & 0xFFFF));
+    temp = folder + name;
+    HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_RANDOM_ACCESS, nullptr);
+    const DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) return file;
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
 // Writes the bytes into a new temporary file in the target's folder and
 // moves it over the target. Returns the error, the temporary file removed.
 DWORD write_replacing(const wchar_t* path, const std::vector<std::uint8_t>& bytes) {
   if (const DWORD error = check_target(path); error != ERROR_SUCCESS) return error;
-  wchar_t full[MAX_PATH];
+  std::wstring full(GetFullPathNameW(path, 0, nullptr, nullptr), L'\0');
   wchar_t* name = nullptr;
-  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, &name);
-  if (length == 0 || length >= MAX_PATH || name == nullptr) return ERROR_INVALID_NAME;
-  *name = L'\0';  // the folder, with its trailing separator
-  wchar_t temp[MAX_PATH];
-  if (GetTempFileNameW(full, L"mur", 0, temp) == 0) return GetLastError();
+  const DWORD length = full.empty() ? 0 : GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), &name);
+  if (length == 0 || length >= full.size() || name == nullptr) return ERROR_INVALID_NAME;
+  const std::wstring target = without_length_limit(full.substr(0, length));
+  const std::wstring folder = target.substr(0, target.size() - lstrlenW(name));  // with its trailing separator
+  std::wstring temp;
+  HANDLE file = create_temporary_file(folder, temp);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
 
   DWORD error = ERROR_SUCCESS;
-  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_RANDOM_ACCESS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  DWORD written = 0;
+  if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
     error = GetLastError();
-  } else {
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-      error = GetLastError();
-    } else if (written != bytes.size()) {
-      error = ERROR_DISK_FULL;
-    } else if (!FlushFileBuffers(file)) {
-      error = GetLastError();
-    }
-    if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
-  }
-  if (error == ERROR_SUCCESS && !MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  } else if (written != bytes.size()) {
+    error = ERROR_DISK_FULL;
+  } else if (!FlushFileBuffers(file)) {
     error = GetLastError();
   }
-  if (error != ERROR_SUCCESS) DeleteFileW(temp);
+  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  if (error == ERROR_SUCCESS &&
+      !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+  }
+  if (error != ERROR_SUCCESS) DeleteFileW(temp.c_str());
   return error;
 }
 
@@ -133,6 +157,7 @@ bool write_bitmap_file(const wchar_t* path) {
           file.resize(layout->file_size);
           return true;
         } catch (const std::bad_alloc&) {
+          note_memory_short();
           return false;
         }
       })) {

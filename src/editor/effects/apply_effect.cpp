@@ -21,6 +21,7 @@
 #include "core/codecs/dib_rows.h"
 #include "core/document/undo_state.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
 #include "editor/app/transfer_blocks.h"
@@ -71,7 +72,8 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
   // GDI copies into and out of a block by rows of the block's own width;
   // direct rows use a block as one run of pixels.
   const bool shaped = !rows;
-  const Rect footprint = picture_footprint(code, selection, settings.cell_width, settings.cell_height);
+  const Rect footprint = picture_footprint(code, selection, settings.cell_width, settings.cell_height,
+                                           app.bitmap.bmWidth, app.bitmap.bmHeight);
   TransferBlock& source = app.source_block;
   TransferBlock& result = app.result_block;
   if ((!footprint.empty() && !reserve_transfer_block(source, footprint.width(), footprint.height(), shaped)) ||
@@ -104,8 +106,10 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
       case EffectCode::fill:      break;
     }
   } catch (const std::bad_alloc&) {
+    note_memory_short();
     return false;
   } catch (const std::length_error&) {
+    note_memory_short();
     return false;
   }
   if (shaped) swap_red_and_blue(result.pixels, static_cast<std::size_t>(result_stride * selection.height()));
@@ -123,7 +127,10 @@ bool undo_surface_ready() {
   }
   ViewLock lock;
   HBITMAP bitmap = CreateCompatibleBitmap(app.working_image, app.bitmap.bmWidth, app.bitmap.bmHeight);
-  if (bitmap == nullptr) return false;
+  if (bitmap == nullptr) {
+    note_memory_short();
+    return false;
+  }
   SelectObject(app.undo_image, bitmap);
   if (app.undo_bitmap != nullptr) DeleteObject(app.undo_bitmap);
   app.undo_bitmap = bitmap;
@@ -163,7 +170,8 @@ bool blocks_for_all(EffectCode code, std::span<const Rect> rects, const EffectSe
   std::int64_t footprint_width = 0, footprint_height = 0, footprint_pixels = 0;
   std::int64_t width = 0, height = 0, pixels = 0;
   for (const Rect& r : rects) {
-    const Rect f = picture_footprint(code, r, settings.cell_width, settings.cell_height);
+    const Rect f = picture_footprint(code, r, settings.cell_width, settings.cell_height, app.bitmap.bmWidth,
+                                     app.bitmap.bmHeight);
     if (!f.empty()) {
       footprint_width = std::max(footprint_width, f.width());
       footprint_height = std::max(footprint_height, f.height());
@@ -189,6 +197,7 @@ void take_back_unfinished_step() {
   ViewLock lock;
   BitBlt(app.working_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.undo_image, 0, 0, SRCCOPY);
   app.transparency.alpha = app.transparency.undo_alpha;
+  mark_picture_changed();
   show_working_image();
 }
 
@@ -232,6 +241,7 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
   }
   {
     ViewLock lock;
+    mark_picture_changed();
     show_working_image();
   }
 
@@ -255,6 +265,7 @@ void undo_command() {
     std::swap(app.working_image, app.undo_image);
     std::swap(app.loaded_bitmap, app.undo_bitmap);
     exchange_alpha(app.transparency);
+    mark_picture_changed();
     show_working_image();
   }
   const EditState state = after_undo(EditState{app.modification_counter, app.undo_toggle});

@@ -18,14 +18,26 @@
 namespace murkel {
 namespace {
 
+// The status bar takes the status font made for `dpi`, and its height (from
+// that font) is measured again.
+void fit_status_bar(UINT dpi) {
+  if (HFONT font = create_ui_font(UiFont::status, dpi)) {
+    SendMessageW(app.status_bar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (app.status_font != nullptr) DeleteObject(app.status_font);
+    app.status_font = font;
+  }
+  SendMessageW(app.status_bar, WM_SIZE, 0, 0);
+  RECT rc{};
+  GetClientRect(app.status_bar, &rc);
+  app.status_height = rc.bottom - rc.top + 1;
+}
+
 void on_create(HWND hwnd) {
   // The field edges are given at 96 DPI.
   app.dpi = window_dpi(hwnd);
   for (int i = 0; i < 2; ++i) app.status_field_edges[i] = scaled(app.status_field_edges[i], app.dpi);
   app.status_bar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", hwnd, 0);
-  RECT rc{};
-  GetClientRect(app.status_bar, &rc);
-  app.status_height = rc.bottom - rc.top + 1;
+  fit_status_bar(app.dpi);
   SendMessageW(app.status_bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(app.status_field_edges));
   show_zoom_field();
   DragAcceptFiles(hwnd, TRUE);
@@ -48,13 +60,16 @@ void on_size(HWND hwnd, WPARAM wparam, LPARAM lparam) {
 
 // One wheel message scrolls one line step, sideways when the cursor is level
 // with the canvas's horizontal bar or lower, otherwise up or down. With Ctrl
-// held it zooms one level about the cursor instead.
+// held it zooms about the cursor instead, a level per notch of the deltas
+// added up (a touchpad sends small ones).
 void on_mouse_wheel(WPARAM wparam) {
   const WORD distance = HIWORD(wparam);
   if (LOWORD(wparam) & MK_CONTROL) {
-    zoom_at_cursor(distance < 0x8000);
+    const std::int32_t levels = wheel_zoom_levels(app.wheel_zoom_turned, static_cast<std::int16_t>(distance));
+    if (levels != 0) zoom_at_cursor(levels);
     return;
   }
+  app.wheel_zoom_turned = 0;
   GetCursorPos(&app.wheel_cursor);
   GetWindowRect(app.canvas_window, &app.wheel_window_rect);
   const bool sideways = app.wheel_window_rect.bottom - app.wheel_cursor.y <= app.horizontal_bar_height;
@@ -62,17 +77,22 @@ void on_mouse_wheel(WPARAM wparam) {
   SendMessageW(app.canvas_window, sideways ? WM_HSCROLL : WM_VSCROLL, code, 0);
 }
 
-// Moved to a monitor of another scale: the status fields and the frame and
-// bar measures follow, and the window takes the rectangle Windows proposes
-// (whose WM_SIZE lays out the rest).
+// Moved to a monitor of another scale: the status fields, the status bar's
+// font and height and the frame and bar measures follow, and the window
+// takes the rectangle Windows proposes and is laid out again (a rectangle
+// of the same size brings no WM_SIZE).
 void on_dpi_changed(HWND hwnd, UINT dpi, const RECT& proposed) {
   for (int i = 0; i < 2; ++i) {
     app.status_field_edges[i] = MulDiv(app.status_field_edges[i], static_cast<int>(dpi), static_cast<int>(app.dpi));
   }
   app.dpi = dpi;
   measure_frame_and_bar(dpi);
+  fit_status_bar(dpi);
   SetWindowPos(hwnd, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
                proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  on_size(hwnd, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
 }
 
 // Copy and Paste, and the View menu, follow the picture and the clipboard

@@ -10,6 +10,7 @@
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
 #include "editor/app/app_state.h"
+#include "editor/app/dib_sections.h"
 #include "editor/app/dpi.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/app/unicode_text.h"
@@ -25,23 +26,6 @@ DibRows block_rows(const TransferBlock& block) {
 
 Point picture_size() { return Point{app.bitmap.bmWidth, app.bitmap.bmHeight}; }
 Point client_size() { return Point{app.canvas_client.cx, app.canvas_client.cy}; }
-
-// The part of the picture that the canvas shows goes to the window in 32
-// bits, converted here: GDI converts a 24-bit picture for the window
-// through a buffer the size of the canvas at every redraw (the 32-bit Wine
-// allocates it anew each time, some 600 page faults). True when done.
-bool copy_true_colour_view(HDC target, Point scroll) {
-  const std::optional<DibRows> rows = true_colour_rows(app.working_image);
-  if (!rows || rows->bytes_per_pixel != 3) return false;
-  const ViewBlock view = visible_picture(picture_size(), kActualSize, scroll, client_size());
-  if (view.client.empty()) return true;
-  TransferBlock& block = app.view_block;
-  if (!reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return false;
-  copy_dib_rows(*rows, view.zoomed, block_rows(block));
-  BitBlt(target, view.client.left, view.client.top, static_cast<int>(view.client.width()),
-         static_cast<int>(view.client.height()), block.dc, 0, 0, SRCCOPY);
-  return true;
-}
 
 // The rows of a picture of 1, 4 or 8 bits a pixel in memory, and its colour
 // table (`count` entries); nothing for any other picture.
@@ -62,70 +46,125 @@ std::optional<IndexedRows> indexed_rows(std::uint32_t (&table)[256], UINT& count
                      dib.dsBmih.biBitCount, dib.dsBm.bmWidth, dib.dsBm.bmHeight};
 }
 
-// A picture that is not in memory as rows of 24 or 32 bits: the part that
-// `zoomed` shows goes into a 32-bit block, through its colour table, or for
-// 16 bits through GDI; `zoomed` moves with it.
-std::optional<DibRows> shown_part_in_32_bits(Rect& zoomed) {
-  const Rect area = picture_area_shown(zoomed, app.zoom, picture_size());
-  TransferBlock& part = app.view_source_block;
-  if (area.empty() || !reserve_transfer_block(part, area.width(), area.height(), true)) return std::nullopt;
-  DibRows rows = block_rows(part);
+// A picture that is not in memory as rows of 24 or 32 bits (a colour table,
+// 16 bits): a band of canvas rows at a time, the picture rows it shows
+// copied into a 32-bit block of about 4 MB (through the colour table,
+// or through GDI for 16 bits) and reduced or enlarged from there, so that
+// no copy of the whole part shown is made. False when memory is short.
+bool draw_in_bands(const Rect& zoomed, const DibRows& to) {
+  const Rect shown = picture_area_shown(zoomed, app.zoom, picture_size());
+  if (shown.empty()) return true;
+  const std::int64_t rows_per_row = (std::int64_t{app.zoom.den} + app.zoom.num - 1) / app.zoom.num + 1;
+  const auto band = static_cast<std::int32_t>(
+      std::clamp<std::int64_t>((1 << 20) / (shown.width() * rows_per_row), 1, zoomed.height()));
   std::uint32_t table[256];
   UINT count = 0;
-  if (const std::optional<IndexedRows> indexed = indexed_rows(table, count)) {
-    expand_indexed_rows(*indexed, table, count, area, rows);
-  } else {
-    BitBlt(part.dc, 0, 0, static_cast<int>(area.width()), static_cast<int>(area.height()), app.working_image,
-           area.left, area.top, SRCCOPY);
-    GdiFlush();
+  const std::optional<IndexedRows> indexed = indexed_rows(table, count);
+  TransferBlock& part = app.view_source_block;
+  for (std::int32_t top = zoomed.top; top < zoomed.bottom; top += band) {
+    const Rect rows_zoomed{zoomed.left, top, zoomed.right, std::min(top + band, zoomed.bottom)};
+    const Rect area = picture_area_shown(rows_zoomed, app.zoom, picture_size());
+    if (area.empty()) continue;
+    if (!reserve_transfer_block(part, area.width(), area.height(), true)) return false;
+    DibRows rows = block_rows(part);
+    if (indexed) {
+      expand_indexed_rows(*indexed, table, count, area, rows);
+    } else {
+      BitBlt(part.dc, 0, 0, static_cast<int>(area.width()), static_cast<int>(area.height()), app.working_image,
+             area.left, area.top, SRCCOPY);
+      GdiFlush();
+    }
+    rows.width = static_cast<std::int32_t>(area.width());
+    rows.height = static_cast<std::int32_t>(area.height());
+    // The copy of the area alone draws the band's canvas rows moved by the area's place.
+    const std::int32_t dx = zoomed_size(area.left, app.zoom), dy = zoomed_size(area.top, app.zoom);
+    DibRows out = to;
+    out.top_row += std::ptrdiff_t{top - zoomed.top} * to.stride;
+    draw_zoomed(rows, app.zoom,
+                Rect{rows_zoomed.left - dx, rows_zoomed.top - dy, rows_zoomed.right - dx, rows_zoomed.bottom - dy},
+                out, app.zoom_scratch);
   }
-  const std::int32_t dx = zoomed_size(area.left, app.zoom), dy = zoomed_size(area.top, app.zoom);
-  zoomed = Rect{zoomed.left - dx, zoomed.top - dy, zoomed.right - dx, zoomed.bottom - dy};
-  rows.width = static_cast<std::int32_t>(area.width());
-  rows.height = static_cast<std::int32_t>(area.height());
-  return rows;
+  return true;
 }
 
-// Zoomed: exact squares or averaged areas of the picture, computed by the
-// core into the view block (GDI's stretching drops rows, and its averaging
-// is slow under Wine). False when memory for the blocks is short.
-bool draw_zoomed_view(HDC target, Point scroll) {
-  const ViewBlock view = visible_picture(picture_size(), app.zoom, scroll, client_size());
-  if (view.client.empty()) return true;
-  TransferBlock& block = app.view_block;
-  if (!reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return false;
-  Rect zoomed = view.zoomed;
-  std::optional<DibRows> rows = true_colour_rows(app.working_image);
-  if (!rows) rows = shown_part_in_32_bits(zoomed);
-  if (!rows) return false;
-  draw_zoomed(*rows, app.zoom, zoomed, block_rows(block), app.zoom_scratch);
-  BitBlt(target, view.client.left, view.client.top, static_cast<int>(view.client.width()),
-         static_cast<int>(view.client.height()), block.dc, 0, 0, SRCCOPY);
+// Moves what the view block holds of the zoomed pixels `from` (at its
+// origin) to where the zoomed pixels `to` put them; returns the part of
+// `to` it held (empty for none).
+Rect keep_overlap(const TransferBlock& block, const Rect& from, const Rect& to) {
+  const Rect both{std::max(from.left, to.left), std::max(from.top, to.top), std::min(from.right, to.right),
+                  std::min(from.bottom, to.bottom)};
+  if (both.empty()) return Rect{};
+  const std::ptrdiff_t stride = block.width;
+  const Colour* source = block.pixels + (both.top - from.top) * stride + (both.left - from.left);
+  Colour* target = block.pixels + (both.top - to.top) * stride + (both.left - to.left);
+  const auto bytes = static_cast<std::size_t>(both.width()) * sizeof(Colour);
+  const auto rows = static_cast<std::ptrdiff_t>(both.height());
+  // Rows moving up go first from the top, rows moving down from the bottom.
+  if (target <= source) {
+    for (std::ptrdiff_t y = 0; y < rows; ++y) std::memmove(target + y * stride, source + y * stride, bytes);
+  } else {
+    for (std::ptrdiff_t y = rows - 1; y >= 0; --y) std::memmove(target + y * stride, source + y * stride, bytes);
+  }
+  return both;
+}
+
+// Computes the zoomed pixels `part` of `shown` (held at the block's origin) into the block.
+bool compute_view_part(const std::optional<DibRows>& rows, const Rect& shown, const Rect& part) {
+  if (part.empty()) return true;
+  DibRows to = block_rows(app.view_block);
+  to.top_row += (part.top - shown.top) * to.stride + (part.left - shown.left) * 4;
+  if (!rows) return draw_in_bands(part, to);
+  draw_zoomed(*rows, app.zoom, part, to, app.zoom_scratch);
   return true;
 }
 
 // The working image from source (sx - 5, sy - 5), zoomed; parts of the
-// source outside the picture leave the target as it was. Without memory for
-// the zoomed blocks, GDI stretches the picture instead.
+// source outside the picture leave the target as it was. What the canvas
+// shows of the picture is kept in the view block: a drag pass or a paint
+// copies it as it is, a scroll moves it and computes only the pixels that
+// come into view, and it is computed anew only when the picture, the zoom
+// or the canvas size has changed. Zoomed in, pixels are exact squares;
+// zoomed out, averages of the area they show (GDI's stretching drops rows,
+// and its averaging is slow under Wine). At 100 %, a picture that is not 24-
+// or 32-bit goes to the window through GDI, which maps its colours. Without
+// memory for the view block the picture is not drawn.
 void copy_working_image(HDC target, int scroll_x, int scroll_y) {
   if (!picture_open()) return;
-  const Point scroll{scroll_x, scroll_y};
-  if (app.zoom == kActualSize) {
-    if (copy_true_colour_view(target, scroll)) return;
-    BitBlt(target, 0, 0, app.surface_size.cx, app.surface_size.cy, app.working_image, scroll_x - kCanvasMargin,
-           scroll_y - kCanvasMargin, SRCCOPY);
-    return;
+  const ViewBlock view = visible_picture(picture_size(), app.zoom, Point{scroll_x, scroll_y}, client_size());
+  if (view.client.empty()) return;
+  TransferBlock& block = app.view_block;
+  const ShownView wanted{app.picture_changes, app.zoom, view.zoomed};
+  if (block.pixels == nullptr || !(app.view_shown == wanted)) {
+    const ShownView held = app.view_shown;
+    app.view_shown = ShownView{};
+    const std::optional<DibRows> rows = true_colour_rows(app.working_image);
+    if (!rows && app.zoom == kActualSize) {
+      BitBlt(target, 0, 0, app.surface_size.cx, app.surface_size.cy, app.working_image, scroll_x - kCanvasMargin,
+             scroll_y - kCanvasMargin, SRCCOPY);
+      return;
+    }
+    // The same picture at the same zoom, moved: what stays in view is kept.
+    const bool fits = block.pixels != nullptr && view.zoomed.width() <= block.width &&
+                      view.zoomed.height() <= block.height;
+    const Rect kept = fits && held.picture_changes == wanted.picture_changes && held.zoom == wanted.zoom
+                          ? keep_overlap(block, held.zoomed, view.zoomed)
+                          : Rect{};
+    if (kept.empty() && !reserve_transfer_block(block, view.client.width(), view.client.height(), true)) return;
+    const Rect& z = view.zoomed;
+    if (kept.empty()) {
+      if (!compute_view_part(rows, z, z)) return;
+    } else {
+      // Above, below, left and right of what was kept.
+      for (const Rect& part : {Rect{z.left, z.top, z.right, kept.top}, Rect{z.left, kept.bottom, z.right, z.bottom},
+                               Rect{z.left, kept.top, kept.left, kept.bottom},
+                               Rect{kept.right, kept.top, z.right, kept.bottom}}) {
+        if (!compute_view_part(rows, z, part)) return;
+      }
+    }
+    app.view_shown = wanted;
   }
-  if (draw_zoomed_view(target, scroll)) return;
-  const ViewBlock view = visible_picture(picture_size(), app.zoom, scroll, client_size());
-  const Rect area = picture_area_shown(view.zoomed, app.zoom, picture_size());
-  if (view.client.empty() || area.empty()) return;
-  const std::int32_t left = picture_to_client(area.left, scroll_x, app.zoom);
-  const std::int32_t top = picture_to_client(area.top, scroll_y, app.zoom);
-  SetStretchBltMode(target, COLORONCOLOR);
-  StretchBlt(target, left, top, picture_to_client(area.right, scroll_x, app.zoom) - left,
-             picture_to_client(area.bottom, scroll_y, app.zoom) - top, app.working_image, area.left, area.top,
-             static_cast<int>(area.width()), static_cast<int>(area.height()), SRCCOPY);
+  BitBlt(target, view.client.left, view.client.top, static_cast<int>(view.client.width()),
+         static_cast<int>(view.client.height()), block.dc, 0, 0, SRCCOPY);
 }
 
 void copy_background(HDC target) {
@@ -189,6 +228,8 @@ void apply_waiting_scroll_bars() {
   if (app.scroll_bars_waiting & kBarBits[1]) SetScrollInfo(app.canvas_window, SB_VERT, &app.vertical_scroll, TRUE);
   app.scroll_bars_waiting = 0;
 }
+
+void mark_picture_changed() { ++app.picture_changes; }
 
 void show_working_image() {
   if (picture_open()) {

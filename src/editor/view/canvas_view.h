@@ -19,6 +19,11 @@ void full_redraw(HDC target);
 // background where no picture is open). Call with the view lock held.
 void show_working_image();
 
+// Every change of the working image's pixels, or of the bitmap it holds,
+// calls this (with the view lock held): what the view keeps of it is then
+// computed anew.
+void mark_picture_changed();
+
 // Empties the selection: the effect items grayed, the view without outline,
 // the selection field cleared.
 void clear_selection();

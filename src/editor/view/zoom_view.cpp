@@ -2,6 +2,9 @@
 // a drag going on, the redraw and the status fields.
 #include "editor/view/zoom_view.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "core/canvas/scroll.h"
 #include "core/canvas/selection.h"
 #include "editor/app/app_state.h"
@@ -74,13 +77,15 @@ void zoom_command(WORD id) {
   }
 }
 
-void zoom_at_cursor(bool in) {
+void zoom_at_cursor(std::int32_t levels) {
   POINT cursor{};
   GetCursorPos(&cursor);
   ScreenToClient(app.canvas_window, &cursor);
   const bool on_canvas = cursor.x >= 0 && cursor.y >= 0 && cursor.x < app.canvas_client.cx &&
                          cursor.y < app.canvas_client.cy;
-  set_zoom(in ? zoom_in(app.zoom) : zoom_out(app.zoom), on_canvas ? cursor : canvas_centre());
+  Zoom zoom = app.zoom;
+  for (std::int32_t i = 0; i < std::min(std::abs(levels), 16); ++i) zoom = levels > 0 ? zoom_in(zoom) : zoom_out(zoom);
+  set_zoom(zoom, on_canvas ? cursor : canvas_centre());
 }
 
 void scroll_to_picture_rect(const Rect& r) {

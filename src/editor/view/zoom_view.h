@@ -17,9 +17,9 @@ void set_zoom(Zoom zoom, POINT keep);
 // canvas's centre.
 void zoom_command(WORD id);
 
-// Ctrl+wheel: one level in (the wheel turned away from the user) or out,
+// Ctrl+wheel: `levels` in (the wheel turned away from the user) or out,
 // about the point under the cursor (the centre when it is off the canvas).
-void zoom_at_cursor(bool in);
+void zoom_at_cursor(std::int32_t levels);
 
 // Scrolls so that the picture rectangle `r` stands in the middle of the
 // canvas, as far as the scroll ranges allow.
