@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #ifdef _OPENMP
 #include <omp.h>
@@ -74,7 +75,8 @@ constexpr const char* kNullDevice = "nul";
 constexpr const char* kNullDevice = "/dev/null";
 #endif
 
-void read_band(const GreyPicture& grey, const std::string& folder, const std::string& languages, Band& band) {
+void read_band_with_engine(const GreyPicture& grey, const std::string& folder, const std::string& languages,
+                           Band& band) {
   tesseract::TessBaseAPI engine;
   if (engine.Init(folder.c_str(), 0, languages.c_str(), tesseract::OEM_LSTM_ONLY, nullptr, 0, nullptr, nullptr, false,
                   read_file) != 0) {
@@ -116,6 +118,19 @@ void read_band(const GreyPicture& grey, const std::string& folder, const std::st
     word.confidence = it->Confidence(tesseract::RIL_WORD);
     band.words.push_back(std::move(word));
   } while (it->Next(tesseract::RIL_WORD));
+}
+
+// A band's thread must not end by an exception: the reason goes with the band.
+void read_band(const GreyPicture& grey, const std::string& folder, const std::string& languages, Band& band) {
+  try {
+    read_band_with_engine(grey, folder, languages, band);
+  } catch (const std::bad_alloc&) {
+    band.words.clear();
+    band.error = "not enough memory to read the picture";
+  } catch (const std::exception& e) {
+    band.words.clear();
+    band.error = std::string("the OCR engine failed: ") + e.what();
+  }
 }
 
 }  // namespace
@@ -165,9 +180,17 @@ OcrOutcome read_words(const PixelView& picture, const std::string& folder, const
     band->count = count;
     bands.push_back(std::move(band));
   }
+  // A band whose thread cannot be had is read here, after the first.
   std::vector<std::thread> workers;
-  for (int i = 1; i < count; ++i) workers.emplace_back(read_band, std::cref(grey), folder, languages, std::ref(*bands[i]));
-  read_band(grey, folder, languages, *bands[0]);
+  std::vector<int> here{0};
+  for (int i = 1; i < count; ++i) {
+    try {
+      workers.emplace_back(read_band, std::cref(grey), folder, languages, std::ref(*bands[i]));
+    } catch (const std::system_error&) {
+      here.push_back(i);
+    }
+  }
+  for (int i : here) read_band(grey, folder, languages, *bands[i]);
   for (std::thread& worker : workers) worker.join();
 
   int lines = 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include "core/find/text_finder.h"
@@ -91,8 +92,10 @@ FindRequest current_request(const FindState& s) {
   for (int i = 0; i < kKinds; ++i) *kinds[i] = checked(s.kind_boxes[i]);
   wchar_t text[512]{};
   GetWindowTextW(s.words_field, text, static_cast<int>(std::size(text)));
-  // Comma-separated words; blanks around them do not count.
-  const std::string words = to_utf8(text);
+  // Comma-separated words (the Japanese commas too); blanks around them do not count.
+  std::wstring typed = text;
+  std::replace_if(typed.begin(), typed.end(), [](wchar_t c) { return c == L'\u3001' || c == L'\uFF0C'; }, L',');
+  const std::string words = to_utf8(typed);
   std::size_t at = 0;
   while (at <= words.size()) {
     const std::size_t comma = std::min(words.find(',', at), words.size());
@@ -208,8 +211,13 @@ void on_item_changed(FindState& s, const NMLISTVIEW& change) {
     scroll_to_picture_rect(s.items[change.iItem].box);
 }
 
-void on_command(FindState& s, HWND control, WORD code) {
-  if (control == s.hide_button) {
+// The window's own keys (IsDialogMessage): Enter presses Hide, Esc Cancel.
+void on_command(FindState& s, HWND control, WORD id, WORD code) {
+  if (!control && id == IDOK) {
+    hide_checked(s);
+  } else if (!control && id == IDCANCEL) {
+    DestroyWindow(s.window);
+  } else if (control == s.hide_button) {
     hide_checked(s);
   } else if (control == s.cancel_button) {
     DestroyWindow(s.window);
@@ -331,10 +339,19 @@ void open_find_window() {
   FindState& state = *s.release();
   ShowWindow(hwnd, SW_SHOW);
   SetTimer(hwnd, kProgressTimer, 250, nullptr);
-  state.worker = std::thread([&state, folder = data.folder] {
-    state.outcome = read_words(state.picture.view(), folder, "eng+jpn", 2, &state.progress);
-    PostMessageW(state.window, kFindFinished, 0, 0);
-  });
+  try {
+    state.worker = std::thread([&state, folder = data.folder] {
+      try {
+        state.outcome = read_words(state.picture.view(), folder, "eng+jpn", 2, &state.progress);
+      } catch (const std::exception& e) {
+        state.outcome = OcrOutcome{{}, e.what(), false};
+      }
+      PostMessageW(state.window, kFindFinished, 0, 0);
+    });
+  } catch (const std::system_error&) {
+    state.outcome.error = "no thread";  // told as a picture that could not be read
+    PostMessageW(hwnd, kFindFinished, 0, 0);
+  }
 }
 
 void close_find_window() {
@@ -345,7 +362,7 @@ LRESULT CALLBACK find_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
   FindState* s = state_of(hwnd);
   switch (msg) {
     case WM_COMMAND:
-      if (s) on_command(*s, reinterpret_cast<HWND>(lparam), HIWORD(wparam));
+      if (s) on_command(*s, reinterpret_cast<HWND>(lparam), LOWORD(wparam), HIWORD(wparam));
       break;
     case WM_NOTIFY:
       if (s && reinterpret_cast<const NMHDR*>(lparam)->hwndFrom == s->list &&
