@@ -42,6 +42,7 @@ struct FindState {
   HWND cover_buttons[kCovers]{};
   HWND hide_button = nullptr;
   HWND cancel_button = nullptr;
+  HFONT font = nullptr;  // the controls' texts, made for the window's DPI
 
   Image picture;                // what the worker reads: the picture as it was at the start
   OcrProgress progress;         // shared with the worker
@@ -235,6 +236,7 @@ void on_destroy(HWND hwnd) {
   if (s) {
     s->progress.cancel = true;
     if (s->worker.joinable()) s->worker.join();
+    if (s->font) DeleteObject(s->font);
     delete s;
   }
   app.find_window = nullptr;
@@ -243,26 +245,26 @@ void on_destroy(HWND hwnd) {
   show_working_image();
 }
 
-HWND make_control(HWND parent, const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
-                  DWORD style, DWORD ex_style = 0) {
-  HWND control = create_control(parent, class_name, text, x, y, width, height, style | WS_CHILD | WS_VISIBLE,
-                                ex_style);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  return control;
-}
-
 void make_controls(FindState& s) {
   const Texts& t = texts();
   HWND w = s.window;
-  s.status_line = make_control(w, L"STATIC", t.find_running, 10, 10, 460, 20, 0);
+  s.font = create_ui_font(UiFont::message, window_dpi(w));
+  const HGDIOBJ font = s.font ? static_cast<HGDIOBJ>(s.font) : GetStockObject(DEFAULT_GUI_FONT);
+  const auto make_control = [&](const wchar_t* class_name, const wchar_t* text, int x, int y, int width, int height,
+                                DWORD style, DWORD ex_style = 0) {
+    HWND control = create_control(w, class_name, text, x, y, width, height, style | WS_CHILD | WS_VISIBLE, ex_style);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+  };
+  s.status_line = make_control(L"STATIC", t.find_running, 10, 10, 460, 20, 0);
   for (int i = 0; i < kKinds; ++i) {
-    s.kind_boxes[i] = make_control(w, L"BUTTON", t.find_kinds[i], 10 + 120 * (i % 4), 36 + 24 * (i / 4), 115, 22,
+    s.kind_boxes[i] = make_control(L"BUTTON", t.find_kinds[i], 10 + 120 * (i % 4), 36 + 24 * (i / 4), 115, 22,
                                    BS_AUTOCHECKBOX | WS_TABSTOP);
     SendMessageW(s.kind_boxes[i], BM_SETCHECK, BST_CHECKED, 0);
   }
-  make_control(w, L"STATIC", t.find_words_label, 10, 92, 60, 20, 0);
-  s.words_field = make_control(w, L"EDIT", L"", 70, 88, 400, 24, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
-  s.list = make_control(w, WC_LISTVIEWW, L"", 10, 120, 460, 200,
+  make_control(L"STATIC", t.find_words_label, 10, 92, 60, 20, 0);
+  s.words_field = make_control(L"EDIT", L"", 70, 88, 400, 24, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+  s.list = make_control(WC_LISTVIEWW, L"", 10, 120, 460, 200,
                         LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP,
                         WS_EX_CLIENTEDGE);
   ListView_SetExtendedListViewStyle(s.list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
@@ -277,12 +279,12 @@ void make_controls(FindState& s) {
   ListView_InsertColumn(s.list, 1, &column);
   const wchar_t* const covers[kCovers] = {t.find_cover_mosaic, t.find_cover_blur, t.find_cover_fill};
   for (int i = 0; i < kCovers; ++i)
-    s.cover_buttons[i] = make_control(w, L"BUTTON", covers[i], 10 + 150 * i, 328, 145, 22,
+    s.cover_buttons[i] = make_control(L"BUTTON", covers[i], 10 + 150 * i, 328, 145, 22,
                                       BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0));
   SendMessageW(s.cover_buttons[0], BM_SETCHECK, BST_CHECKED, 0);
-  make_control(w, L"STATIC", t.find_limits, 10, 356, 460, 20, 0);
-  s.hide_button = make_control(w, L"BUTTON", t.find_hide, 290, 382, 85, 28, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP);
-  s.cancel_button = make_control(w, L"BUTTON", t.cancel, 385, 382, 85, 28, BS_PUSHBUTTON | WS_TABSTOP);
+  make_control(L"STATIC", t.find_limits, 10, 356, 460, 20, 0);
+  s.hide_button = make_control(L"BUTTON", t.find_hide, 290, 382, 85, 28, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP);
+  s.cancel_button = make_control(L"BUTTON", t.cancel, 385, 382, 85, 28, BS_PUSHBUTTON | WS_TABSTOP);
   EnableWindow(s.hide_button, FALSE);
 }
 
