@@ -15,6 +15,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libwebp-dev libtiff-dev libgif-dev libheif-dev liblcms2-dev libdeflate-dev
   pkg-config libtesseract-dev tesseract-ocr-eng tesseract-ocr-jpn dpkg-dev
   g++-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev

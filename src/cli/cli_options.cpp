@@ -81,9 +81,20 @@ std::string quoted(std::string_view text) {
 }  // namespace
 
 const char* usage_text() {
-  return "usage: murkel-cli INPUT OUTPUT [--format png|bmp] [--seed N] OPERATION...\n"
+  return "usage: murkel-cli INPUT OUTPUT [--format F] [--quality N] [--seed N] OPERATION...\n"
+         "       murkel-cli --out-dir DIR [--jobs N] INPUT... [--format F] OPERATION...\n"
          "       murkel-cli INPUT [OUTPUT] FINDER... --list-found [OPERATION...]\n"
-#if MURKEL_HAVE_PNG
+#if MURKEL_HAVE_NATIVE_CODECS
+         "Applies the editor's effects to a picture: bitmap, PNG, JPEG, WebP, TIFF (the\n"
+         "first page), GIF (the first frame) or HEIF/HEIC, told apart by content. JPEG\n"
+         "and TIFF photos are turned upright by their orientation tag (HEIC by its own\n"
+         "turns) before anything else, so --rect is in the coordinates a viewer shows;\n"
+         "colours with a colour profile are converted to sRGB.\n"
+         "The output's extension, .png, .bmp, .jpg/.jpeg or .webp in any case, or\n"
+         "--format picks its format: PNG as 8-bit RGB (RGBA when the input has\n"
+         "transparency), bitmap as 24 bits, JPEG at quality 92, WebP lossless from a\n"
+         "lossless input (bitmap, PNG, GIF, TIFF, lossless WebP), else at quality 90.\n"
+#elif MURKEL_HAVE_PNG
          "Applies the editor's effects to a bitmap or PNG file (told apart by content).\n"
          "The output's extension, .png or .bmp in any case, or --format picks its format:\n"
          "PNG as 8-bit RGB (RGBA when the input has transparency), bitmap as 24 bits.\n"
@@ -131,7 +142,18 @@ const char* usage_text() {
          "  only in the folder that MURKEL_TESSDATA names.\n"
          "\n"
          "  --seed N         seed of the scramble's random source (0..4294967295)\n"
-         "  --format F       output format, png or bmp\n"
+         "  --format F       output format: png, bmp, jpg or webp\n"
+         "  --quality N      quality of a JPEG output (1..100, default 92), or of a WebP\n"
+         "                   output, which it makes lossy (default: lossless from a\n"
+         "                   lossless input, else 90)\n"
+         "\n"
+         "BATCHES: --out-dir DIR makes every file argument an input; each is written to\n"
+         "DIR (made when missing) under its own name, with the extension of --format when\n"
+         "given. --jobs N works on N files at once (default: the machine's cores). A file\n"
+         "that fails gets one line on standard error and the others go on; the exit\n"
+         "status is then 1. No output replaces its own input or another's output, and\n"
+         "each is written whole or not at all. On a terminal the progress (37/1000) is\n"
+         "shown on standard error.\n"
          "  --help           show this text\n"
          "\n"
          "WHICH EFFECT HIDES WHAT: only --fill, --secure-mosaic and --secure-blur remove\n"
@@ -141,13 +163,14 @@ const char* usage_text() {
          "anyone with this program inverts exactly. For anything secret, use --fill, or\n"
          "--secure-mosaic or --secure-blur where it should look like a mosaic or a blur.\n"
          "\n"
-         "The output carries none of the input's metadata (text, EXIF, times, colour\n"
-         "profiles). Pixels under a selection come out opaque; every other pixel keeps its\n"
-         "colour and alpha (16-bit PNG files are reduced to 8 bits per channel, and a\n"
-         "bitmap output shows transparent pixels over white). With no operation the\n"
+         "The output carries none of the input's metadata (text, EXIF with GPS, XMP,\n"
+         "IPTC, times, colour profiles). Pixels under a selection come out opaque; every\n"
+         "other pixel keeps its colour and alpha (16-bit PNG files are reduced to 8 bits\n"
+         "per channel, and a bitmap or JPEG output shows transparent pixels over white). With no operation the\n"
          "picture is written unchanged.\n"
          "On any error one line goes to standard error, the exit status is 2 and the\n"
-         "output file is left as it was.\n";
+         "output file is left as it was (in a batch: status 1 for failed files, 2 for\n"
+         "bad arguments).\n";
 }
 
 ParseResult parse_arguments(const std::vector<std::string>& args) {
@@ -167,7 +190,7 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
         result.error = "unknown option " + quoted(arg);
         return result;
       }
-      if (!options.operations.empty() || options.seed || options.format) {
+      if (!options.operations.empty() || options.seed) {
         result.error = "unexpected argument " + quoted(arg) + " (the input and output files come first)";
         return result;
       }
@@ -176,7 +199,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
     }
     const bool takes_value = arg == "--rect" || arg == "--mosaic" || arg == "--blur" || arg == "--scramble" ||
                              arg == "--fill" || arg == "--seed" || arg == "--format" || arg == "--secure-mosaic" ||
-                             arg == "--find" || arg == "--find-text" || arg == "--find-regex" || arg == "--lang";
+                             arg == "--find" || arg == "--find-text" || arg == "--find-regex" || arg == "--lang" ||
+                             arg == "--quality" || arg == "--out-dir" || arg == "--jobs";
     if (!takes_value && arg != "--diffusion" && arg != "--secure-blur" && arg != "--list-found") {
       result.error = "unknown option " + quoted(arg);
       return result;
@@ -211,8 +235,32 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
         result.error = "--format given twice";
         return result;
       }
-      if (value != "png" && value != "bmp") return bad("expected png or bmp");
-      options.format = value == "png" ? FileFormat::png : FileFormat::bmp;
+      if (value == "png") options.format = FileFormat::png;
+      else if (value == "bmp") options.format = FileFormat::bmp;
+      else if (value == "jpg" || value == "jpeg") options.format = FileFormat::jpeg;
+      else if (value == "webp") options.format = FileFormat::webp;
+      else return bad("expected png, bmp, jpg or webp");
+      continue;
+    }
+    if (arg == "--quality" || arg == "--jobs") {
+      const bool quality = arg == "--quality";
+      if (quality ? options.quality.has_value() : options.jobs != 0) {
+        result.error = arg + " given twice";
+        return result;
+      }
+      if (!parse_int(value, 1, quality ? 100 : 256, number))
+        return bad(quality ? "expected a whole number from 1 to 100" : "expected a whole number from 1 to 256");
+      if (quality) options.quality = static_cast<int>(number);
+      else options.jobs = static_cast<unsigned>(number);
+      continue;
+    }
+    if (arg == "--out-dir") {
+      if (!options.out_dir.empty()) {
+        result.error = "--out-dir given twice";
+        return result;
+      }
+      if (value.empty()) return bad("expected a folder");
+      options.out_dir = std::string(value);
       continue;
     }
     if (arg == "--list-found") {
@@ -276,6 +324,26 @@ ParseResult parse_arguments(const std::vector<std::string>& args) {
                                    [](const Operation& o) { return o.kind == OperationKind::found; });
   if (options.list_found && !finding) {
     result.error = "--list-found needs --find, --find-text or --find-regex";
+    return result;
+  }
+  if (!options.out_dir.empty()) {
+    if (files.empty()) {
+      result.error = "--out-dir needs at least one input file";
+      return result;
+    }
+    if (options.list_found) {
+      result.error = "--list-found works on one file, not with --out-dir";
+      return result;
+    }
+    if (std::find(files.begin(), files.end(), "-") != files.end()) {
+      result.error = "--out-dir takes files, not standard input";
+      return result;
+    }
+    options.inputs = std::move(files);
+    return result;
+  }
+  if (options.jobs != 0) {
+    result.error = "--jobs needs --out-dir";
     return result;
   }
   // Listing alone needs no output file.

@@ -11,7 +11,7 @@
 
 namespace murkel::cli {
 
-enum class FileFormat { bmp, png };
+enum class FileFormat { bmp, png, jpeg, webp };
 
 // `found`: from here on the selections are the boxes of what the finders
 // found, each its own selection, until the next --rect.
@@ -31,6 +31,10 @@ struct Options {
   std::string input;
   std::string output;                // "-": standard output, as "-" input is standard input
   std::optional<FileFormat> format;  // --format; otherwise the output's extension decides
+  std::optional<int> quality;        // --quality of a JPEG or lossy WebP output
+  std::string out_dir;               // --out-dir: every file argument is an input, written there
+  std::vector<std::string> inputs;   // with --out-dir
+  unsigned jobs = 0;                 // --jobs: files at once; 0 for the machine's cores
   std::optional<std::uint32_t> seed;
   std::vector<Operation> operations;  // in command-line order
   FindRequest find;                   // every --find, --find-text and --find-regex, added up

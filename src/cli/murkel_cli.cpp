@@ -1,5 +1,5 @@
-// murkel-cli: applies the editor's effects to a bitmap or PNG file from the command line,
-// over rectangles it is given or over what it finds in the picture's text.
+// murkel-cli: applies the editor's effects to pictures from the command line, one file
+// or a batch, over rectangles it is given or over what it finds in the picture's text.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -13,6 +13,7 @@
 #include <windows.h>  // the program's own file name
 #endif
 
+#include "cli/batch.h"
 #include "cli/cli_options.h"
 #include "cli/picture_io.h"
 #include "core/document/transparency.h"
@@ -145,6 +146,22 @@ std::string apply_operations(cli::Picture& picture, const cli::Options& options)
   return {};
 }
 
+// One input to one output (or to none when only listing what was found).
+std::string process_file(const cli::Options& options, const std::string& input, const std::string& output,
+                         std::vector<std::string>& notes, bool name_the_input) {
+  cli::FileFormat format = cli::FileFormat::bmp;
+  if (!output.empty())
+    if (std::string error = cli::choose_output_format(options, output, format); !error.empty()) return error;
+  // One buffer holds the input file and then the output file.
+  std::vector<std::uint8_t> bytes;
+  cli::Picture picture;
+  if (std::string error = cli::read_picture(input, bytes, picture, notes); !error.empty()) return error;
+  if (std::string error = apply_operations(picture, options); !error.empty())
+    return name_the_input ? "'" + input + "': " + error : error;
+  if (output.empty()) return {};
+  return cli::write_picture(output, format, options, picture, bytes, notes);
+}
+
 int run(const std::vector<std::string>& args) {
   const cli::ParseResult parsed = cli::parse_arguments(args);
   if (parsed.options.help) {
@@ -153,19 +170,14 @@ int run(const std::vector<std::string>& args) {
   }
   if (!parsed.error.empty()) return fail(parsed.error + " (see --help)");
   const cli::Options& options = parsed.options;
+  if (!options.out_dir.empty())
+    return cli::run_batch(options, [&](const std::string& input, const std::string& output,
+                                       std::vector<std::string>& notes) {
+      return process_file(options, input, output, notes, true);
+    });
 
-  cli::FileFormat format = cli::FileFormat::bmp;
-  if (!options.output.empty())
-    if (std::string error = cli::choose_output_format(options, format); !error.empty()) return fail(error);
-
-  // One buffer holds the input file and then the output file.
-  std::vector<std::uint8_t> bytes;
-  cli::Picture picture;
   std::vector<std::string> notes;
-  if (std::string error = cli::read_picture(options.input, bytes, picture, notes); !error.empty()) return fail(error);
-  if (std::string error = apply_operations(picture, options); !error.empty()) return fail(error);
-  if (options.output.empty()) return 0;  // only listing what was found
-  if (std::string error = cli::write_picture(options.output, format, picture, bytes, notes); !error.empty())
+  if (std::string error = process_file(options, options.input, options.output, notes, false); !error.empty())
     return fail(error);
   for (const std::string& note : notes) std::fprintf(stderr, "murkel-cli: %s\n", note.c_str());
   return 0;

@@ -1,4 +1,5 @@
-// Reads and writes murkel-cli's pictures; PNG only where libpng was found.
+// Reads and writes murkel-cli's pictures; PNG only where libpng was found,
+// JPEG, WebP, TIFF, GIF and HEIF only in the native build with their libraries.
 #include "cli/picture_io.h"
 
 #include <cerrno>
@@ -10,9 +11,13 @@
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
 #include "core/codecs/picture_format.h"
+#include "core/codecs/picture_header.h"
 #include "core/document/transparency.h"
 #if MURKEL_HAVE_PNG
 #include "core/codecs/png_codec.h"
+#endif
+#if MURKEL_HAVE_NATIVE_CODECS
+#include "cli/native_pictures.h"
 #endif
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -47,19 +52,44 @@ std::string read_standard_input(std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-std::string choose_output_format(const Options& options, FileFormat& format) {
+// Pixels not fully opaque are blended over white, as a viewer shows them on a white page.
+bool blend_over_white(Picture& picture) {
+  const bool blended = put_over_white(picture.image, picture.alpha);
+  picture.alpha.clear();
+  return blended;
+}
+
+const char* extension_of(FileFormat format) {
+  switch (format) {
+    case FileFormat::png: return ".png";
+    case FileFormat::jpeg: return ".jpg";
+    case FileFormat::webp: return ".webp";
+    case FileFormat::bmp: break;
+  }
+  return ".bmp";
+}
+
+std::string choose_output_format(const Options& options, const std::string& output, FileFormat& format) {
   if (options.format) {
     format = *options.format;
-  } else if (options.output == "-") {
-    return "standard output needs --format png or --format bmp";
+  } else if (output == "-") {
+    return "standard output needs --format";
   } else {
-    const PictureFormat named = format_of_name(options.output);
+    const PictureFormat named = format_of_name(output);
+    std::string extension = output.size() >= 5 ? output.substr(output.size() - 5) : "";
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (named == PictureFormat::png) format = FileFormat::png;
     else if (named == PictureFormat::bmp) format = FileFormat::bmp;
-    else return "cannot tell the format of '" + options.output + "' from its name: use .png or .bmp, or --format";
+    else if (named == PictureFormat::jpeg) format = FileFormat::jpeg;
+    else if (extension == ".webp") format = FileFormat::webp;
+    else return "cannot tell the format of '" + output + "' from its name: use .png, .bmp, .jpg or .webp, or --format";
   }
 #if !MURKEL_HAVE_PNG
   if (format == FileFormat::png) return std::string(kNoPng) + ", not PNG";
+#endif
+#if !MURKEL_HAVE_NATIVE_CODECS
+  if (format == FileFormat::jpeg || format == FileFormat::webp)
+    return "this build of murkel-cli writes bitmap and PNG files only";
 #endif
   return {};
 }
@@ -73,8 +103,11 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
     if (!file.ok()) return file.error;
     bytes = std::move(file.bytes);
   }
+  picture.lossless = true;
   const bool png = bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
   if (png) {
+    if (const PictureHeader header = read_picture_header(bytes.data(), bytes.size()); !header.ok())
+      return "cannot read " + shown_name(input) + ": " + header.error;
 #if MURKEL_HAVE_PNG
     PngDecodeResult decoded = decode_png(bytes.data(), bytes.size());
     if (!decoded.ok()) return "cannot read " + shown_name(input) + ": damaged PNG file: " + decoded.error;
@@ -87,8 +120,17 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
     return "cannot read " + shown_name(input) + ": it is a PNG file, and " + kNoPng;
 #endif
   }
-  if (!looks_like_bitmap_file(bytes.data(), bytes.size()))
-    return "cannot read " + shown_name(input) + ": not a bitmap or PNG file";
+#if MURKEL_HAVE_NATIVE_CODECS
+  if (const char* kind = native_format_of(bytes.data(), bytes.size())) {
+    if (std::string error = decode_native(bytes.data(), bytes.size(), picture, picture.lossless); !error.empty())
+      return "cannot read " + shown_name(input) + " (" + kind + "): " + error;
+    return {};
+  }
+  constexpr const char* kKnown = "a bitmap, PNG, JPEG, WebP, TIFF, GIF or HEIF file";
+#else
+  constexpr const char* kKnown = "a bitmap or PNG file";
+#endif
+  if (!looks_like_bitmap_file(bytes.data(), bytes.size())) return "cannot read " + shown_name(input) + ": not " + kKnown;
   DecodeResult decoded = decode_bmp(bytes);
   if (!decoded.ok()) return "cannot read " + shown_name(input) + ": " + decoded.error;
   picture.image = std::move(decoded.image);
@@ -96,7 +138,7 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
   return {};
 }
 
-std::string write_picture(const std::string& output, FileFormat format, Picture& picture,
+std::string write_picture(const std::string& output, FileFormat format, const Options& options, Picture& picture,
                           std::vector<std::uint8_t>& bytes, std::vector<std::string>& notes) {
   const std::string name = output == "-" ? "standard output" : "'" + output + "'";
   std::string error;
@@ -105,6 +147,21 @@ std::string write_picture(const std::string& output, FileFormat format, Picture&
     error = encode_png_into(picture.image, picture.alpha, bytes);
 #else
     error = kNoPng;
+#endif
+  } else if (format == FileFormat::jpeg || format == FileFormat::webp) {
+#if MURKEL_HAVE_NATIVE_CODECS
+    if (format == FileFormat::jpeg) {
+      if (blend_over_white(picture))
+        notes.push_back("note: a JPEG file has no transparency; transparent pixels are shown over white");
+      error = encode_jpeg_into(picture, options.quality.value_or(92), bytes);
+    } else {
+      // Lossless from a lossless input unless a quality is asked for.
+      const bool lossless = picture.lossless && !options.quality;
+      error = encode_webp_into(picture, lossless, options.quality.value_or(90), bytes);
+    }
+#else
+    (void)options;
+    error = "this build of murkel-cli writes bitmap and PNG files only";
 #endif
   } else {
     // A bitmap file has no transparency: it holds the picture as a viewer shows it on a white page.

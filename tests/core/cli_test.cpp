@@ -332,7 +332,7 @@ TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
       {"truncated bitmap", {path("cut.bmp"), out}}, {"truncated PNG", {path("short.png"), path("out.png")}},
       {"PNG with a bad checksum", {path("crc.png"), out}}, {"PNG too large to decode", {path("huge.png"), out}},
       {"empty standard input", {"-", out}}, {"input is a folder", {(dir_ / "work").string(), out}},
-      {"unknown output extension", {in, path("out.jpg")}}, {"standard output without --format", {in, "-"}},
+      {"unknown output extension", {in, path("out.jpx")}}, {"standard output without --format", {in, "-"}},
       {"unknown format", {in, out, "--format", "gif"}}, {"unknown option", {in, out, "--sharpen", "3"}},
       {"unknown short option", {in, out, "-x"}}, {"no files", {"--blur", "1"}},
       {"no output file", {in}}, {"third file", {in, out, path("more.bmp")}},
@@ -354,6 +354,8 @@ TEST_F(Cli, ErrorsGiveOneLineStatusTwoAndLeaveTheOutputAlone) {
       {"unknown find kind", {in, out, "--find", "email,fax"}}, {"blank find word", {in, out, "--find-text", " "}},
       {"bad expression", {in, out, "--find-regex", "(ab"}}, {"unknown language", {in, out, "--lang", "deu"}},
       {"list without a finder", {in, "--list-found"}},
+      {"quality 0", {in, out, "--quality", "0"}}, {"jobs without a folder", {in, out, "--jobs", "2"}},
+      {"folder without inputs", {"--out-dir", path("d")}}, {"folder and standard input", {"--out-dir", path("d"), "-"}},
       {"list and picture to standard output", {in, "-", "--format", "bmp", "--find", "all", "--list-found"}},
   };
   for (const bool existed : {false, true}) {
@@ -424,6 +426,71 @@ TEST_F(Cli, FindsTheSecretsOfRenderedScreensAndCoversThem) {
   EXPECT_NE(r.err.find((dir_ / "empty").string()), std::string::npos) << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_FALSE(fs::exists(path("none.png")));
+}
+
+// A JPEG stored on its side with orientation 6, a GPS position and a colour
+// profile: it comes out upright (a red left column becomes the top row) with
+// neither; each format comes in and goes out.
+TEST_F(Cli, PhotosComeUprightWithoutMetadataInEveryFormat) {
+  ASSERT_EQ(std::system(("convert -size 20x40 xc:blue -fill red -draw 'rectangle 0,0 3,39' -quality 100 " +
+                         path("plain.jpg")).c_str()), 0);
+  Bytes jpeg = read_all(path("plain.jpg"));
+  const std::string exif("Exif\0\0MM\0*\0\0\0\x08\0\x02\x01\x12\0\x03\0\0\0\x01\0\x06\0\0"
+                         "\x88\x25\0\x04\0\0\0\x01\0\0\0\x26\0\0\0\0SECRET GPS", 54);
+  const std::string icc = std::string("ICC_PROFILE\0\x01\x01", 14) + "SECRET profile";
+  for (const std::string& segment : {icc, exif}) {
+    const Bytes marker = {0xFF, std::uint8_t(segment[0] == 'E' ? 0xE1 : 0xE2), std::uint8_t((segment.size() + 2) >> 8),
+                          std::uint8_t(segment.size() + 2)};
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    jpeg.insert(jpeg.begin() + 2, marker.begin(), marker.end());
+  }
+  write_all(path("side.jpg"), jpeg);
+  for (const std::string out : {"up.png", "up.jpg", "up.webp", "up.bmp"}) {
+    SCOPED_TRACE(out);
+    const RunResult r = run({path("side.jpg"), path(out)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes file = read_all(path(out));
+    EXPECT_EQ(std::search(file.begin(), file.end(), "SECRET", "SECRET" + 6), file.end());
+    EXPECT_EQ(std::search(file.begin(), file.end(), "Exif", "Exif" + 4), file.end());
+    ASSERT_EQ(std::system(("convert " + path(out) + " -depth 8 rgb:" + path("up.rgb")).c_str()), 0);
+    const Bytes rgb = read_all(path("up.rgb"));
+    ASSERT_EQ(rgb.size(), 40u * 20 * 3);
+    EXPECT_GT(rgb[3 * 20], 200);   // the top row, left half: red
+    EXPECT_LT(rgb[3 * 20 + 2], 60);
+    EXPECT_LT(rgb[3 * 40 * 10], 60);  // the middle row: blue
+  }
+  // Every input format by content, whatever its name.
+  for (const std::string in : {"a.webp", "b.tif", "c.gif", "d.heic"}) {
+    ASSERT_EQ(std::system(("convert -size 6x4 xc:red " + path(in)).c_str()), 0);
+    fs::rename(path(in), path(in + ".pic"));
+    const RunResult r = run({path(in + ".pic"), path("o.png"), "--rect", "0,0,2,2", "--fill", "0000FF"});
+    ASSERT_EQ(r.status, 0) << in << ": " << r.err;
+    const murkel::PngDecodeResult out = decode_file(path("o.png"));
+    ASSERT_EQ(out.image.pixels.size(), 24u) << in;
+    EXPECT_EQ(out.image.pixels[0], rgb(0, 0, 255)) << in;
+    EXPECT_GT(out.image.pixels[23] & 255, 200u) << in;
+  }
+}
+
+// A damaged file among good ones: the others are written, one line names it,
+// the status is 1, and an output that would replace its input is refused.
+TEST_F(Cli, BatchGoesOnPastABadFile) {
+  for (const std::string name : {"a.bmp", "b.bmp", "d.bmp"})
+    write_all(path(name), bmp_test::make_bmp24(Image{5, 3, std::vector<Colour>(15, 0x102030)}));
+  write_all(path("c.bmp"), Bytes{'B', 'M', 1, 2});
+  const Bytes own = read_all(path("a.bmp"));
+  const RunResult r = run({"--out-dir", (dir_ / "out").string(), "--jobs", "2", path("a.bmp"), path("b.bmp"),
+                           path("c.bmp"), path("d.bmp"), "--format", "png", "--fill", "FF0000"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.err.find("c.bmp"), std::string::npos) << r.err;
+  for (const std::string name : {"a.png", "b.png", "d.png"})
+    EXPECT_EQ(decode_file((dir_ / "out" / name).string()).image.pixels, std::vector<Colour>(15, rgb(255, 0, 0)));
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "c.png"));
+  const RunResult self = run({"--out-dir", (dir_ / "work").string(), path("a.bmp"), path("b.bmp"), "--fill", "00FF00"});
+  EXPECT_EQ(self.status, 1);
+  EXPECT_EQ(std::count(self.err.begin(), self.err.end(), '\n'), 2) << self.err;
+  EXPECT_EQ(read_all(path("a.bmp")), own);
 }
 
 // Noise: nothing for a PNG to compress.
