@@ -28,6 +28,18 @@ void move_drag_axis(std::atomic<std::int32_t>& anchor, std::atomic<std::int32_t>
   start = picture_to_client(client_to_picture(kCanvasMargin, start, from), 0, to) - kCanvasMargin;
 }
 
+// After the canvas was drawn anew at a new offset: the selection's outline,
+// and the bars, which follow the canvas the user looks at.
+void outline_and_bars_after_redraw() {
+  if (selection_exists(app.selection)) draw_selection_outline();
+  const Point size = zoomed_picture_size();
+  ScrollRecord h = load_scroll_record(size.x, app.canvas_client.cx);
+  ScrollRecord v = load_scroll_record(size.y, app.canvas_client.cy);
+  h.pos = app.scroll_x;
+  v.pos = app.scroll_y;
+  set_scroll_records_after(h, v);
+}
+
 }  // namespace
 
 void show_zoom_field() { set_status_field(2, app.zoom_text, zoom_text(app.zoom)); }
@@ -49,14 +61,7 @@ void set_zoom(Zoom zoom, POINT keep) {
     app.zoom = zoom;
     full_redraw(app.view_surface);
   }
-  if (selection_exists(app.selection)) draw_selection_outline();
-  // The bars follow the canvas, which the user looks at.
-  const Point size = zoomed_picture_size();
-  ScrollRecord h = load_scroll_record(size.x, app.canvas_client.cx);
-  ScrollRecord v = load_scroll_record(size.y, app.canvas_client.cy);
-  h.pos = app.scroll_x;
-  v.pos = app.scroll_y;
-  set_scroll_records_after(h, v);
+  outline_and_bars_after_redraw();
   show_zoom_field();
   // The position field follows the picture under the unmoved cursor.
   SendMessageW(app.canvas_window, WM_MOUSEMOVE, 0,
@@ -100,13 +105,7 @@ void scroll_to_picture_rect(const Rect& r) {
     app.drag_anchor_y = adjust_anchor(app.drag_anchor_y, app.anchor_scroll_y, app.scroll_y);
     app.anchor_scroll_y = app.scroll_y.load();
   }
-  if (selection_exists(app.selection)) draw_selection_outline();
-  const Point size = zoomed_picture_size();
-  ScrollRecord h = load_scroll_record(size.x, app.canvas_client.cx);
-  ScrollRecord v = load_scroll_record(size.y, app.canvas_client.cy);
-  h.pos = app.scroll_x;
-  v.pos = app.scroll_y;
-  set_scroll_records_after(h, v);
+  outline_and_bars_after_redraw();
 }
 
 }  // namespace murkel
