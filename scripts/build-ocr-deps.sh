@@ -65,6 +65,9 @@ if [ ! -d tesseract-$tesseract_version ] || [ ! -d leptonlib-$leptonica_version 
 fi
 
 jobs=$(nproc)
+# The machine's own (Linux) libraries must not be found by the cross builds:
+# pkg-config would hand them the host's include folders.
+export PKG_CONFIG_LIBDIR=/nonexistent PKG_CONFIG_PATH=
 for t in "${missing[@]}"; do
   out=$prefix/$t
   rm -rf "$work/build-$t"
@@ -101,6 +104,7 @@ EOF
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out" -DBUILD_SHARED_LIBS=OFF -DSW_BUILD=OFF \
     -DBUILD_TRAINING_TOOLS=OFF -DBUILD_TESTS=OFF -DDISABLED_LEGACY_ENGINE=ON -DGRAPHICS_DISABLED=ON \
     -DOPENMP_BUILD=OFF -DDISABLE_ARCHIVE=ON -DDISABLE_CURL=ON -DENABLE_LTO=OFF \
+    -DCMAKE_DISABLE_FIND_PACKAGE_TIFF=ON -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON \
     -DLeptonica_DIR="$out/lib/cmake/leptonica" >/dev/null
   cmake --build "$work/build-$t/tesseract" -j"$jobs" --target install >/dev/null
   # Their licences travel with the programs that contain them.
