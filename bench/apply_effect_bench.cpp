@@ -25,6 +25,7 @@
 #include "core/codecs/bmp_writer.h"
 #include "editor/app/app_state.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/history_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/startup.h"
 #include "editor/menus/menus.h"

@@ -6,6 +6,7 @@
 
 #include "core/canvas/scroll.h"
 #include "core/canvas/selection.h"
+#include "core/canvas/selection_edit.h"
 #include "core/canvas/zoom.h"
 
 namespace murkel {
@@ -145,6 +146,62 @@ TEST(Selection, RectangleTextAndOutlineFromEitherDirection) {
   EXPECT_EQ(selection_outline({-1, -1, 0, 0}, {0, 0}, kActualSize), (Outline{{4, 4}, {4, 4}}));
   EXPECT_FALSE(selection_exists(Rect{}));
   for (const Rect& r : {Rect{1, 0, 0, 0}, Rect{0, 0, 0, 1}, Rect{-1, -1, 0, 0}}) EXPECT_TRUE(selection_exists(r));
+}
+
+// ---- selection changed by keys and by its edges (picture 100 x 80)
+
+TEST(SelectionEdit, KeysMoveAndSizeWithinThePictureAndNeverBelowOnePixel) {
+  const Point picture{100, 80};
+  const struct { Rect start; std::int32_t dx, dy; bool size; Rect expected; } cases[] = {
+      {{10, 20, 50, 70}, 1, 0, false, {11, 20, 51, 70}},  {{10, 20, 50, 70}, -10, -10, false, {0, 10, 40, 60}},
+      {{95, 0, 100, 5}, 1, -1, false, {95, 0, 100, 5}},    // at the right and top edges: stays
+      {{92, 75, 98, 79}, 10, 10, false, {94, 76, 100, 80}},  // stops at the edge, not short of it
+      {{0, 0, 100, 80}, -1, 1, false, {0, 0, 100, 80}},     // the whole picture cannot move
+      {{10, 20, 50, 70}, 10, -10, true, {10, 20, 60, 60}},  {{10, 20, 11, 21}, -1, -1, true, {10, 20, 11, 21}},
+      {{10, 20, 15, 25}, -10, -10, true, {10, 20, 11, 21}},  // never below 1 x 1
+      {{10, 20, 95, 78}, 10, 10, true, {10, 20, 100, 80}},
+  };
+  for (const auto& c : cases) {
+    const Rect r = c.size ? size_selection(c.start, c.dx, c.dy, picture) : move_selection(c.start, c.dx, c.dy, picture);
+    EXPECT_EQ(r, c.expected) << c.start.left << "," << c.start.top << " " << c.dx << "," << c.dy << " " << c.size;
+  }
+  EXPECT_EQ(whole_picture(picture), (Rect{0, 0, 100, 80}));
+  EXPECT_EQ(selection_corners_text(Rect{10, 20, 50, 70}), "(10,20)-(49,69)");
+  EXPECT_EQ(cut_to_picture(Rect{-1, -1, 0, 0}, picture), Rect{});
+  EXPECT_EQ(cut_to_picture(Rect{90, 70, 120, 95}, picture), (Rect{90, 70, 100, 80}));
+}
+
+// Outline of (10,20)-(50,70) at 100 %, unscrolled: client x 15..54, y 25..74.
+TEST(SelectionEdit, GrabsTakeTheEdgesAndCornersInReach) {
+  const Outline o = selection_outline(Rect{10, 20, 50, 70}, Point{0, 0}, kActualSize);
+  ASSERT_EQ(o, (Outline{{15, 25}, {54, 74}}));
+  const struct { Point p; Grab grab; } cases[] = {
+      {{15, 50}, {true, false, false, false}},  {{12, 50}, {true, false, false, false}},
+      {{11, 50}, {}},                           {{57, 40}, {false, false, true, false}},
+      {{30, 22}, {false, true, false, false}},  {{30, 77}, {false, false, false, true}},
+      {{30, 78}, {}},                           {{30, 50}, {}},  // inside: a press clears as before
+      {{14, 24}, {true, true, false, false}},   {{56, 76}, {false, false, true, true}},
+      {{53, 27}, {false, true, true, false}},   {{12, 72}, {true, false, false, true}},
+      {{12, 78}, {}},                           // past a corner's reach
+  };
+  for (const auto& c : cases) EXPECT_EQ(grab_at(o, c.p), c.grab) << c.p.x << "," << c.p.y;
+  // A selection two pixels wide: the nearer edge holds, the right one on a tie.
+  const Outline narrow = selection_outline(Rect{10, 20, 12, 70}, Point{0, 0}, kActualSize);
+  EXPECT_EQ(grab_at(narrow, Point{15, 50}), (Grab{true, false, false, false}));
+  EXPECT_EQ(grab_at(narrow, Point{16, 50}), (Grab{false, false, true, false}));
+}
+
+TEST(SelectionEdit, DraggedEdgesStopAtThePictureAndOnePixelShortOfTheOppositeEdge) {
+  const Point picture{100, 80};
+  const Rect s{10, 20, 50, 70};
+  const struct { Grab grab; Point pixel; Rect expected; } cases[] = {
+      {{true, false, false, false}, {5, 0}, {5, 20, 50, 70}},     {{true, false, false, false}, {-9, 0}, {0, 20, 50, 70}},
+      {{true, false, false, false}, {60, 0}, {49, 20, 50, 70}},   {{false, false, true, false}, {59, 0}, {10, 20, 60, 70}},
+      {{false, false, true, false}, {200, 0}, {10, 20, 100, 70}}, {{false, false, true, false}, {3, 0}, {10, 20, 11, 70}},
+      {{false, false, false, true}, {0, 79}, {10, 20, 50, 80}},    {{true, true, false, false}, {12, 22}, {12, 22, 50, 70}},
+      {{false, true, true, false}, {70, 90}, {10, 69, 71, 70}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(drag_edges(s, c.grab, c.pixel, picture), c.expected) << c.pixel.x << "," << c.pixel.y;
 }
 
 }  // namespace

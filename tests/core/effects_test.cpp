@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/document/transparency.h"
-#include "core/document/undo_state.h"
 #include "core/effects/effects.h"
 #include "core/effects/random_source.h"
 
@@ -357,36 +356,19 @@ TEST(RandomSource, WorkedSeedsGiveTheirValuesAndFractions) {
   }
 }
 
-// ---------------------------------------------------------------- modification counter
-TEST(UndoState, CounterAndToggleThroughEffectsAndUndo) {
-  const struct { EditState start; const char* steps; EditState end; } cases[] = {  // steps: E an effect, U Undo
-      {{0, 0}, "E", {1, 0}}, {{0, 0}, "EU", {0, 1}},  // undo of the only change: unmodified
-      {{0, 0}, "EUU", {1, 0}},                        // redo: the change counts again
-      {{0, 0}, "EUEU", {0, 1}},                       // A, undo, B, undo: back before both
-      {{0, 0}, "EEU", {1, 1}},                        // two effects, one undone: still modified
-      {{5, 1}, "E", {6, 0}},                          // an effect while undone clears the toggle
-      {{32766, 0}, "EE", {32767, 0}}, {{32767, 1}, "U", {32767, 0}},  // saturates instead of wrapping negative
-  };
-  for (const auto& c : cases) {
-    EditState state = c.start;
-    for (const char* step = c.steps; *step != '\0'; ++step) state = *step == 'E' ? after_effect(state) : after_undo(state);
-    EXPECT_EQ(state.modification_counter, c.end.modification_counter) << c.start.modification_counter << " " << c.steps;
-    EXPECT_EQ(state.undo_toggle, c.end.undo_toggle) << c.start.modification_counter << " " << c.steps;
-    EXPECT_EQ(state.modified(), c.end.modification_counter > 0);
-  }
-}
-
-// An effect makes its selection opaque, cut to the picture even when it reaches past it; Undo and
-// redo exchange the alpha; a save takes the file's colour where a pixel is not opaque.
-TEST(Transparency, EffectsMakeTheSelectionOpaqueUndoExchangesAndSavesRestore) {
+// An effect makes its selection opaque, cut to the picture even when it reaches past it; a crop
+// keeps its part (none when opaque); a save takes the file's colour where a pixel is not opaque.
+TEST(Transparency, EffectsMakeTheSelectionOpaqueCropsKeepTheirPartAndSavesRestore) {
   const Image straight{3, 2, {1, 2, 3, 4, 5, 6}};
   EXPECT_FALSE(transparency_of(straight, {255, 255, 255, 255, 255, 255}).any());
   Transparency t = transparency_of(straight, {0, 10, 255, 20, 30, 40});
-  cover_with_effect(t, Rect{1, 1, 9, 9});
-  EXPECT_EQ(t.alpha, (std::vector<std::uint8_t>{0, 10, 255, 20, 255, 255}));
-  cover_with_effect(t, Rect{-5, -5, 1, 1});
-  EXPECT_EQ(t.alpha, (std::vector<std::uint8_t>{255, 10, 255, 20, 255, 255}));
-  exchange_alpha(t);
+  const Transparency part = crop_transparency(t, Rect{1, 0, 3, 2});
+  EXPECT_EQ(part.width, 2);
+  EXPECT_EQ(part.alpha, (std::vector<std::uint8_t>{10, 255, 30, 40}));
+  EXPECT_EQ(part.colours, (std::vector<Colour>{2, 3, 5, 6}));
+  EXPECT_FALSE(crop_transparency(t, Rect{2, 0, 3, 1}).any());
+  const Rect effect{1, 1, 9, 9};
+  cover_with_effect(t, {&effect, 1});
   EXPECT_EQ(t.alpha, (std::vector<std::uint8_t>{0, 10, 255, 20, 255, 255}));
   std::vector<Colour> shown = {11, 12, 13, 14, 15, 16};
   restore_hidden_colours(t, shown.data(), shown.size());

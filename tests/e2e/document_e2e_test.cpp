@@ -1,7 +1,8 @@
 // End to end, the document flows on the real editor: open, select, apply,
 // undo, save and exit; start without a picture and File > Open; a
 // scrolled drag and Revert; a picture pasted, worked and copied with the
-// keys; a drag and a fill at the fit zoom. Judged by titles, boxes, the
+// keys; a drag and a fill at the fit zoom; a selection moved and sized by
+// the keys, an effect by its key, a crop and a step back. Judged by titles, boxes, the
 // screen, the status fields, files and the clipboard.
 #include <gtest/gtest.h>
 
@@ -286,6 +287,41 @@ TEST(DocumentE2e, FitWithTheKeysThenDragFillAndSave) {
   EXPECT_TRUE(e2e::read_file(path) == e2e::bmp_file(filled)) << "the saved file";
   editor.keys({VK_CONTROL, '1'});
   EXPECT_EQ(editor.wait_status_text(2, "100%"), "100%");
+  editor.close();
+  EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
+}
+
+// The editing keys as a person types them: the arrows move and size a dragged selection, M covers
+// it with mosaic, Ctrl+Shift+X crops to it, Ctrl+Alt+Z steps back to before the crop, and Ctrl+S
+// saves the whole picture with the mosaic.
+TEST(DocumentE2e, KeysMoveAndSizeTheSelectionCoverCropStepBackAndSave) {
+  e2e::TempFolder folder;
+  const std::string path = folder.file("edit.bmp");
+  const Image picture = e2e::noise_picture(160, 120, 5);
+  e2e::write_file(path, e2e::bmp_file(picture));
+  Editor editor(folder.path, path);
+  expect_title(editor, kTitle + path + "]");
+  editor.drag({15, 25}, {54, 74}, "(10,20)-(49,69)");
+  editor.keys({VK_RIGHT});
+  editor.keys({VK_SHIFT, VK_DOWN});
+  editor.keys({VK_CONTROL, VK_SHIFT, VK_RIGHT});
+  EXPECT_EQ(editor.wait_status_text(1, "(11,30)-(60,79)"), "(11,30)-(60,79)");
+  const Rect selection{11, 30, 61, 80};
+  Image covered = picture;
+  murkel::put_block(covered, selection, murkel::mosaic(picture.view(), selection, 10, 10));
+  editor.keys({'M'});
+  expect_title(editor, kModified + path + "]");
+  e2e::expect_shown(editor, covered, selection);
+  editor.keys({VK_CONTROL, VK_SHIFT, 'X'});
+  Image part{50, 50, {}};
+  for (int y = selection.top; y < selection.bottom; ++y)
+    for (int x = selection.left; x < selection.right; ++x) part.pixels.push_back(covered.pixels[y * 160 + x]);
+  e2e::expect_shown(editor, part);
+  editor.keys({VK_CONTROL, VK_MENU, 'Z'});
+  e2e::expect_shown(editor, covered);
+  editor.keys({VK_CONTROL, 'S'});
+  expect_title(editor, kTitle + path + "]");
+  EXPECT_TRUE(e2e::read_file(path) == e2e::bmp_file(covered)) << "the saved file";
   editor.close();
   EXPECT_EQ(editor.wait_exit(), std::optional<DWORD>(0));
 }

@@ -38,6 +38,7 @@
 #include "editor/document/bitmap_files.h"
 #include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/history_commands.h"
 #include "editor/document/wic_pictures.h"
 #include "core/document/transparency.h"
 #include "editor/effects/effect_commands.h"
@@ -283,8 +284,7 @@ TEST_F(EditorTest, LayoutScrollingWheelAndRedraw) {
 // clears the selection and its field and grays them; Undo stays as it was.
 TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
   open_file(bmp_test::make_bmp24(noisy_picture(200, 150)), "select.bmp");
-  const auto click = [] {
-    POINT screen{54, 74};
+  const auto click = [](POINT screen) {
     ClientToScreen(app.canvas_window, &screen);
     SetCursorPos(screen.x, screen.y);
     SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -296,11 +296,11 @@ TEST_F(EditorTest, SelectionEnablesTheEffectItemsAndTheClearingClickGraysThem) {
     return count;
   };
   ASSERT_EQ(effects_grayed(), 7);
-  click();
+  click(POINT{54, 74});
   EXPECT_EQ(app.selection, (Rect{49, 69, 50, 70}));
   EXPECT_EQ(effects_grayed(), 0);
   set_status_field(1, app.selection_text, "(49,69)-(49,69)");  // as a drag loop leaves it
-  click();
+  click(POINT{150, 120});  // out of reach of the outline's edges, which a press there would take
   EXPECT_EQ(app.selection, Rect{});
   EXPECT_EQ(effects_grayed(), 7);
   char field[64] = "?";
@@ -442,7 +442,9 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
       EXPECT_EQ(GetPixel(app.view_surface, p.x, p.y), 0u) << "outline at " << p.x << "," << p.y;
     for (int i = 0; i < 4; ++i)
       EXPECT_EQ(GetPixel(app.view_surface, beside[i].x, beside[i].y), before[i]) << "beside the outline, " << i;
-    SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // the next click clears the selection
+    // The next click, inside the outline (its edges would be taken), clears the selection.
+    SetCursorPos(screen(POINT{(tl.x + br.x) / 2, (tl.y + br.y) / 2}).x, screen(POINT{(tl.x + br.x) / 2, (tl.y + br.y) / 2}).y);
+    SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
     // Scrolled both ways: what stays in view is moved, what comes into view computed.
     for (const auto& [message, code] : {std::pair{WM_VSCROLL, SB_LINEDOWN}, {WM_HSCROLL, SB_LINEDOWN},
@@ -466,8 +468,10 @@ TEST_F(EditorTest, ZoomedCanvasDragsSelectPicturePixels) {
   EXPECT_EQ(app.selection, (Rect{110, 50, 178, 118}));
   // Three small Ctrl+wheel deltas (one level) while the button is down, and a release before the loop's
   // next pass: the selection reaches the cursor of the release, outlined on screen at once.
+  SetCursorPos(at.x + 20, at.y + 20);  // inside the outline, whose edges a press would take
   SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);  // clears the selection
   SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, 0);
+  SetCursorPos(at.x, at.y);
   SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
   for (int i = 0; i < 3; ++i) SendMessageA(app.main_window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 40), 0);
   EXPECT_EQ(status_field(2), "300%");
@@ -554,7 +558,7 @@ TEST_F(EditorTest, PalettePictureStaysPaletteThroughEffectAndUndo) {
   EXPECT_EQ(difference(working_picture(), expected), 0);
   EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8);
   undo_command();
-  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8) << "the undo copy keeps the format too";
+  EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), 8) << "Undo keeps the format too";
   EXPECT_EQ(difference(working_picture(), original), 0);
 }
 
@@ -618,13 +622,13 @@ TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemo
   EXPECT_TRUE(box.warning);
   EXPECT_EQ(app.modification_counter, 1);
   EXPECT_EQ(difference(working_picture(), filled), 0);
-  undo_command();  // the undo copy still holds the picture before the fill
+  undo_command();  // the history still holds the picture before the fill
   EXPECT_EQ(difference(working_picture(), original), 0);
 }
 
-// The blocks and bitmaps kept from one command to the next never show in a result: selections
-// that grow and change shape, on pictures read directly and through GDI; Reverts into the same
-// bitmaps, to another size and to another format; an effect after a refusal; Undo after each.
+// The blocks kept from one command to the next never show in a result: selections that grow and
+// change shape, on pictures read directly and through GDI; Reverts to the same size, to another
+// size and to another format; an effect after a refusal; Undo after each.
 TEST_F(EditorTest, MemoryKeptBetweenCommandsNeverShowsInAResult) {
   const auto diffuse_and_undo = [](const Rect& s) {
     SCOPED_TRACE(testing::Message() << app.bitmap.bmBitsPixel << " bpp, selection " << s.left << "," << s.top << ","
@@ -649,10 +653,7 @@ TEST_F(EditorTest, MemoryKeptBetweenCommandsNeverShowsInAResult) {
     revert_image();
     EXPECT_EQ(difference(working_picture(), decode_bmp(file).image), 0);
   };
-  const auto bitmaps = [] { return std::pair<HBITMAP, HBITMAP>(std::minmax(app.loaded_bitmap, app.undo_bitmap)); };
-  const auto before = bitmaps();
   revert(bmp_test::make_bmp24(a));
-  EXPECT_EQ(bitmaps(), before) << "same size and format: same bitmaps";
   diffuse_and_undo(Rect{10, 10, 60, 40});
   revert(bmp_test::make_bmp24(b));
   diffuse_and_undo(Rect{40, 3, 45, 60});
@@ -1473,6 +1474,247 @@ TEST_F(EditorTest, FindAndHideCoversTheCheckedItemsInOneStep) {
   ASSERT_NE(app.find_window, nullptr);
   close_find_window();
   EXPECT_EQ(app.find_window, nullptr);
+}
+
+}  // namespace
+}  // namespace murkel
+
+namespace murkel {
+namespace {
+
+// ---------------------------------------------------------------- editing: keys, selection, crop, history
+// A key as the main loop takes it: through the editor's key table, with the modifiers held.
+bool press_key(UINT vk, bool shift = false, bool control = false, bool alt = false) {
+  static const HACCEL keys = create_accelerators();
+  BYTE state[256] = {};
+  state[VK_SHIFT] = shift ? 0x80 : 0;
+  state[VK_CONTROL] = control ? 0x80 : 0;
+  state[VK_MENU] = alt ? 0x80 : 0;
+  SetKeyboardState(state);
+  MSG message{app.main_window, alt ? static_cast<UINT>(WM_SYSKEYDOWN) : static_cast<UINT>(WM_KEYDOWN), vk,
+              alt ? (1 << 29) : 0};
+  const bool taken = TranslateAcceleratorW(app.main_window, keys, &message) != 0;
+  BYTE none[256] = {};
+  SetKeyboardState(none);
+  return taken;
+}
+
+Image part_of(const Image& image, const Rect& r) {
+  Image part{static_cast<int>(r.width()), static_cast<int>(r.height()), {}};
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) part.pixels.push_back(image.pixels[y * image.width + x]);
+  return part;
+}
+
+// The effect keys act exactly while their items are enabled and give the menu's results; the
+// arrows move and size the selection at once (outline and field), Esc clears it, Ctrl+A selects
+// the whole picture.
+TEST_F(EditorTest, KeysApplyEffectsAndMoveSizeSelectAndClearTheSelection) {
+  const Image original = noisy_picture(120, 90);
+  open_file(bmp_test::make_bmp24(original), "keys.bmp");
+  EXPECT_TRUE(grayed(2));
+  press_key('M');
+  EXPECT_EQ(difference(working_picture(), original), 0) << "no selection: the key does nothing";
+
+  app.selection_flags = SelectionFlags{false, true, false};
+  enable_effect_items(true);
+  app.selection = Rect{10, 10, 40, 30};
+  const struct { UINT vk; bool shift; EffectCode code; } effects[] = {
+      {'M', false, EffectCode::mosaic},   {'B', false, EffectCode::blur}, {'D', false, EffectCode::diffusion},
+      {'F', false, EffectCode::fill},     {'M', true, EffectCode::secure_mosaic}, {'B', true, EffectCode::secure_blur},
+  };
+  for (const auto& e : effects) {
+    SCOPED_TRACE(testing::Message() << static_cast<char>(e.vk) << (e.shift ? " with Shift" : ""));
+    const Image before = working_picture();
+    apply_effect(e.code);
+    const Image by_menu = working_picture();
+    undo_command();
+    ASSERT_EQ(difference(working_picture(), before), 0);
+    EXPECT_TRUE(press_key(e.vk, e.shift));
+    EXPECT_EQ(difference(working_picture(), by_menu), 0);
+  }
+  const Image scrambled_from = working_picture();
+  EXPECT_TRUE(press_key('S'));
+  EXPECT_NE(difference(working_picture(), scrambled_from), 0);
+
+  const struct { UINT vk; bool shift, control; Rect expected; } moves[] = {
+      {VK_RIGHT, false, false, {11, 10, 41, 30}}, {VK_DOWN, true, false, {11, 20, 41, 40}},
+      {VK_LEFT, true, false, {1, 20, 31, 40}},    {VK_LEFT, true, false, {0, 20, 30, 40}},  // stops at the edge
+      {VK_UP, false, true, {0, 20, 30, 39}},      {VK_RIGHT, true, true, {0, 20, 40, 39}},
+      {VK_LEFT, true, true, {0, 20, 30, 39}},
+  };
+  for (const auto& m : moves) {
+    EXPECT_TRUE(press_key(m.vk, m.shift, m.control));
+    EXPECT_EQ(app.selection, m.expected) << m.vk << " " << m.shift << m.control;
+  }
+  EXPECT_EQ(status_field(1), "(0,20)-(29,38)");
+  EXPECT_TRUE(press_key(VK_ESCAPE));
+  EXPECT_EQ(app.selection, Rect{});
+  EXPECT_TRUE(grayed(2));
+  EXPECT_TRUE(press_key(VK_LEFT));
+  EXPECT_EQ(app.selection, Rect{}) << "no selection: the arrows do nothing";
+  EXPECT_TRUE(press_key('A', false, true));
+  EXPECT_EQ(app.selection, (Rect{0, 0, 120, 90}));
+  EXPECT_FALSE(grayed(2));
+  EXPECT_EQ(status_field(1), "(0,0)-(119,89)");
+  clear_selection();
+}
+
+// A press within 3 pixels of the outline takes its edge or corner, shows the sizing arrows and
+// drags it; a press elsewhere starts the clearing click as before.
+TEST_F(EditorTest, OutlineEdgesAndCornersDragAndAPressElsewhereClears) {
+  open_file(bmp_test::make_bmp24(noisy_picture(200, 150)), "edges.bmp");
+  const auto at = [](int x, int y) {
+    POINT screen{x, y};
+    ClientToScreen(app.canvas_window, &screen);
+    SetCursorPos(screen.x, screen.y);
+  };
+  const auto drag = [&](int x0, int y0, int x1, int y1) {
+    at(x0, y0);
+    SendMessageA(app.canvas_window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    at(x1, y1);
+    SendMessageA(app.canvas_window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, y1));
+    SendMessageA(app.canvas_window, WM_LBUTTONUP, 0, MAKELPARAM(x1, y1));
+  };
+  const struct { int x0, y0, x1, y1; Rect expected; LPCSTR cursor; } cases[] = {
+      // selection (10,20)-(50,70): outline x 15..54, y 25..74
+      {54, 50, 64, 50, {10, 20, 60, 70}, IDC_SIZEWE},  {13, 40, 5, 40, {0, 20, 50, 70}, IDC_SIZEWE},
+      {30, 23, 30, 35, {10, 30, 50, 70}, IDC_SIZENS},  {56, 76, 100, 90, {10, 20, 96, 86}, IDC_SIZENWSE},
+      {54, 25, 40, 60, {10, 55, 36, 70}, IDC_SIZENESW}, {54, 50, 2, 50, {10, 20, 11, 70}, IDC_SIZEWE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x0 << "," << c.y0);
+    app.selection = Rect{10, 20, 50, 70};
+    app.selection_flags = SelectionFlags{false, true, false};
+    at(c.x0, c.y0);
+    EXPECT_EQ(SendMessageA(app.canvas_window, WM_SETCURSOR, reinterpret_cast<WPARAM>(app.canvas_window),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+              TRUE);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, c.cursor));
+    drag(c.x0, c.y0, c.x1, c.y1);
+    EXPECT_EQ(app.selection, c.expected);
+    EXPECT_TRUE(app.selection_flags.selection_made);
+  }
+  app.selection = Rect{10, 20, 50, 70};
+  at(30, 50);
+  EXPECT_EQ(SendMessageA(app.canvas_window, WM_SETCURSOR, reinterpret_cast<WPARAM>(app.canvas_window),
+                         MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+            FALSE);
+  drag(30, 50, 30, 50);
+  EXPECT_EQ(app.selection, Rect{}) << "inside the outline: the clearing click";
+}
+
+// Crop keeps the part in the picture's own format (colour table, transparency), follows with the
+// scroll ranges and title; Undo gives the whole picture back and Undo again the crop.
+TEST_F(EditorTest, CropKeepsThePartsFormatAndUndoTakesItBackAndAgain) {
+  size_canvas(300, 200);
+  const Image noisy = noisy_picture(500, 400);
+  const Image palette = decode_bmp(palette_file(80, 60)).image;
+  const struct { const char* name; Bytes file; Image picture; Rect crop; } cases[] = {
+      {"crop24.bmp", bmp_test::make_bmp24(noisy), noisy, {100, 50, 180, 170}},
+      {"crop8.bmp", palette_file(80, 60), palette, {7, 3, 70, 58}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    open_file(c.file, c.name);
+    const int bits = bits_per_pixel(app.loaded_bitmap);
+    app.selection = c.crop;
+    app.selection_flags = SelectionFlags{false, true, false};
+    EXPECT_TRUE(press_key('X', true, true));
+    EXPECT_EQ(difference(working_picture(), part_of(c.picture, c.crop)), 0);
+    EXPECT_EQ(bits_per_pixel(app.loaded_bitmap), bits);
+    EXPECT_EQ(app.selection, Rect{});
+    EXPECT_EQ(app.modification_counter, 1);
+    EXPECT_NE(window_title().find("[*"), std::string::npos);
+    EXPECT_EQ(app.horizontal_scroll.nMax, std::max<int>(0, static_cast<int>(c.crop.width()) + 10 - 300));
+    undo_command();
+    EXPECT_EQ(difference(working_picture(), c.picture), 0);
+    EXPECT_EQ(app.horizontal_scroll.nMax, std::max(0, c.picture.width + 10 - 300));
+    EXPECT_EQ(app.modification_counter, 0);
+    undo_command();
+    EXPECT_EQ(difference(working_picture(), part_of(c.picture, c.crop)), 0);
+  }
+
+  Straight original{Image{6, 4, {}}, {}};
+  Bytes rgba;
+  for (unsigned i = 0; i < 24; ++i) {
+    const std::uint8_t a = i % 3 == 0 ? 0 : 200;
+    rgba.insert(rgba.end(), {static_cast<std::uint8_t>(i * 10), 40, 90, a});
+    original.image.pixels.push_back(make_colour(i * 10, 40, 90)), original.alpha.push_back(a);
+  }
+  ASSERT_EQ(open_picture(rgba_png(6, 4, rgba), "crop.png"), "");
+  app.selection = Rect{1, 1, 5, 3};
+  crop_command();
+  Straight part{part_of(original.image, Rect{1, 1, 5, 3}), {}};
+  for (int y = 1; y < 3; ++y)
+    for (int x = 1; x < 5; ++x) part.alpha.push_back(original.alpha[y * 6 + x]);
+  expect_document(part);
+  step_backward();
+  expect_document(original);
+  step_forward();
+  expect_document(part);
+}
+
+// Every effect and crop is a step: back, back, forward, and a new effect drops the steps ahead;
+// Save keeps the history (back past it is modified again), Open starts a new one; the memory
+// budget drops the oldest steps first and never fails an effect.
+TEST_F(EditorTest, HistoryWalksBackAndForwardOverEffectsAndCrops) {
+  const Image original = noisy_picture(150, 100);
+  open_file(bmp_test::make_bmp24(original), "history.bmp");
+  std::vector<Image> states{original};
+  app.colour_chooser.rgbResult = RGB(9, 8, 7);
+  for (const Rect r : {Rect{0, 0, 60, 40}, Rect{30, 20, 100, 90}, Rect{5, 50, 140, 95}}) {
+    app.selection = r;
+    apply_effect(states.size() == 2 ? EffectCode::fill : EffectCode::diffusion);
+    states.push_back(working_picture());
+  }
+  app.selection = Rect{20, 10, 130, 80};
+  crop_command();
+  states.push_back(working_picture());
+  const auto at_state = [&](std::size_t i) { return difference(working_picture(), states[i]) == 0; };
+  const auto step_items = [] { return std::pair<bool, bool>(!grayed(kEditStepBackwardPosition), !grayed(kEditStepForwardPosition)); };
+  EXPECT_EQ(step_items(), (std::pair<bool, bool>(true, false)));
+  step_backward();
+  EXPECT_TRUE(at_state(3));
+  step_backward();
+  EXPECT_TRUE(at_state(2));
+  EXPECT_EQ(app.modification_counter, 2);
+  EXPECT_EQ(step_items(), (std::pair<bool, bool>(true, true)));
+  step_forward();
+  EXPECT_TRUE(at_state(3));
+  undo_command();
+  EXPECT_TRUE(at_state(2));
+  undo_command();
+  EXPECT_TRUE(at_state(3)) << "Undo after an Undo that went back goes forward again";
+  step_backward();
+  app.selection = Rect{0, 0, 10, 10};
+  apply_effect(EffectCode::fill);
+  EXPECT_EQ(step_items(), (std::pair<bool, bool>(true, false))) << "the steps ahead are gone";
+  step_backward();
+  EXPECT_TRUE(at_state(2));
+
+  lstrcpyW(app.file_name, wide(temp_path("history_saved.bmp")).c_str());
+  save_image();
+  EXPECT_EQ(app.modification_counter, 0);
+  step_backward();
+  EXPECT_TRUE(at_state(1));
+  EXPECT_EQ(app.modification_counter, 1);
+  EXPECT_NE(window_title().find("[*"), std::string::npos);
+  step_forward();
+  EXPECT_EQ(app.modification_counter, 0);
+  EXPECT_EQ(window_title().find("[*"), std::string::npos);
+
+  // A budget of about two of these steps: the oldest go, an effect still works.
+  open_file(bmp_test::make_bmp24(original), "history.bmp");
+  EXPECT_EQ(step_items(), (std::pair<bool, bool>(false, false))) << "Open starts a new history";
+  app.history.set_limits(HistoryLimits{100, 2 * 100 * 100 * 3 + 1000});
+  for (int i = 0; i < 4; ++i) {
+    app.selection = Rect{i * 10, 0, i * 10 + 100, 100};
+    apply_effect(EffectCode::diffusion);
+  }
+  EXPECT_EQ(app.history.steps(), 2u);
+  app.history.set_limits(HistoryLimits{100, std::size_t{512} << 20});
+  app.selection = Rect{};
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(Texts, AreCodePage932Bytes) {
 TEST(StartValues, SettingsColourChooserScrollAndFileDialogRecords) {
   init_application_state();
   const int values[] = {app.modification_counter, app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
-                        app.scramble_level, app.undo_toggle, app.status_field_edges[0], app.status_field_edges[1]};
+                        app.scramble_level, app.history.undo_toggle(), app.status_field_edges[0], app.status_field_edges[1]};
   EXPECT_EQ(std::vector<int>(std::begin(values), std::end(values)), (std::vector<int>{0, 10, 10, 2, 32, 0, 100, 300}));
   for (COLORREF colour : app.custom_colours) EXPECT_EQ(colour, 0x00FFFFFFu);
   EXPECT_EQ(app.colour_chooser.Flags, 3u);  // CC_RGBINIT and CC_FULLOPEN
@@ -91,7 +91,9 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
                          "2002 拡散化(&B) (grayed)", "2003 スクランブル(&S) (grayed)", "2004 塗りつぶし(&P) (grayed)",
                          "2008 モザイク (安全) (grayed)", "2009 ぼかし (安全) (grayed)",
                          "0  - (grayed)",          "2006 コピー (grayed)",    "2007 貼り付け (grayed)",
-                         "0  - (grayed)",          "2010 検出して隠す... (grayed)"};
+                         "0  - (grayed)",          "2010 検出して隠す... (grayed)",
+                         "0  - (grayed)",          "2012 前の状態へ (grayed)", "2013 次の状態へ (grayed)",
+                         "2014 すべて選択 (grayed)", "2011 切り抜き (grayed)"};
   EXPECT_EQ(items(app.edit_menu), edit_grayed);
   // The effects are enabled and grayed as one block, Undo alone.
   enable_effect_items(true);
@@ -115,6 +117,14 @@ TEST(Menus, BarDropDownsAndEditMenuEnabling) {
   enable_find_item(true);
   EXPECT_EQ(items(app.edit_menu)[13] + " (grayed)", edit_grayed[13]);
   EXPECT_EQ(items(app.edit_menu)[11], edit_grayed[11]);
+  // The two steps each on its own; Select all and Crop likewise.
+  enable_history_items(false, true);
+  EXPECT_EQ(items(app.edit_menu)[15], edit_grayed[15]);
+  EXPECT_EQ(items(app.edit_menu)[16] + " (grayed)", edit_grayed[16]);
+  enable_select_all_item(true);
+  enable_crop_item(false);
+  EXPECT_EQ(items(app.edit_menu)[17] + " (grayed)", edit_grayed[17]);
+  EXPECT_EQ(items(app.edit_menu)[18], edit_grayed[18]);
   DestroyMenu(app.menu_bar);
 }
 
@@ -146,6 +156,10 @@ TEST(Texts, BothLanguagesHaveEveryEntryAndTheUserInterfaceLanguageChooses) {
             (std::vector<std::string>{"0 &File >", "0 &Edit >", "0 &View >", "0 &Settings >", "0 &Help >"}));
   EXPECT_EQ(items(app.edit_menu)[7], "2008 Mosaic (secure) (grayed)");
   EXPECT_EQ(items(app.edit_menu)[13], "2010 Find and hide... (grayed)");
+  const std::vector<std::string> edit = items(app.edit_menu);
+  EXPECT_EQ(std::vector<std::string>(edit.begin() + 15, edit.end()),
+            (std::vector<std::string>{"2012 Step backward (grayed)", "2013 Step forward (grayed)",
+                                      "2014 Select all (grayed)", "2011 Crop (grayed)"}));
   EXPECT_EQ(items(app.view_menu), (std::vector<std::string>{"5001 Zoom &In (grayed)", "5002 Zoom &Out (grayed)",
                                                             "5003 &Actual Size (grayed)",
                                                             "5004 &Fit to Window (grayed)"}));

@@ -14,7 +14,6 @@ Transparency transparency_of(const Image& straight, const std::vector<std::uint8
   }
   t.width = straight.width;
   t.alpha = alpha;
-  t.undo_alpha = alpha;
   t.colours = straight.pixels;
   return t;
 }
@@ -45,15 +44,25 @@ void make_opaque(std::vector<std::uint8_t>& alpha, std::int32_t width, const Rec
   }
 }
 
-void cover_with_effect(Transparency& t, const Rect& selection) { cover_with_effect(t, {&selection, 1}); }
-
 void cover_with_effect(Transparency& t, std::span<const Rect> selections) {
-  if (!t.any()) return;
-  t.undo_alpha = t.alpha;  // same size: no allocation, nothing can fail here
   for (const Rect& selection : selections) make_opaque(t.alpha, t.width, selection);
 }
 
-void exchange_alpha(Transparency& t) { std::swap(t.alpha, t.undo_alpha); }
+Transparency crop_transparency(const Transparency& t, const Rect& area) {
+  Transparency part;
+  if (!t.any() || area.empty()) return part;
+  const auto width = static_cast<std::size_t>(area.width());
+  part.width = static_cast<std::int32_t>(width);
+  part.alpha.reserve(width * static_cast<std::size_t>(area.height()));
+  part.colours.reserve(part.alpha.capacity());
+  for (std::int32_t y = area.top; y < area.bottom; ++y) {
+    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + area.left;
+    part.alpha.insert(part.alpha.end(), t.alpha.begin() + row, t.alpha.begin() + row + width);
+    part.colours.insert(part.colours.end(), t.colours.begin() + row, t.colours.begin() + row + width);
+  }
+  if (std::all_of(part.alpha.begin(), part.alpha.end(), [](std::uint8_t a) { return a == 255; })) return {};
+  return part;
+}
 
 void restore_hidden_colours(const Transparency& t, Colour* shown, std::size_t count) {
   if (!t.any() || count != t.alpha.size()) return;

@@ -16,7 +16,6 @@ namespace murkel {
 struct Transparency {
   std::int32_t width = 0;
   std::vector<std::uint8_t> alpha;       // one per pixel, top row first; empty: opaque picture
-  std::vector<std::uint8_t> undo_alpha;  // the alpha before the last effect (same size)
   std::vector<Colour> colours;           // the file's colours (0x00BBGGRR), for the pixels not opaque
 
   [[nodiscard]] bool any() const { return !alpha.empty(); }
@@ -33,14 +32,13 @@ bool put_over_white(Image& straight, const std::vector<std::uint8_t>& alpha);
 // opaque in the alpha of a picture `width` pixels wide (empty: opaque already).
 void make_opaque(std::vector<std::uint8_t>& alpha, std::int32_t width, const Rect& selection);
 
-// Before an effect over `selection` (image coordinates, cut to the picture):
-// the alpha goes to the undo copy and the selection becomes opaque.
-void cover_with_effect(Transparency& t, const Rect& selection);
-// The same for one step over several rectangles.
+// An effect over the selections (image coordinates, cut to the picture)
+// makes them opaque.
 void cover_with_effect(Transparency& t, std::span<const Rect> selections);
 
-// Undo and its redo exchange the alpha with the undo copy.
-void exchange_alpha(Transparency& t);
+// The transparency of the part `area` (within the picture): empty when that
+// part is opaque.
+[[nodiscard]] Transparency crop_transparency(const Transparency& t, const Rect& area);
 
 // Straight colours for a file: `shown` (the working image's colours, top row
 // first) where the pixel is opaque, the file's colour where it is not.

@@ -34,7 +34,13 @@ void init_application_state() {
   app.mosaic_cell_height = 10;
   app.blur_level = 2;
   app.scramble_level = 32;
-  app.undo_toggle = 0;
+  // A 32-bit process has some 2 GB of addresses for everything; a 64-bit
+  // one is held by the machine's memory.
+  MEMORYSTATUSEX memory{};
+  memory.dwLength = sizeof(memory);
+  const std::uint64_t quarter = GlobalMemoryStatusEx(&memory) ? memory.ullTotalPhys / 4 : std::uint64_t{512} << 20;
+  const std::uint64_t budget = sizeof(void*) == 4 ? std::uint64_t{512} << 20 : quarter;
+  app.history.set_limits(HistoryLimits{100, static_cast<std::size_t>(budget)});
   for (COLORREF& colour : app.custom_colours) colour = RGB(255, 255, 255);
   app.status_field_edges[0] = 100;
   app.status_field_edges[1] = 300;

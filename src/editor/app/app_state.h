@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "core/canvas/selection.h"
+#include "core/canvas/selection_edit.h"
 #include "core/canvas/zoom.h"
 #include "core/canvas/zoom_pixels.h"
 #include "core/document/transparency.h"
 #include "core/effects/random_source.h"
 #include "core/pixels.h"
 #include "editor/app/page_warmer.h"
+#include "editor/app/picture_step.h"
 #include "editor/app/transfer_blocks.h"
 
 namespace murkel {
@@ -44,25 +46,21 @@ struct Application {
   HWND canvas_window = nullptr;  // stays empty until the canvas's creation returns
   HWND status_bar = nullptr;
 
-  // Document: the picture, its undo copy, its file and whether it is saved.
-  // Main thread only, except that the surfaces, their bitmaps and the picture
+  // Document: the picture, its history, its file and whether it is saved.
+  // Main thread only, except that the surface, its bitmap and the picture
   // record change under the view lock, inside which the drag loop reads them.
-  // Undo exchanges the two surfaces together with their bitmaps: the loaded
-  // bitmap is always the one in the working image.
   HBITMAP loaded_bitmap = nullptr;
   HDC working_image = nullptr;
-  HBITMAP undo_bitmap = nullptr;
-  HDC undo_image = nullptr;
   TransferBlock source_block;  // the effects' transfer blocks (main thread),
   TransferBlock result_block;  // kept while the picture keeps its size
-  PageWarmer undo_warmer;      // touch a new undo bitmap and new blocks ahead
-  PageWarmer block_warmer;     // of the first effect (main thread)
+  PageWarmer block_warmer;     // touches new blocks ahead of the first effect (main thread)
   BITMAP bitmap{};  // picture width and height; 0 x 0 before any open
-  Transparency transparency;  // alpha of the picture and its undo copy; empty when opaque
+  Transparency transparency;  // alpha of the picture; empty when opaque
+  PictureHistory history;     // the steps behind and ahead, and the Undo toggle
+  ByteBuffer spare_step;      // memory for the next step's bytes, warmed while the user chooses
   wchar_t* file_name = nullptr;
   wchar_t* title_buffer = nullptr;
-  std::int16_t modification_counter = 0;
-  std::uint8_t undo_toggle = 0;
+  std::int16_t modification_counter = 0;  // the history's distance to the file, kept for the prompts
   RandomSource random;  // the scramble's, seeded at each scramble
 
   // View and scrolling: the canvas's surfaces, its size and the scroll offset.
@@ -113,6 +111,7 @@ struct Application {
   std::atomic<std::int32_t> drag_point_x{0};
   std::atomic<std::int32_t> drag_point_y{0};
   wchar_t selection_text[kStatusTextSize]{};  // emptied by the main thread when the selection is cleared
+  Grab edge_grab;  // the edges a press on the outline holds until the release (main thread)
 
   // Effect settings. The settings dialogs' threads show and set the mosaic
   // cell size and the two levels, each with one atomic load or store; the

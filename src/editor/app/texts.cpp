@@ -28,6 +28,10 @@ constexpr Texts kJapanese{
     .menu_copy = L"コピー",
     .menu_paste = L"貼り付け",
     .menu_find = L"検出して隠す...",
+    .menu_step_backward = L"前の状態へ",
+    .menu_step_forward = L"次の状態へ",
+    .menu_select_all = L"すべて選択",
+    .menu_crop = L"切り抜き",
     .menu_view = L"表示(&V)",
     .menu_zoom_in = L"拡大(&I)",
     .menu_zoom_out = L"縮小(&O)",
@@ -59,6 +63,7 @@ constexpr Texts kJapanese{
 
     .not_enough_memory = L"メモリが足りないため、この効果を適用できません。\n\n"
                          L"画像は変更されていません。選択範囲を小さくしてお試しください。",
+    .cannot_crop = L"メモリが足りないため、切り抜きできません。\n\n画像は変更されていません。",
 
     .find_title = L"検出して隠す",
     .find_running = L"検出中…",
@@ -152,6 +157,10 @@ constexpr Texts kEnglish{
     .menu_copy = L"&Copy",
     .menu_paste = L"&Paste",
     .menu_find = L"Find and hide...",
+    .menu_step_backward = L"Step backward",
+    .menu_step_forward = L"Step forward",
+    .menu_select_all = L"Select all",
+    .menu_crop = L"Crop",
     .menu_view = L"&View",
     .menu_zoom_in = L"Zoom &In",
     .menu_zoom_out = L"Zoom &Out",
@@ -183,6 +192,7 @@ constexpr Texts kEnglish{
 
     .not_enough_memory = L"There is not enough memory to apply this effect.\n\n"
                          L"The picture has not been changed. Please try a smaller selection.",
+    .cannot_crop = L"There is not enough memory to crop the picture.\n\nThe picture has not been changed.",
 
     .find_title = L"Find and hide",
     .find_running = L"Finding...",

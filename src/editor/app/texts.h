@@ -41,6 +41,10 @@ struct Texts {
   const wchar_t* menu_copy;
   const wchar_t* menu_paste;
   const wchar_t* menu_find;
+  const wchar_t* menu_step_backward;
+  const wchar_t* menu_step_forward;
+  const wchar_t* menu_select_all;
+  const wchar_t* menu_crop;
   const wchar_t* menu_view;
   const wchar_t* menu_zoom_in;
   const wchar_t* menu_zoom_out;
@@ -74,6 +78,7 @@ struct Texts {
 
   // Effects.
   const wchar_t* not_enough_memory;
+  const wchar_t* cannot_crop;
 
   // The Find and hide window. The count goes between found_before and found_after.
   const wchar_t* find_title;

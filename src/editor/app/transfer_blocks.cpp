@@ -2,10 +2,13 @@
 #include "editor/app/transfer_blocks.h"
 
 #include <algorithm>
+#include <new>
+#include <optional>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "core/document/step_areas.h"
 #include "core/effects/effects.h"
 #include "editor/app/app_state.h"
 #include "editor/app/dib_sections.h"
@@ -88,6 +91,21 @@ void prepare_transfer_blocks(const Rect& selection) {
                                       std::tuple{&app.result_block, selection.width(), selection.height()}}) {
     if (reserve_transfer_block(*block, width, height, shaped)) {
       blocks.push_back({block->pixels, static_cast<std::size_t>(block->width) * block->height * sizeof(Colour)});
+    }
+  }
+  // The history's step over the selection keeps its bytes in memory made
+  // ready here too.
+  if (const std::optional<DibSection> section = dib_section(app.loaded_bitmap)) {
+    const DibRows& r = section->rows;
+    const RowBytes rows{r.top_row, r.stride, section->description.dsBm.bmBitsPixel, r.width, r.height};
+    const std::size_t size = areas_bytes(rows, step_areas({&selection, 1}, rows.bits_per_pixel, r.width, r.height));
+    if (app.spare_step.size < size) {
+      app.spare_step = ByteBuffer{};
+      try {
+        app.spare_step = ByteBuffer::of_size(size);
+        blocks.push_back({app.spare_step.data.get(), size});
+      } catch (const std::bad_alloc&) {
+      }
     }
   }
   // Pages of a kept block, warmed before, cost a write each and no fault.

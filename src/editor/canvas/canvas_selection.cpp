@@ -108,14 +108,17 @@ void end_drag() {
 }  // namespace
 
 // The canvas holds the mouse from the press to the release, so that a
-// release outside it still ends the drag.
+// release outside it still ends the drag. A press on the outline's edges
+// takes hold of them instead of starting the clearing click.
 void on_left_button_down() {
   SetCapture(app.canvas_window);
+  if (start_edge_drag()) return;
   if (selection_press(app.selection_flags) == PressResult::start_drag) start_drag();
 }
 
 void on_left_button_up() {
   if (GetCapture() == app.canvas_window) ReleaseCapture();
+  if (end_edge_drag()) return;
   const ReleaseResult result = selection_release(app.selection_flags);
   app.dragging = false;
   if (result == ReleaseResult::clear_selection) clear_selection();

@@ -33,7 +33,6 @@ void on_create(HWND hwnd) {
   app.scratch_surface = CreateCompatibleDC(app.view_surface);
   app.background_surface = CreateCompatibleDC(app.view_surface);
   app.working_image = CreateCompatibleDC(app.view_surface);
-  app.undo_image = CreateCompatibleDC(app.view_surface);
   SelectObject(app.scratch_surface, app.scratch_bitmap);
   app.background_bitmap = create_gray_background(app.surface_size.cx, app.surface_size.cy);
 
@@ -78,6 +77,7 @@ void on_mouse_move(LPARAM lparam) {
   set_status_field(0, app.position_text,
                    position_text(client_to_picture(x, app.scroll_x, app.zoom),
                                  client_to_picture(y, app.scroll_y, app.zoom)));
+  follow_edge_drag();
 }
 
 // The thumb's position: the request's 16 bits, or the bar's own 32 bits
@@ -145,6 +145,9 @@ LRESULT CALLBACK canvas_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) 
     case WM_VSCROLL:     on_scroll(hwnd, false, wparam); break;
     case WM_LBUTTONDOWN: on_left_button_down(); break;
     case WM_LBUTTONUP:   on_left_button_up(); break;
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT && set_edge_cursor()) return TRUE;
+      return DefWindowProcW(hwnd, msg, wparam, lparam);
     case kApplyScrollBars: apply_waiting_scroll_bars(); break;
     default:             return DefWindowProcW(hwnd, msg, wparam, lparam);
   }

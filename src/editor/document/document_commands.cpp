@@ -13,6 +13,7 @@
 #include "editor/app/message_box.h"
 #include "editor/app/texts.h"
 #include "editor/document/picture_files.h"
+#include "editor/document/history_commands.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
 
@@ -21,18 +22,11 @@ namespace {
 
 constexpr DWORD kSaveDialogFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;  // 0x0006
 
+// The history stays: its steps now lead away from the file's content.
 void mark_saved() {
+  app.history.mark_saved();
   app.modification_counter = 0;
   enable_undo_item(false);
-}
-
-// The scroll record and offset of one axis when the picture has changed
-// size in place: the offset kept where the new range allows.
-ScrollRecord resized_axis(std::atomic<std::int32_t>& offset, std::int32_t picture, std::int32_t client) {
-  ScrollRecord record = load_scroll_record(picture, client);
-  record.pos = std::clamp(offset.load(), 0, std::max(record.max, 0));
-  offset = record.pos;
-  return record;
 }
 
 // The Save As filter entry (from 1) of a format; bitmap for any other.
@@ -105,21 +99,10 @@ void revert_image() {
     app.last_answer = answer;
     if (answer == IDNO) return;
   }
-  const SIZE old_size{app.bitmap.bmWidth, app.bitmap.bmHeight};
   if (!load_picture_file(app.file_name)) return;
-  if (app.bitmap.bmWidth != old_size.cx || app.bitmap.bmHeight != old_size.cy) {
-    const Point size = zoomed_picture_size();
-    set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll,
-                      resized_axis(app.scroll_x, size.x, app.canvas_client.cx));
-    set_scroll_record(app.canvas_window, SB_VERT, app.vertical_scroll,
-                      resized_axis(app.scroll_y, size.y, app.canvas_client.cy));
-  }
-  {
-    ViewLock lock;
-    full_redraw(app.view_surface);
-  }
+  start_history(true);
   mark_saved();
-  if (selection_exists(app.selection)) draw_selection_outline();
+  picture_resized();
   set_document_title(false);
 }
 

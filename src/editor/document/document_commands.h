@@ -14,8 +14,7 @@ void open_named_file(const wchar_t* path);
 
 // Makes a picture that has no file (a pasted one) the document: untitled,
 // unsaved, so that Save goes through Save As. The bitmap becomes the
-// document's; false when there is no memory for its undo copy (nothing
-// changed, the bitmap still the caller's).
+// document's; false for no bitmap (nullptr).
 bool open_untitled_picture(HBITMAP bitmap);
 
 // Loads the file named on the command line while the canvas `canvas` is

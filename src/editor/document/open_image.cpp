@@ -14,6 +14,7 @@
 #include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/history_commands.h"
 #include "editor/document/picture_files.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
@@ -46,6 +47,7 @@ void start_document(HWND canvas, bool clear_previous_selection) {
   set_scroll_record(canvas, SB_VERT, app.vertical_scroll,
                            load_scroll_record(app.bitmap.bmHeight, app.canvas_client.cy));
 
+  start_history(true);
   app.modification_counter = 0;
   enable_undo_item(false);
   if (clear_previous_selection) clear_selection();
@@ -65,80 +67,37 @@ bool ask_to_save_changes() {
 
 namespace {
 
-// Puts `bitmap` into the working image with a new undo bitmap of its size
-// and format. False, with nothing changed, when memory for the undo bitmap is short.
-bool install_picture(HBITMAP bitmap) {
+// Puts `bitmap` into the working image; the bitmap it held is deleted.
+void install_picture(HBITMAP bitmap) {
   BITMAP record{};
   GetObjectW(bitmap, sizeof(record), &record);
   record.bmHeight = std::abs(record.bmHeight);
   // Blocks sized for a picture of another size are given back.
   if (record.bmWidth != app.bitmap.bmWidth || record.bmHeight != app.bitmap.bmHeight) release_transfer_blocks();
-  app.undo_warmer.stop();
   ViewLock lock;
-  // The undo bitmap is made compatible with the new picture, so the new
-  // picture goes in first.
-  HGDIOBJ previous_picture = SelectObject(app.working_image, bitmap);
-  HBITMAP undo = CreateCompatibleBitmap(app.working_image, record.bmWidth, record.bmHeight);
-  if (undo == nullptr) {
-    note_memory_short();
-    SelectObject(app.working_image, previous_picture);
-    return false;
-  }
-  HGDIOBJ previous_undo = SelectObject(app.undo_image, undo);
-  // After an Undo the two surfaces hold each other's bitmap: release
-  // whatever they held (a surface without a picture holds a stock bitmap,
-  // which DeleteObject leaves alone).
-  DeleteObject(previous_picture);
-  DeleteObject(previous_undo);
+  // A surface without a picture holds a stock bitmap, which DeleteObject leaves alone.
+  DeleteObject(SelectObject(app.working_image, bitmap));
   app.loaded_bitmap = bitmap;
-  app.undo_bitmap = undo;
   app.bitmap = record;
   mark_picture_changed();
-  // The first effect copies the picture into the undo bitmap: its pages are
-  // touched now, while the user selects.
-  DIBSECTION dib{};
-  if (GetObjectW(undo, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits != nullptr) {
-    app.undo_warmer.start({{dib.dsBm.bmBits, static_cast<std::size_t>(dib.dsBm.bmWidthBytes) * record.bmHeight}});
-  }
+}
+
+// Installs a bitmap just made; nullptr (it could not be made) changes
+// nothing and gives false. The history's steps, which may hold the old
+// picture, are given back first: the new picture starts a history of its own.
+bool install_new_picture(HBITMAP bitmap) {
+  if (bitmap == nullptr) return false;
+  app.history.forget_steps();
+  install_picture(bitmap);
   return true;
 }
 
-// Installs a bitmap just made (nullptr when that failed); one that cannot be
-// installed is deleted. False when nothing has changed.
-bool install_new_picture(HBITMAP bitmap) {
-  if (bitmap == nullptr) return false;
-  if (install_picture(bitmap)) return true;
-  DeleteObject(bitmap);
-  return false;
-}
-
-// Decodes the file into the document. The picture's own bitmaps are kept
-// when they have the file's size and format (a Revert of an unchanged file):
-// the undo bitmap takes the new pixels and then changes places with the
-// working one, so that a file changing while it is read never shows as a
-// mix. Otherwise a new bitmap and a new undo bitmap are made. False when
+// Decodes the file into a new bitmap and makes it the document's. False when
 // that cannot be done: the picture has not changed then.
 bool load_into_document(BitmapFile& file) {
   if (!file.ok()) return false;
-  if ([&] { ViewLock lock; return file.fits(app.working_image) && file.fits(app.undo_image); }()) {
-    app.undo_warmer.stop();
-    bool part_written = false;
-    if (!file.decode_into(static_cast<HBITMAP>(GetCurrentObject(app.undo_image, OBJ_BITMAP)), &part_written)) {
-      // An Undo must not bring back a half-read file: the undo copy becomes the picture as it stands.
-      if (part_written) {
-        ViewLock lock;
-        BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
-      }
-      return false;
-    }
-    ViewLock lock;
-    std::swap(app.working_image, app.undo_image);
-    std::swap(app.loaded_bitmap, app.undo_bitmap);
-    mark_picture_changed();
-    return true;
-  }
   // Blocks sized for a picture of another size make room for the new one
-  // before it is made (install_picture would give them back only after).
+  // before it is made.
   if (file.format().width != app.bitmap.bmWidth || file.format().height != app.bitmap.bmHeight) {
     release_transfer_blocks();
   }
@@ -196,14 +155,15 @@ void open_named_file(const wchar_t* path) {
 }
 
 bool open_untitled_picture(HBITMAP bitmap) {
-  if (!install_picture(bitmap)) return false;
+  if (!install_new_picture(bitmap)) return false;
   app.transparency = Transparency{};
   app.file_name[0] = L'\0';
   // Save As proposes no name: the last file's would invite overwriting it.
   app.file_dialog_path[0] = L'\0';
   start_document(app.canvas_window, true);
   // Never saved: Exit and Open ask before it is dropped.
-  app.modification_counter = 1;
+  start_history(false);
+  app.modification_counter = app.history.modification_counter();
   set_document_title(true);
   return true;
 }

@@ -1,5 +1,5 @@
-// Applying an effect to the selection of the working image, and the
-// one-step Undo exchange.
+// Applying an effect to the selection of the working image, as one step of
+// the picture's history.
 //
 // Pixels travel in bulk: the picture pixels the effect reads are copied into
 // a block at once, the core computes the selection's new colours into a
@@ -19,7 +19,6 @@
 
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
-#include "core/document/undo_state.h"
 #include "editor/app/app_state.h"
 #include "editor/app/dib_sections.h"
 #include "editor/app/message_box.h"
@@ -27,6 +26,7 @@
 #include "editor/app/transfer_blocks.h"
 #include "editor/document/document_commands.h"
 #include "editor/effects/effect_commands.h"
+#include "editor/document/history_commands.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
 
@@ -116,27 +116,6 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
   return true;
 }
 
-// The undo surface holds a bitmap of the picture's size, made at the open;
-// if that failed then, it is made now. False when there is no memory for it.
-bool undo_surface_ready() {
-  if (!picture_open()) return true;
-  BITMAP held{};
-  if (GetObjectW(GetCurrentObject(app.undo_image, OBJ_BITMAP), sizeof(held), &held) == sizeof(held) &&
-      held.bmWidth == app.bitmap.bmWidth && std::abs(held.bmHeight) == app.bitmap.bmHeight) {
-    return true;
-  }
-  ViewLock lock;
-  HBITMAP bitmap = CreateCompatibleBitmap(app.working_image, app.bitmap.bmWidth, app.bitmap.bmHeight);
-  if (bitmap == nullptr) {
-    note_memory_short();
-    return false;
-  }
-  SelectObject(app.undo_image, bitmap);
-  if (app.undo_bitmap != nullptr) DeleteObject(app.undo_bitmap);
-  app.undo_bitmap = bitmap;
-  return true;
-}
-
 void fill_selection(const Rect& selection, COLORREF colour) {
   HBRUSH brush = CreateSolidBrush(colour);
   const RECT rc{selection.left, selection.top, selection.right, selection.bottom};
@@ -154,7 +133,7 @@ void write_block(EffectCode code, const Rect& selection, const EffectSettings& s
   }
   if (selection.empty() || !picture_open()) return;
   if (rows) {
-    GdiFlush();  // earlier GDI work (the undo copy) has read the rows
+    GdiFlush();  // earlier GDI work on the picture has landed
     write_dib_rows(*rows, selection, app.result_block.pixels);
   } else {
     BitBlt(app.working_image, selection.left, selection.top, static_cast<int>(selection.width()),
@@ -191,48 +170,55 @@ bool blocks_for_all(EffectCode code, std::span<const Rect> rects, const EffectSe
          (pixels == 0 || reserve_transfer_block(app.result_block, shaped ? width : pixels, shaped ? height : 1, shaped));
 }
 
-// The undo copy goes back into the working image: a step that could not be
+// The step's bytes go back into the picture: a change that could not be
 // finished leaves the picture as it was.
-void take_back_unfinished_step() {
-  ViewLock lock;
-  BitBlt(app.working_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.undo_image, 0, 0, SRCCOPY);
-  app.transparency.alpha = app.transparency.undo_alpha;
-  mark_picture_changed();
-  show_working_image();
+void take_back_unfinished_change(PictureStep& step) {
+  exchange_step(step);
 }
 
 }  // namespace
 
 bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
-  app.undo_warmer.stop();
   app.block_warmer.stop();
   if (rects.empty()) return true;
   const EffectSettings settings = read_settings(code);
 
   // Everything that can fail comes before the first change, so that a
-  // failure leaves the picture, its undo copy and the counter as they were.
-  // Memory held in the transfer blocks is given back and the effect tried
-  // once more before the user is told.
+  // failure leaves the picture and the history as they were. Memory held in
+  // the transfer blocks, then in the oldest steps (where they hold enough to
+  // help), is given back and the effect tried again before the user is told.
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
   const auto prepare = [&] {
-    return blocks_for_all(code, rects, settings, rows) && compute_block(code, rects.front(), settings, rows) &&
-           undo_surface_ready();
+    return blocks_for_all(code, rects, settings, rows) && compute_block(code, rects.front(), settings, rows);
   };
-  if (!with_blocks_given_back(prepare)) {
+  const Rect footprint = picture_footprint(code, rects.front(), settings.cell_width, settings.cell_height,
+                                           app.bitmap.bmWidth, app.bitmap.bmHeight);
+  const std::uint64_t needed = 4 * static_cast<std::uint64_t>(footprint.width() * footprint.height() +
+                                                              rects.front().width() * rects.front().height());
+  bool prepared = with_blocks_given_back(prepare);
+  while (!prepared && give_back_step_for(needed)) prepared = with_blocks_given_back(prepare);
+  if (!prepared) {
     document_message(texts().not_enough_memory);
     return false;
   }
 
+  // The step keeps what the change overwrites; without memory for it the
+  // change goes on all the same, with no step to take it back.
+  std::optional<PictureStep> step = capture_step(rects);
   {
     ViewLock lock;
-    BitBlt(app.undo_image, 0, 0, app.bitmap.bmWidth, app.bitmap.bmHeight, app.working_image, 0, 0, SRCCOPY);
     cover_with_effect(app.transparency, rects);
     write_block(code, rects.front(), settings, rows);
   }
   // Each later rectangle reads the picture as the earlier ones left it.
   for (std::size_t i = 1; i < rects.size(); ++i) {
     if (!compute_block(code, rects[i], settings, rows)) {
-      take_back_unfinished_step();
+      if (step) {
+        take_back_unfinished_change(*step);
+      } else {
+        // Nothing can take the covered part back: it stays covered, as one change.
+        record_step(std::nullopt);
+      }
       document_message(texts().not_enough_memory);
       return false;
     }
@@ -244,35 +230,11 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
     mark_picture_changed();
     show_working_image();
   }
-
-  const EditState state = after_effect(EditState{app.modification_counter, app.undo_toggle});
-  app.modification_counter = state.modification_counter;
-  enable_undo_item(true);
-  set_document_title(true);
-  app.undo_toggle = state.undo_toggle;
+  record_step(std::move(step));
   if (selection_exists(app.selection)) draw_selection_outline();
   return true;
 }
 
 void apply_effect(EffectCode code) { apply_effect_to(code, {&app.selection, 1}); }
-
-void undo_command() {
-  app.undo_warmer.stop();
-  {
-    ViewLock lock;
-    // The bitmap fields follow their surfaces, so that the loaded bitmap is
-    // always the one the working image shows (and a Save writes).
-    std::swap(app.working_image, app.undo_image);
-    std::swap(app.loaded_bitmap, app.undo_bitmap);
-    exchange_alpha(app.transparency);
-    mark_picture_changed();
-    show_working_image();
-  }
-  const EditState state = after_undo(EditState{app.modification_counter, app.undo_toggle});
-  app.modification_counter = state.modification_counter;
-  set_document_title(state.modified());
-  app.undo_toggle = state.undo_toggle;
-  if (selection_exists(app.selection)) draw_selection_outline();
-}
 
 }  // namespace murkel

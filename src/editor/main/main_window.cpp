@@ -6,10 +6,12 @@
 #include "editor/app/app_state.h"
 #include "editor/app/dpi.h"
 #include "editor/app/texts.h"
+#include "editor/canvas/canvas_window.h"
 #include "editor/dialogs/dialog_windows.h"
 #include "editor/dialogs/find_window.h"
 #include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
+#include "editor/document/history_commands.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/menus/menus.h"
 #include "editor/view/canvas_view.h"
@@ -101,6 +103,10 @@ void on_init_menu() {
   enable_clipboard_items(picture_open(), clipboard_has_picture());
   enable_find_item(picture_open());
   enable_view_items(picture_open());
+  show_history_items();
+  enable_select_all_item(picture_open());
+  enable_crop_item(picture_open() &&
+                   !cut_to_picture(app.selection, Point{app.bitmap.bmWidth, app.bitmap.bmHeight}).empty());
 }
 
 // One document command at a time. The document's question boxes have no
@@ -172,6 +178,27 @@ void dispatch_command(WORD id) {
     case kCmdCopy:             copy_image(); break;
     case kCmdPaste:            paste_image(); break;
     case kCmdFind:             open_find_window(); break;
+    case kCmdCrop:             crop_command(); break;
+    case kCmdStepBackward:     step_backward(); break;
+    case kCmdStepForward:      step_forward(); break;
+    case kCmdSelectAll:        select_all(); break;
+    case kCmdMoveLeft:
+    case kCmdMoveRight:
+    case kCmdMoveUp:
+    case kCmdMoveDown:
+    case kCmdMoveLeftFar:
+    case kCmdMoveRightFar:
+    case kCmdMoveUpFar:
+    case kCmdMoveDownFar:
+    case kCmdSizeLeft:
+    case kCmdSizeRight:
+    case kCmdSizeUp:
+    case kCmdSizeDown:
+    case kCmdSizeLeftFar:
+    case kCmdSizeRightFar:
+    case kCmdSizeUpFar:
+    case kCmdSizeDownFar:
+    case kCmdClearSelection:   selection_key(id); break;
     case kCmdMosaicSettings:   start_dialog_thread(mosaic_settings_dialog); break;
     case kCmdBlurSettings:     start_dialog_thread(blur_settings_dialog); break;
     case kCmdScrambleSettings: start_dialog_thread(scramble_settings_dialog); break;

@@ -57,6 +57,9 @@ void create_menu_bar() {
       {kCmdSecureBlur, t.menu_secure_blur},      {0, nullptr},
       {kCmdCopy, t.menu_copy},                   {kCmdPaste, t.menu_paste},
       {0, nullptr},                              {kCmdFind, t.menu_find},
+      {0, nullptr},                              {kCmdStepBackward, t.menu_step_backward},
+      {kCmdStepForward, t.menu_step_forward},    {kCmdSelectAll, t.menu_select_all},
+      {kCmdCrop, t.menu_crop},
   };
   const MenuItem view_items[] = {
       {kCmdZoomIn, t.menu_zoom_in},
@@ -113,6 +116,19 @@ void enable_view_items(bool enabled) {
   }
 }
 
+void enable_history_items(bool backward, bool forward) {
+  EnableMenuItem(app.edit_menu, kEditStepBackwardPosition, MF_BYPOSITION | (backward ? MF_ENABLED : MF_GRAYED));
+  EnableMenuItem(app.edit_menu, kEditStepForwardPosition, MF_BYPOSITION | (forward ? MF_ENABLED : MF_GRAYED));
+}
+
+void enable_select_all_item(bool enabled) {
+  EnableMenuItem(app.edit_menu, kEditSelectAllPosition, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void enable_crop_item(bool enabled) {
+  EnableMenuItem(app.edit_menu, kEditCropPosition, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 HACCEL create_accelerators() {
   ACCEL keys[] = {
       {FVIRTKEY | FCONTROL, 'O', kCmdOpen},
@@ -131,6 +147,34 @@ HACCEL create_accelerators() {
       {FVIRTKEY | FCONTROL, VK_SUBTRACT, kCmdZoomOut},
       {FVIRTKEY | FCONTROL, '1', kCmdActualSize},
       {FVIRTKEY | FCONTROL, '0', kCmdFitToWindow},
+      {FVIRTKEY, 'M', kCmdMosaic},
+      {FVIRTKEY, 'B', kCmdBlur},
+      {FVIRTKEY, 'D', kCmdDiffusion},
+      {FVIRTKEY, 'S', kCmdScramble},
+      {FVIRTKEY, 'F', kCmdFill},
+      {FVIRTKEY | FSHIFT, 'M', kCmdSecureMosaic},
+      {FVIRTKEY | FSHIFT, 'B', kCmdSecureBlur},
+      {FVIRTKEY | FCONTROL | FALT, 'Z', kCmdStepBackward},
+      {FVIRTKEY | FCONTROL | FSHIFT, 'Z', kCmdStepForward},
+      {FVIRTKEY | FCONTROL, 'A', kCmdSelectAll},
+      {FVIRTKEY | FCONTROL | FSHIFT, 'X', kCmdCrop},
+      {FVIRTKEY, VK_LEFT, kCmdMoveLeft},
+      {FVIRTKEY, VK_RIGHT, kCmdMoveRight},
+      {FVIRTKEY, VK_UP, kCmdMoveUp},
+      {FVIRTKEY, VK_DOWN, kCmdMoveDown},
+      {FVIRTKEY | FSHIFT, VK_LEFT, kCmdMoveLeftFar},
+      {FVIRTKEY | FSHIFT, VK_RIGHT, kCmdMoveRightFar},
+      {FVIRTKEY | FSHIFT, VK_UP, kCmdMoveUpFar},
+      {FVIRTKEY | FSHIFT, VK_DOWN, kCmdMoveDownFar},
+      {FVIRTKEY | FCONTROL, VK_LEFT, kCmdSizeLeft},
+      {FVIRTKEY | FCONTROL, VK_RIGHT, kCmdSizeRight},
+      {FVIRTKEY | FCONTROL, VK_UP, kCmdSizeUp},
+      {FVIRTKEY | FCONTROL, VK_DOWN, kCmdSizeDown},
+      {FVIRTKEY | FCONTROL | FSHIFT, VK_LEFT, kCmdSizeLeftFar},
+      {FVIRTKEY | FCONTROL | FSHIFT, VK_RIGHT, kCmdSizeRightFar},
+      {FVIRTKEY | FCONTROL | FSHIFT, VK_UP, kCmdSizeUpFar},
+      {FVIRTKEY | FCONTROL | FSHIFT, VK_DOWN, kCmdSizeDownFar},
+      {FVIRTKEY, VK_ESCAPE, kCmdClearSelection},
   };
   return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 }

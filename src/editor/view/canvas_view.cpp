@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/canvas/selection.h"
+#include "core/canvas/selection_edit.h"
 #include "core/codecs/dib_rows.h"
 #include "editor/app/app_state.h"
 #include "editor/app/dib_sections.h"
@@ -25,6 +26,15 @@ DibRows block_rows(const TransferBlock& block) {
 }
 
 Point picture_size() { return Point{app.bitmap.bmWidth, app.bitmap.bmHeight}; }
+
+// The scroll record and offset of one axis when the picture has changed
+// size in place: the offset kept where the new range allows.
+ScrollRecord resized_axis(std::atomic<std::int32_t>& offset, std::int32_t picture, std::int32_t client) {
+  ScrollRecord record = load_scroll_record(picture, client);
+  record.pos = std::clamp(offset.load(), 0, std::max(record.max, 0));
+  offset = record.pos;
+  return record;
+}
 Point client_size() { return Point{app.canvas_client.cx, app.canvas_client.cy}; }
 
 // The rows of a picture of 1, 4 or 8 bits a pixel in memory, and its colour
@@ -286,6 +296,23 @@ void clear_selection() {
   }
   app.selection_flags.selection_made = false;
   set_status_field(1, app.selection_text, std::string());
+}
+
+void show_selection_field() {
+  set_status_field(1, app.selection_text, selection_corners_text(app.selection));
+}
+
+void picture_resized() {
+  const Point size = zoomed_picture_size();
+  {
+    ViewLock lock;
+    set_scroll_record(app.canvas_window, SB_HORZ, app.horizontal_scroll,
+                      resized_axis(app.scroll_x, size.x, app.canvas_client.cx));
+    set_scroll_record(app.canvas_window, SB_VERT, app.vertical_scroll,
+                      resized_axis(app.scroll_y, size.y, app.canvas_client.cy));
+    full_redraw(app.view_surface);
+  }
+  if (selection_exists(app.selection)) draw_selection_outline();
 }
 
 void draw_outline(const Outline& outline) { draw_outline_on(app.view_surface, outline); }

@@ -31,6 +31,15 @@ void draw_selection_outline();
 // Four lines over the outline's corners on the view surface (the view lock held).
 void draw_outline(const Outline& outline);
 
+// The selection field shows the selection's first and last pixels (after a
+// change made without a drag).
+void show_selection_field();
+
+// After the picture changed size in place (a Revert, a crop or its undo):
+// the scroll ranges of the new size at the zoom it is shown at, the offset
+// kept where it still fits, and the canvas drawn anew.
+void picture_resized();
+
 // The picture's size on the canvas at the zoom.
 Point zoomed_picture_size();
 
