@@ -6,13 +6,44 @@
 
 namespace murkel {
 
-void read_dib_rows(const DibRows& rows, const Rect& region, Colour* out) {
+namespace {
+
+// The pixel size known to the compiler, so that the loops vectorise.
+template <int kBytes>
+void read_rows(const DibRows& rows, const Rect& region, Colour* out, std::int64_t y0, std::int64_t y1) {
   const std::int64_t w = region.width();
-  for (std::int64_t y = region.top; y < region.bottom; ++y) {
-    const std::uint8_t* p = rows.top_row + y * rows.stride + region.left * rows.bytes_per_pixel;
-    for (std::int64_t x = 0; x < w; ++x, p += rows.bytes_per_pixel) {
-      *out++ = static_cast<Colour>(p[2]) | (static_cast<Colour>(p[1]) << 8) | (static_cast<Colour>(p[0]) << 16);
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const std::uint8_t* p = rows.top_row + y * rows.stride + region.left * kBytes;
+    Colour* o = out + (y - region.top) * w;
+    for (std::int64_t x = 0; x < w; ++x, p += kBytes) {
+      o[x] = static_cast<Colour>(p[2]) | (static_cast<Colour>(p[1]) << 8) | (static_cast<Colour>(p[0]) << 16);
     }
+  }
+}
+
+template <int kBytes>
+void write_rows(const DibRows& rows, const Rect& selection, const Colour* block, std::int64_t x0, std::int64_t x1,
+                std::int64_t y0, std::int64_t y1) {
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const Colour* in = block + (y - selection.top) * selection.width() + (x0 - selection.left);
+    std::uint8_t* p = rows.top_row + y * rows.stride + x0 * kBytes;
+    for (std::int64_t x = x0; x < x1; ++x, p += kBytes) {
+      const Colour c = *in++;
+      p[0] = static_cast<std::uint8_t>(c >> 16);
+      p[1] = static_cast<std::uint8_t>(c >> 8);
+      p[2] = static_cast<std::uint8_t>(c);
+      if constexpr (kBytes == 4) p[3] = 0;
+    }
+  }
+}
+
+}  // namespace
+
+void read_dib_rows(const DibRows& rows, const Rect& region, Colour* out) {
+  if (rows.bytes_per_pixel == 4) {
+    read_rows<4>(rows, region, out, region.top, region.bottom);
+  } else {
+    read_rows<3>(rows, region, out, region.top, region.bottom);
   }
 }
 
@@ -21,16 +52,11 @@ void write_dib_rows(const DibRows& rows, const Rect& selection, const Colour* bl
   const std::int64_t x1 = std::min<std::int64_t>(selection.right, rows.width);
   const std::int64_t y0 = std::max<std::int64_t>(selection.top, 0);
   const std::int64_t y1 = std::min<std::int64_t>(selection.bottom, rows.height);
-  for (std::int64_t y = y0; y < y1; ++y) {
-    const Colour* in = block + (y - selection.top) * selection.width() + (x0 - selection.left);
-    std::uint8_t* p = rows.top_row + y * rows.stride + x0 * rows.bytes_per_pixel;
-    for (std::int64_t x = x0; x < x1; ++x, p += rows.bytes_per_pixel) {
-      const Colour c = *in++;
-      p[0] = static_cast<std::uint8_t>(c >> 16);
-      p[1] = static_cast<std::uint8_t>(c >> 8);
-      p[2] = static_cast<std::uint8_t>(c);
-      if (rows.bytes_per_pixel == 4) p[3] = 0;
-    }
+  if (x0 >= x1) return;
+  if (rows.bytes_per_pixel == 4) {
+    write_rows<4>(rows, selection, block, x0, x1, y0, y1);
+  } else {
+    write_rows<3>(rows, selection, block, x0, x1, y0, y1);
   }
 }
 

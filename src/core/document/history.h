@@ -59,6 +59,19 @@ class History {
     trim();
   }
 
+  // Hands out the steps ahead, which the next record would drop (their
+  // memory may serve the next step).
+  std::deque<Change> take_steps_ahead() {
+    std::deque<Change> ahead;
+    while (steps_.size() > position_) {
+      bytes_ -= steps_.back().bytes();
+      ahead.push_front(std::move(steps_.back()));
+      steps_.pop_back();
+    }
+    if (saved_state_ && *saved_state_ > current_state()) saved_state_.reset();
+    return ahead;
+  }
+
   // A change made without a step (memory was short for one): no step is
   // kept, and the picture is one further from its file.
   void record_without_step() {
@@ -136,13 +149,7 @@ class History {
  private:
   [[nodiscard]] std::int64_t current_state() const { return first_state_ + static_cast<std::int64_t>(position_); }
 
-  void drop_ahead() {
-    while (steps_.size() > position_) {
-      bytes_ -= steps_.back().bytes();
-      steps_.pop_back();
-    }
-    if (saved_state_ && *saved_state_ > current_state()) saved_state_.reset();
-  }
+  void drop_ahead() { take_steps_ahead(); }
 
   // Steps ahead go first (they are the least likely to be wanted), then the oldest.
   void trim() {

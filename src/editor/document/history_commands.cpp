@@ -32,15 +32,28 @@ RowBytes alpha_rows() {
                   width > 0 ? static_cast<std::int32_t>(app.transparency.alpha.size() / width) : 0};
 }
 
-// The spare memory warmed for this step when it is of about the size
-// wanted; otherwise new memory, the oldest steps given back while it cannot
-// be had. False when it cannot be had at all.
+// Memory of about `size` bytes that is already in use: fresh memory costs a
+// page fault a page on its first touch, as much as the effect itself.
+bool fits(const ByteBuffer& buffer, std::size_t size) {
+  return buffer.size >= size && buffer.size <= 2 * size + (std::size_t{1} << 16);
+}
+
+// The spare memory warmed for this step, or that of a step ahead (which the
+// change drops), when of about the size wanted; otherwise new memory, the
+// oldest steps given back while it cannot be had. False when it cannot be
+// had at all.
 bool take_buffer(ByteBuffer& out, std::size_t size) {
   if (size == 0) return true;
-  if (app.spare_step.size >= size && app.spare_step.size <= 2 * size + (std::size_t{1} << 16)) {
+  if (fits(app.spare_step, size)) {
     out = std::move(app.spare_step);
     app.spare_step = ByteBuffer{};
     return true;
+  }
+  for (PictureStep& ahead : app.history.take_steps_ahead()) {
+    if (fits(ahead.pixels, size)) {
+      out = std::move(ahead.pixels);
+      return true;
+    }
   }
   for (;;) {
     try {

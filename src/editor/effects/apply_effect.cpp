@@ -231,7 +231,11 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
     show_working_image();
   }
   record_step(std::move(step));
-  if (selection_exists(app.selection)) draw_selection_outline();
+  if (selection_exists(app.selection)) {
+    draw_selection_outline();
+    // Another effect on the same selection finds its memory warm.
+    prepare_transfer_blocks(app.selection);
+  }
   return true;
 }
 
