@@ -232,39 +232,61 @@ class Bits {
   std::uint64_t at_ = 0;
 };
 
-// A decoding table of a canonical code: indexed by the next 15 bits, each
-// entry the symbol << 4 | its code's length (0: no code has these bits).
+// A canonical code for decoding: a table indexed by the next 10 bits, each
+// entry the symbol << 4 | its code's length (0: a longer code, or none),
+// small enough to stay in the first-level cache; longer codes are read a
+// bit at a time from the counts and the symbols in code order.
 constexpr int kMaxCodeBits = 15;
-using CodeTable = std::vector<std::uint16_t>;
+constexpr int kFastBits = 10;
+struct Code {
+  std::uint16_t fast[1 << kFastBits];
+  std::int16_t count[kMaxCodeBits + 1];
+  std::int16_t symbol[320];
+};
 
-bool build_table(const std::uint8_t* lengths, int count, CodeTable& table) {
-  table.assign(std::size_t{1} << kMaxCodeBits, 0);
-  int per_length[kMaxCodeBits + 1] = {};
-  for (int i = 0; i < count; ++i) ++per_length[lengths[i]];
-  per_length[0] = 0;
-  int next[kMaxCodeBits + 2] = {};
-  for (int len = 1, code = 0; len <= kMaxCodeBits; ++len) {
-    code = (code + per_length[len - 1]) << 1;
-    next[len] = code;
+bool build_code(const std::uint8_t* lengths, int n, Code& code) {
+  std::fill(std::begin(code.fast), std::end(code.fast), std::uint16_t{0});
+  std::fill(std::begin(code.count), std::end(code.count), std::int16_t{0});
+  for (int i = 0; i < n; ++i) ++code.count[lengths[i]];
+  code.count[0] = 0;
+  std::int16_t offset[kMaxCodeBits + 2] = {};
+  int next[kMaxCodeBits + 1] = {};
+  for (int len = 1, first = 0; len <= kMaxCodeBits; ++len) {
+    offset[len + 1] = static_cast<std::int16_t>(offset[len] + code.count[len]);
+    first = (first + code.count[len - 1]) << 1;
+    next[len] = first;
   }
-  for (int symbol = 0; symbol < count; ++symbol) {
+  for (int symbol = 0; symbol < n; ++symbol) {
     const int len = lengths[symbol];
     if (len == 0) continue;
-    const int code = next[len]++;
-    if (code >= (1 << len)) return false;  // oversubscribed
+    code.symbol[offset[len]++] = static_cast<std::int16_t>(symbol);
+    const int value = next[len]++;
+    if (value >= (1 << len)) return false;  // oversubscribed
+    if (len > kFastBits) continue;
     int reversed = 0;
-    for (int i = 0; i < len; ++i) reversed |= ((code >> i) & 1) << (len - 1 - i);
-    const auto entry = static_cast<std::uint16_t>(symbol << 4 | len);
-    for (std::size_t i = static_cast<std::size_t>(reversed); i < table.size(); i += std::size_t{1} << len) table[i] = entry;
+    for (int i = 0; i < len; ++i) reversed |= ((value >> i) & 1) << (len - 1 - i);
+    for (int i = reversed; i < (1 << kFastBits); i += 1 << len)
+      code.fast[i] = static_cast<std::uint16_t>(symbol << 4 | len);
   }
   return true;
 }
 
-int decode(Bits& bits, const CodeTable& table) {
-  const std::uint16_t entry = table[bits.peek(kMaxCodeBits)];
-  if ((entry & 15) == 0) return -1;
-  bits.skip(entry & 15);
-  return entry >> 4;
+int decode(Bits& bits, const Code& code) {
+  if (const std::uint16_t entry = code.fast[bits.peek(kFastBits)]; entry != 0) {
+    bits.skip(entry & 15);
+    return entry >> 4;
+  }
+  // Bit by bit: the codes of each length follow the shorter ones in value.
+  int value = 0, first = 0, index = 0;
+  for (int len = 1; len <= kMaxCodeBits; ++len) {
+    value |= static_cast<int>(bits.take(1));
+    const int count = code.count[len];
+    if (value - first < count) return code.symbol[index + value - first];
+    index += count;
+    first = (first + count) << 1;
+    value <<= 1;
+  }
+  return -1;
 }
 
 // Walks the blocks of a complete raw deflate stream (one that libdeflate
@@ -278,7 +300,10 @@ bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& 
                                                      6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
   static constexpr std::uint8_t kLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
   Bits bits(data, size);
-  CodeTable literals, distances, lengths_code;
+  auto codes = std::make_unique<Code[]>(3);
+  Code& literals = codes[0];
+  Code& distances = codes[1];
+  Code& lengths_code = codes[2];
   for (;;) {
     final_bit = bits.at();
     const bool final = bits.take(1) != 0;
@@ -304,7 +329,7 @@ bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& 
         const int code_count = static_cast<int>(bits.take(4)) + 4;
         std::uint8_t code_lengths[19] = {};
         for (int i = 0; i < code_count; ++i) code_lengths[kLengthOrder[i]] = static_cast<std::uint8_t>(bits.take(3));
-        if (!build_table(code_lengths, 19, lengths_code)) return false;
+        if (!build_code(code_lengths, 19, lengths_code)) return false;
         std::uint8_t* out = lengths;
         for (int i = 0; i < literal_count + distance_count;) {
           const int symbol = decode(bits, lengths_code);
@@ -328,7 +353,7 @@ bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& 
         std::memmove(lengths + 288, lengths + literal_count, static_cast<std::size_t>(distance_count));
         std::fill(lengths + literal_count, lengths + 288, 0);
       }
-      if (!build_table(lengths, 288, literals) || !build_table(lengths + 288, 32, distances)) return false;
+      if (!build_code(lengths, 288, literals) || !build_code(lengths + 288, 32, distances)) return false;
       for (;;) {
         const int symbol = decode(bits, literals);
         if (symbol < 0 || bits.overrun()) return false;
@@ -375,10 +400,20 @@ struct Compressor {
 // deflates them; a piece other than the last is then made to continue into
 // the next: its final block an ordinary one, and an empty stored block
 // after it to reach a byte boundary.
-void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& compressor) {
+// The buffers of one thread, kept from piece to piece: fresh memory for each
+// would cost a page fault every 4 KB.
+struct Scratch {
+  std::vector<std::uint8_t> prev, cur, filtered, deflated;
+};
+
+void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& compressor, Scratch& scratch) {
   const std::size_t n = rows.size;
-  std::vector<std::uint8_t> prev(n, 0), cur(n);
-  std::vector<std::uint8_t> filtered(static_cast<std::size_t>(piece.last - piece.first) * (n + 1));
+  std::vector<std::uint8_t>& prev = scratch.prev;
+  std::vector<std::uint8_t>& cur = scratch.cur;
+  std::vector<std::uint8_t>& filtered = scratch.filtered;
+  prev.assign(n, 0);
+  cur.resize(n);
+  filtered.resize(static_cast<std::size_t>(piece.last - piece.first) * (n + 1));
   if (piece.first > 0) rows.raw(piece.first - 1, prev.data());
   std::uint8_t* out = filtered.data();
   for (std::int32_t y = piece.first; y < piece.last; ++y, out += n + 1) {
@@ -393,15 +428,16 @@ void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& comp
     std::swap(prev, cur);
   }
   piece.length = filtered.size();
-  piece.adler = adler32_z(1, filtered.data(), filtered.size());
-  piece.deflated.resize(libdeflate_deflate_compress_bound(compressor.c, filtered.size()) + 8);
+  piece.adler = libdeflate_adler32(1, filtered.data(), filtered.size());
+  scratch.deflated.resize(libdeflate_deflate_compress_bound(compressor.c, filtered.size()) + 8);
   const std::size_t used = libdeflate_deflate_compress(compressor.c, filtered.data(), filtered.size(),
-                                                       piece.deflated.data(), piece.deflated.size());
+                                                       scratch.deflated.data(), scratch.deflated.size());
   if (used == 0) {
     piece.failed = true;
     return;
   }
-  piece.deflated.resize(used);
+  piece.deflated.reserve(used + 5);
+  piece.deflated.assign(scratch.deflated.begin(), scratch.deflated.begin() + static_cast<std::ptrdiff_t>(used));
   if (final) return;
   std::uint64_t final_bit = 0, end = 0;
   if (!find_last_block(piece.deflated.data(), used, final_bit, end)) {
@@ -470,8 +506,9 @@ std::string encode_png_into(const Image& image, const std::vector<std::uint8_t>&
   const auto work = [&] {
     try {
       Compressor compressor(level);
+      Scratch scratch;
       for (std::size_t i; (i = next++) < pieces.size();) {
-        compress_piece(rows, pieces[i], i + 1 == pieces.size(), compressor);
+        compress_piece(rows, pieces[i], i + 1 == pieces.size(), compressor, scratch);
         pieces[i].done = true;
       }
     } catch (const std::bad_alloc&) {
