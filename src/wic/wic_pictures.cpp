@@ -5,10 +5,9 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
-
-#include <cstring>
 
 #include "core/codecs/picture_header.h"
 #include "core/document/transparency.h"
@@ -66,7 +65,6 @@ class Imaging {
   bool initialised_ = false;
   IWICImagingFactory* factory_ = nullptr;
 };
-
 
 // A call that failed; one that failed for want of memory is noted as such.
 bool failed(HRESULT result) {
