@@ -1,4 +1,4 @@
-# What a Windows user gets: murkel.exe, the HTML help with its pictures, the
+# What a Windows user gets: murkel.exe and murkel-cli.exe, the HTML help with its pictures, the
 # OCR's language data, a Japanese read-me (code page 932, CRLF) and the
 # licences, in one ZIP named
 # after the version and the build: `cmake --build BUILD --target package`

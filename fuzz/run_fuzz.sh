@@ -21,7 +21,7 @@ case $kind in
          tail -c +15 "$f" >"$build/dib_seeds/$(basename "$f")"
        done ;;
   # The PNG reader skips the checksums here, so that mutations reach the decoding.
-  png) sources="png_reader.cpp png_writer.cpp" libs="-lpng -lz -pthread -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION"
+  png) sources="png_reader.cpp png_writer.cpp" libs="-lpng -ldeflate -lz -pthread -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION"
        seeds="$here/png_corpus" dict="-dict=$here/png.dict" ;;
   header) sources="picture_header.cpp" libs="" seeds="$here/header_corpus $here/png_corpus" dict="" ;;
   exif) sources="orientation.cpp" libs="" seeds="$here/exif_corpus" dict="-dict=$here/exif.dict" ;;

@@ -20,7 +20,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 wine32:i386
-  xvfb x11-utils imagemagick
+  xvfb x11-utils imagemagick libvips-tools
   nginx
   locales fonts-ipafont-gothic fonts-dejavu-core
   python3

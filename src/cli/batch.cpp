@@ -17,6 +17,7 @@
 #endif
 
 #include "cli/picture_io.h"
+#include "core/codecs/bmp_file_io.h"
 
 namespace murkel::cli {
 namespace {
@@ -28,15 +29,16 @@ std::string in_quotes(const std::string& text) { return "'" + text + "'"; }
 }  // namespace
 
 std::string batch_output_name(const Options& options, const std::string& input) {
-  fs::path name = fs::path(input).filename();
+  fs::path name = path_from_utf8(input).filename();
   if (options.format) name.replace_extension(extension_of(*options.format));
-  return (fs::path(options.out_dir) / name).string();
+  return utf8_of(path_from_utf8(options.out_dir) / name);
 }
 
 int run_batch(const Options& options, const FileJob& job) {
   std::error_code ec;
-  fs::create_directories(options.out_dir, ec);
-  if (ec || !fs::is_directory(options.out_dir)) {
+  const fs::path folder = path_from_utf8(options.out_dir);
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) {
     std::fprintf(stderr, "murkel-cli: cannot make the folder %s: %s\n", in_quotes(options.out_dir).c_str(),
                  ec ? ec.message().c_str() : "a file of that name is in the way");
     return 2;
@@ -69,10 +71,11 @@ int run_batch(const Options& options, const FileJob& job) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string& input = options.inputs[i];
     outputs[i] = batch_output_name(options, input);
-    const fs::path key = fs::weakly_canonical(outputs[i], ec);
-    if (fs::exists(outputs[i], ec) && fs::equivalent(input, outputs[i], ec))
+    const fs::path output = path_from_utf8(outputs[i]);
+    const fs::path key = fs::weakly_canonical(output, ec);
+    if (fs::exists(output, ec) && fs::equivalent(path_from_utf8(input), output, ec))
       refusals[i] = "cannot write " + in_quotes(outputs[i]) + ": it is the input " + in_quotes(input) + " itself";
-    else if (const auto [at, fresh] = taken.emplace(key.string(), input); !fresh)
+    else if (const auto [at, fresh] = taken.emplace(utf8_of(key), input); !fresh)
       refusals[i] = "cannot write " + in_quotes(outputs[i]) + " for " + in_quotes(input) + ": it is the output of " +
                     in_quotes(at->second);
   }

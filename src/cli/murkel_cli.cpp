@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 #ifdef _WIN32
-#include <windows.h>  // the program's own file name
+#include <windows.h>  // the program's own file name, its arguments
+#include <shellapi.h>
+
+#include <cwchar>
 #endif
 
 #include "cli/batch.h"
@@ -185,13 +188,43 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+#ifdef _WIN32
+namespace {
+
+// The arguments as the system holds them, UTF-16, in UTF-8: the ANSI ones
+// would turn a name outside the code page into question marks.
+std::vector<std::string> utf8_arguments() {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) throw std::bad_alloc();
+  std::vector<std::string> args;
+  for (int i = 1; i < count; ++i) {
+    const int length = static_cast<int>(std::wcslen(wide[i]));
+    std::string text(static_cast<std::size_t>(
+                         WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide[i], length, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+    args.push_back(std::move(text));
+  }
+  LocalFree(wide);
+  return args;
+}
+
+}  // namespace
+#endif
+
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
 #if defined(SIGPIPE)
   // A closed pipe on standard output is a write error to report, not a silent death.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   try {
+#ifdef _WIN32
+    // Messages name files in UTF-8, as the arguments were read.
+    SetConsoleOutputCP(CP_UTF8);
+    return run(utf8_arguments());
+#else
     return run(std::vector<std::string>(argv + 1, argv + argc));
+#endif
   } catch (const std::bad_alloc&) {
     return fail("not enough memory");
   } catch (const std::exception& e) {

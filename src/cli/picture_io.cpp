@@ -1,5 +1,7 @@
-// Reads and writes murkel-cli's pictures; PNG only where libpng was found,
-// JPEG, WebP, TIFF, GIF and HEIF only in the native build with their libraries.
+// Reads and writes murkel-cli's pictures: bitmap files by the core's codec;
+// natively PNG by libpng and libdeflate and JPEG, WebP, TIFF, GIF and HEIF by
+// their libraries; in the Windows build every other format through WIC, the
+// codec room the editor uses.
 #include "cli/picture_io.h"
 
 #include <cerrno>
@@ -19,6 +21,10 @@
 #if MURKEL_HAVE_NATIVE_CODECS
 #include "cli/native_pictures.h"
 #endif
+#if MURKEL_HAVE_WIC
+#include "core/codecs/orientation.h"
+#include "wic/wic_pictures.h"
+#endif
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -32,6 +38,45 @@ constexpr const char* kNoPng = "this build of murkel-cli reads and writes bitmap
 constexpr std::size_t kMaxInput = std::size_t{1} << 31;
 
 std::string shown_name(const std::string& path) { return path == "-" ? "standard input" : "'" + path + "'"; }
+
+#if MURKEL_HAVE_WIC
+// Any picture WIC decodes (WebP and HEIF where the system has their codecs),
+// checked first by the core's header reader where it knows the format,
+// turned upright by its orientation tag (JPEG, TIFF), its colours converted
+// to sRGB where it carries a colour profile.
+std::string read_through_wic(const std::string& input, const std::vector<std::uint8_t>& bytes, Picture& picture) {
+  const std::string name = shown_name(input);
+  const PictureHeader header = read_picture_header(bytes.data(), bytes.size());
+  if (header.format != PictureFormat::other && !header.ok()) return "cannot read " + name + ": " + header.error;
+  DecodeFailure why = DecodeFailure::none;
+  DecodeOptions options;
+  options.webp_and_heif = true;
+  options.to_srgb = true;
+  options.failure = &why;
+  std::optional<DecodedPicture> decoded = decode_picture_bytes(bytes.data(), bytes.size(), options);
+  switch (why) {
+    case DecodeFailure::none: break;
+    case DecodeFailure::not_a_picture:
+      return "cannot read " + name + ": not a bitmap, PNG, JPEG, GIF, TIFF, WebP or HEIF file";
+    case DecodeFailure::no_codec:
+      return "cannot read " + name + ": this system has no decoder for its format (WebP and HEIF need the system's codecs)";
+    case DecodeFailure::too_large: return "cannot read " + name + ": the picture is larger than the editor opens";
+    case DecodeFailure::damaged: return "cannot read " + name + ": damaged file, or one the system's decoder refuses";
+    case DecodeFailure::memory: throw std::bad_alloc();
+  }
+  if (!decoded) return "cannot read " + name + ": the system's decoder failed";
+  const bool photo = header.format == PictureFormat::jpeg || header.format == PictureFormat::tiff;
+  const int orientation = photo ? picture_orientation(bytes.data(), bytes.size()) : kUpright;
+  if (!decoded->alpha.empty())
+    decoded->alpha = upright_pixels(decoded->alpha.data(), decoded->image.width, decoded->image.height, orientation);
+  make_upright(decoded->image, orientation);
+  picture.image = std::move(decoded->image);
+  picture.alpha = std::move(decoded->alpha);
+  picture.lossless = header.format == PictureFormat::png || header.format == PictureFormat::gif ||
+                     header.format == PictureFormat::tiff;
+  return {};
+}
+#endif
 
 std::string read_standard_input(std::vector<std::uint8_t>& bytes) {
 #if defined(_WIN32)
@@ -84,10 +129,13 @@ std::string choose_output_format(const Options& options, const std::string& outp
     else if (extension == ".webp") format = FileFormat::webp;
     else return "cannot tell the format of '" + output + "' from its name: use .png, .bmp, .jpg or .webp, or --format";
   }
+#if MURKEL_HAVE_WIC
+  // The platform's imaging component has no WebP encoder.
+  if (format == FileFormat::webp) return "the Windows build of murkel-cli cannot write WebP: use .png, .jpg or .bmp";
+#elif !MURKEL_HAVE_NATIVE_CODECS
 #if !MURKEL_HAVE_PNG
   if (format == FileFormat::png) return std::string(kNoPng) + ", not PNG";
 #endif
-#if !MURKEL_HAVE_NATIVE_CODECS
   if (format == FileFormat::jpeg || format == FileFormat::webp)
     return "this build of murkel-cli writes bitmap and PNG files only";
 #endif
@@ -116,6 +164,8 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
     picture.image = std::move(decoded.image);
     picture.alpha = std::move(decoded.alpha);
     return {};
+#elif MURKEL_HAVE_WIC
+    return read_through_wic(input, bytes, picture);
 #else
     return "cannot read " + shown_name(input) + ": it is a PNG file, and " + kNoPng;
 #endif
@@ -127,10 +177,14 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
     return {};
   }
   constexpr const char* kKnown = "a bitmap, PNG, JPEG, WebP, TIFF, GIF or HEIF file";
-#else
+#elif !MURKEL_HAVE_WIC
   constexpr const char* kKnown = "a bitmap or PNG file";
 #endif
+#if MURKEL_HAVE_WIC
+  if (!looks_like_bitmap_file(bytes.data(), bytes.size())) return read_through_wic(input, bytes, picture);
+#else
   if (!looks_like_bitmap_file(bytes.data(), bytes.size())) return "cannot read " + shown_name(input) + ": not " + kKnown;
+#endif
   DecodeResult decoded = decode_bmp(bytes);
   if (!decoded.ok()) return "cannot read " + shown_name(input) + ": " + decoded.error;
   picture.image = std::move(decoded.image);
@@ -145,11 +199,23 @@ std::string write_picture(const std::string& output, FileFormat format, const Op
   if (format == FileFormat::png) {
 #if MURKEL_HAVE_PNG
     error = encode_png_into(picture.image, picture.alpha, bytes);
+#elif MURKEL_HAVE_WIC
+    if (!encode_picture_bytes(picture.image, picture.alpha, PictureFormat::png, bytes))
+      error = "the system's PNG encoder failed";
 #else
     error = kNoPng;
 #endif
   } else if (format == FileFormat::jpeg || format == FileFormat::webp) {
-#if MURKEL_HAVE_NATIVE_CODECS
+#if MURKEL_HAVE_WIC
+    if (format == FileFormat::webp) {
+      error = "the Windows build of murkel-cli cannot write WebP";
+    } else {
+      if (blend_over_white(picture))
+        notes.push_back("note: a JPEG file has no transparency; transparent pixels are shown over white");
+      if (!encode_picture_bytes(picture.image, {}, PictureFormat::jpeg, bytes, options.quality.value_or(92)))
+        error = "the system's JPEG encoder failed";
+    }
+#elif MURKEL_HAVE_NATIVE_CODECS
     if (format == FileFormat::jpeg) {
       if (blend_over_white(picture))
         notes.push_back("note: a JPEG file has no transparency; transparent pixels are shown over white");

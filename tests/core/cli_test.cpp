@@ -256,6 +256,52 @@ TEST_F(Cli, ReadsEveryPngKindAsImageMagickDoes) {
   }
 }
 
+// What murkel-cli writes, read back by ImageMagick: pictures of several
+// compressed pieces joined into one stream (RGB and RGBA), and of at most 256
+// colours written as palettes of 1 to 8 bits (with their alphas); each read
+// from a PNG that libpng wrote with all its filters, and each file at most a
+// tenth larger than ImageMagick's of the same picture.
+TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
+  struct Case { const char* name; int width, height, colours; bool alpha; int type, depth; };
+  const Case cases[] = {
+      {"RGB in pieces", 1500, 800, 0, false, 2, 8},     {"RGBA in pieces", 1100, 900, 0, true, 6, 8},
+      {"2 colours", 301, 20, 2, false, 3, 1},           {"4 colours and alpha", 99, 30, 4, true, 3, 2},
+      {"16 colours", 64, 64, 16, false, 3, 4},          {"256 colours and alpha", 200, 90, 128, true, 3, 8},
+      {"257 colours", 257, 9, 257, false, 2, 8},
+  };
+  std::mt19937 random(5);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int channels = c.alpha ? 4 : 3;
+    PngSpec spec{c.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, 8, false, c.width, c.height, {}};
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width; ++x) {
+        // Bands and steps with noise in a corner, or colour i of a table of
+        // distinct colours, half of them translucent when there is alpha.
+        const int i = c.colours ? (x * 7 + y * 3) % c.colours : 0;
+        const bool noisy = x > c.width / 2 && y > c.height / 2;
+        const unsigned v[4] = {c.colours ? unsigned(i) & 255 : unsigned(x / 9 * 5 + (noisy ? random() % 64 : 0)) & 255,
+                               c.colours ? unsigned(i * 3 / 2) & 255 : unsigned(y / 4 * 3) & 255,
+                               c.colours ? unsigned(i >> 8) * 90 : unsigned(x ^ y) & 255,
+                               c.colours ? (i % 2 ? 255u : 100u) : unsigned(x + y) & 255};
+        spec.samples.insert(spec.samples.end(), v, v + channels);
+      }
+    write_all(path("in.png"), make_png(spec));
+    const RunResult r = run({path("in.png"), path("out.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes out = read_all(path("out.png"));
+    ASSERT_GT(out.size(), 26u);
+    EXPECT_EQ(out[25], c.type);
+    EXPECT_EQ(out[24], c.depth);
+    const std::string format = c.alpha ? " rgba:" : " rgb:";
+    ASSERT_EQ(std::system(("/usr/bin/convert " + path("out.png") + " -depth 8" + format + path("out.raw")).c_str()), 0);
+    const Bytes raw = read_all(path("out.raw"));
+    EXPECT_TRUE(std::equal(raw.begin(), raw.end(), spec.samples.begin(), spec.samples.end()));
+    ASSERT_EQ(std::system(("/usr/bin/convert " + path("in.png") + " " + path("im.png")).c_str()), 0);
+    EXPECT_LE(double(out.size()), 1.1 * double(fs::file_size(path("im.png"))));
+  }
+}
+
 TEST_F(Cli, NothingOfTheInputLeaks) {
   // Transparent pixels hide a secret colour, partly under the selections.
   PngSpec s{PNG_COLOR_TYPE_RGB_ALPHA, 8, false, 40, 30};

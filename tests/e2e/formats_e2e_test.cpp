@@ -11,7 +11,7 @@
 #include "core/codecs/orientation.h"
 #include "core/document/transparency.h"
 #include "e2e/driver.h"
-#include "editor/document/wic_pictures.h"
+#include "wic/wic_pictures.h"
 #include "win32/picture_test_files.h"
 
 namespace {

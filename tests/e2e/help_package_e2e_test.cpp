@@ -82,9 +82,10 @@ TEST(PackageE2e, HoldsWhatItMustAndItsProgramStartsAndOpensItsHelp) {
   const std::string name = std::string("MURKEL_Pro-1.2.0.0-win") + (sizeof(void*) == 8 ? "64" : "32");
   std::string unpacked = "Z:" MURKEL_PACKAGE_TEST_DIR "/" + name;
   std::replace(unpacked.begin(), unpacked.end(), '/', '\\');
-  // The program, the Japanese and the English help and each picture they show, the OCR's language
+  // The programs, the Japanese and the English help and each picture they show, the OCR's language
   // data and licences, the read-me and the licence; nothing else.
   std::set<std::string> expected = {"murkel.exe",
+                                    "murkel-cli.exe",
                                     "readme.txt",
                                     "LICENSE.txt",
                                     "tessdata\\eng.traineddata",
@@ -99,7 +100,8 @@ TEST(PackageE2e, HoldsWhatItMustAndItsProgramStartsAndOpensItsHelp) {
   }
   EXPECT_GT(expected.size(), 30u) << "the help shows its pictures";
   EXPECT_EQ(files_under(unpacked), expected);
-  EXPECT_TRUE(e2e::read_file(unpacked + "\\murkel.exe") == e2e::read_file(Editor::bin_folder() + "\\murkel.exe"));
+  for (const char* program : {"\\murkel.exe", "\\murkel-cli.exe"})
+    EXPECT_TRUE(e2e::read_file(unpacked + program) == e2e::read_file(Editor::bin_folder() + program)) << program;
   EXPECT_EQ(e2e::read_file(unpacked + "\\LICENSE.txt"), e2e::read_file("Z:" MURKEL_SOURCE_DIR "/LICENSE.txt"));
   EXPECT_TRUE(e2e::read_file(unpacked + "\\tessdata\\jpn.traineddata") ==
               e2e::read_file(Editor::bin_folder() + "\\tessdata\\jpn.traineddata"));

@@ -39,7 +39,7 @@
 #include "editor/document/clipboard_commands.h"
 #include "editor/document/document_commands.h"
 #include "editor/document/history_commands.h"
-#include "editor/document/wic_pictures.h"
+#include "wic/wic_pictures.h"
 #include "core/document/transparency.h"
 #include "editor/effects/effect_commands.h"
 #include "editor/main/main_window.h"

@@ -26,22 +26,40 @@ struct FileCloser {
   }
 };
 
+std::FILE* open_file(const std::filesystem::path& path, bool write) {
+#if defined(_WIN32)
+  return _wfopen(path.c_str(), write ? L"wb" : L"rb");
+#else
+  return std::fopen(path.c_str(), write ? "wb" : "rb");
+#endif
+}
+
 }  // namespace
+
+std::filesystem::path path_from_utf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8_of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 FileBytes read_file_bytes(const std::string& path, std::size_t max_size) {
   FileBytes result;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const std::filesystem::path file_path = path_from_utf8(path);
+  std::FILE* file = open_file(file_path, false);
   if (!file) {
     result.error = "cannot open '" + path + "': " + errno_text(errno);
     return result;
   }
   FileCloser closer{file};
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
+  if (std::filesystem::is_directory(file_path, ec)) {
     result.error = "cannot read '" + path + "': it is a folder";
     return result;
   }
-  const auto size = std::filesystem::file_size(path, ec);
+  const auto size = std::filesystem::file_size(file_path, ec);
   if (ec) {
     result.error = "cannot read '" + path + "': " + ec.message();
     return result;
@@ -68,7 +86,7 @@ FileBytes read_file_bytes(const std::string& path, std::size_t max_size) {
 std::string write_file_atomically(const std::string& path, const std::uint8_t* data, std::size_t size) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path target(path);
+  const fs::path target = path_from_utf8(path);
   if (fs::is_directory(target, ec)) return "cannot write '" + path + "': it is a folder";
   const auto failed = [&path](const std::string& why) { return "cannot write '" + path + "': " + why; };
 
@@ -124,7 +142,7 @@ std::string write_file_atomically(const std::string& path, const std::uint8_t* d
   for (int attempt = 0; attempt < 16 && !file; ++attempt) {
     temp = temp_name();
     if (fs::exists(temp, ec)) continue;
-    file = std::fopen(temp.string().c_str(), "wb");
+    file = open_file(temp, true);
     if (!file) return failed(errno_text(errno));
   }
   if (!file) return failed("no free temporary name beside it");

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@ struct FileBytes {
   std::string error;  // empty on success
   [[nodiscard]] bool ok() const { return error.empty(); }
 };
+
+// Paths are UTF-8 text everywhere (on Windows too, where the program reads
+// its arguments as UTF-16), so that a file of any name can be read and written.
+[[nodiscard]] std::filesystem::path path_from_utf8(const std::string& text);
+[[nodiscard]] std::string utf8_of(const std::filesystem::path& path);
 
 // Reads a whole file in one go. Files larger than max_size are refused.
 [[nodiscard]] FileBytes read_file_bytes(const std::string& path, std::size_t max_size = std::size_t{1} << 31);

@@ -1,4 +1,5 @@
-// PNG files in and out through libpng (built only where libpng is found).
+// PNG files in and out: libdeflate compresses and inflates, libpng reads the
+// kinds the quick reader leaves to it (built only where both are found).
 #pragma once
 
 #include <cstddef>
@@ -22,18 +23,24 @@ struct PngDecodeResult {
 // Reads every colour type and bit depth (palette and grey with tRNS, grey
 // with alpha, interlaced) as 8 bits per channel; 16-bit samples are scaled
 // with rounding. Gamma and colour profiles are not applied; ancillary
-// chunks other than tRNS are skipped unread. A damaged file is refused
-// with libpng's reason, never read past its end.
+// chunks other than tRNS are skipped unread. 8-bit RGB and RGBA files that
+// are not interlaced are inflated at once by libdeflate; any other, and any
+// file that way does not take whole, is read by libpng. A damaged file is
+// refused with libpng's reason, never read past its end.
 [[nodiscard]] PngDecodeResult decode_png(const std::uint8_t* data, std::size_t size,
                                          std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
 
-// The zlib level of the files encode_png_into writes.
+// The libdeflate level (1..12) of the files encode_png_into writes.
 inline constexpr int kPngLevel = 6;
 
-// Writes an 8-bit RGB file, or RGBA when alpha holds one value per pixel
-// (empty alpha: RGB). The file holds IHDR, IDAT and IEND only. The rows are
-// filtered and deflated in 1 MB pieces on all cores and joined into one
-// zlib stream; the bytes do not depend on the number of cores.
+// Writes a palette file of 1, 2, 4 or 8 bits (with a tRNS chunk of the
+// palette's alphas where one is not opaque) when the picture has at most 256
+// colours, each with its alpha; else an 8-bit RGB file, or RGBA when alpha
+// holds one value per pixel (empty alpha: RGB). The file holds IHDR, PLTE and
+// tRNS as needed, IDAT and IEND only. The rows are filtered (each with the
+// filter of the smallest sum of magnitudes; palette rows unfiltered) and
+// deflated in 2 MB pieces on all cores and joined into one zlib stream; the
+// bytes do not depend on the number of cores.
 // Returns an empty string on success, else the reason.
 [[nodiscard]] std::string encode_png_into(const Image& image, const std::vector<std::uint8_t>& alpha,
                                           std::vector<std::uint8_t>& out, int level = kPngLevel);

@@ -1,35 +1,126 @@
 // Encodes PNG files: the rows are filtered and deflated in pieces on all
-// cores (each piece primed with the 32 KB before it, as the one stream would
-// see them), joined into one zlib stream and framed by libpng.
-#include <png.h>
+// cores with libdeflate, and the pieces joined into one zlib stream: each
+// piece but the last has its final block made an ordinary one and ends on a
+// byte boundary with an empty stored block, as a flush would end it.
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <climits>
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "core/codecs/png_codec.h"
 
+// The filters' sums are what the encoder spends most of its time on: on x86
+// Linux they are compiled twice, for AVX2 (picked at start where the
+// processor has it, through an ifunc) and for the baseline.
+#if defined(__x86_64__) && defined(__linux__) && (defined(__GNUC__) || defined(__clang__))
+#define MURKEL_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define MURKEL_WIDE_VECTORS
+#endif
+
 namespace murkel {
 namespace {
 
-constexpr std::size_t kPieceBytes = std::size_t{1} << 20;  // filtered bytes per piece, about
-constexpr std::size_t kWindow = 32768;
+// Filtered bytes per piece, about: few enough restarts of the compressor's
+// window that the file is as small as from one stream, and enough pieces
+// that both cores have work on a screenshot.
+constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
+
+// The picture's colours when it has at most 256 of them (each with its
+// alpha): an index per pixel, and the entries, those not opaque first (the
+// transparency chunk then lists only them). Screenshots and drawings mostly
+// have so few, and a file of indices is a third of one of colours or less.
+struct Palette {
+  std::vector<std::uint32_t> entries;  // 0xAABBGGRR
+  std::vector<std::uint8_t> indices;   // one per pixel
+  int bits = 8;                        // per index in the file: 1, 2, 4 or 8
+  std::size_t translucent = 0;         // entries not opaque, at the front
+};
+
+bool find_palette(const Image& image, const std::uint8_t* alpha, Palette& palette) {
+  // Open addressing over 512 slots, the last colour remembered for runs.
+  constexpr std::size_t kSlots = 512;
+  std::uint32_t keys[kSlots];
+  std::int16_t slots[kSlots];
+  std::fill(slots, slots + kSlots, std::int16_t{-1});
+  const std::size_t count = image.pixels.size();
+  palette.indices.resize(count);
+  palette.entries.clear();
+  std::uint32_t last = 0;
+  std::uint8_t last_index = 0;
+  bool have_last = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t key = (image.pixels[i] & 0xFFFFFFu) | std::uint32_t{alpha ? alpha[i] : 255u} << 24;
+    if (have_last && key == last) {
+      palette.indices[i] = last_index;
+      continue;
+    }
+    std::size_t slot = ((key * 2654435761u) >> 23) & (kSlots - 1);
+    while (slots[slot] >= 0 && keys[slot] != key) slot = (slot + 1) & (kSlots - 1);
+    if (slots[slot] < 0) {
+      if (palette.entries.size() == 256) {
+        palette.indices = {};
+        return false;
+      }
+      keys[slot] = key;
+      slots[slot] = static_cast<std::int16_t>(palette.entries.size());
+      palette.entries.push_back(key);
+    }
+    last = key;
+    last_index = static_cast<std::uint8_t>(slots[slot]);
+    have_last = true;
+    palette.indices[i] = last_index;
+  }
+  // Entries not opaque to the front, the indices renumbered to match.
+  std::vector<std::uint8_t> order(palette.entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint8_t>(i);
+  std::stable_partition(order.begin(), order.end(), [&](std::uint8_t e) { return palette.entries[e] >> 24 != 255; });
+  std::uint8_t renumbered[256];
+  std::vector<std::uint32_t> entries(order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    renumbered[order[i]] = static_cast<std::uint8_t>(i);
+    entries[i] = palette.entries[order[i]];
+    if (entries[i] >> 24 != 255) palette.translucent = i + 1;
+  }
+  palette.entries = std::move(entries);
+  for (std::uint8_t& index : palette.indices) index = renumbered[index];
+  const std::size_t n = palette.entries.size();
+  palette.bits = n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
+  return true;
+}
 
 struct Rows {
   const Image& image;
   const std::uint8_t* alpha;  // null: RGB
-  std::size_t bpp;
-  std::size_t size;  // bytes of one row
+  const Palette* palette;     // given: indices
+  std::size_t bpp;            // bytes per pixel for the filters (1 for indices)
+  std::size_t size;           // bytes of one row
 
-  // Row y as stored in the file: R, G, B (, A) per pixel.
+  // Row y as stored in the file: R, G, B (, A) per pixel, or the indices
+  // packed from the high bits of each byte down.
   void raw(std::int32_t y, std::uint8_t* out) const {
     const std::size_t w = static_cast<std::size_t>(image.width);
+    if (palette) {
+      const std::uint8_t* index = palette->indices.data() + static_cast<std::size_t>(y) * w;
+      const int bits = palette->bits;
+      if (bits == 8) {
+        std::memcpy(out, index, w);
+        return;
+      }
+      std::memset(out, 0, size);
+      for (std::size_t x = 0; x < w; ++x) {
+        const std::size_t at = x * static_cast<std::size_t>(bits);
+        out[at >> 3] |= static_cast<std::uint8_t>(index[x] << (8 - bits - (at & 7)));
+      }
+      return;
+    }
     const Colour* p = image.pixels.data() + static_cast<std::size_t>(y) * w;
     if (alpha) {
       const std::uint8_t* a = alpha + static_cast<std::size_t>(y) * w;
@@ -49,184 +140,350 @@ struct Rows {
   }
 };
 
-// A sum that wraps (rows over 32 MB) only picks a worse filter.
-std::uint32_t sum_of_magnitudes(const std::uint8_t* v, std::size_t n) {
-  std::uint32_t sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += static_cast<std::uint32_t>(std::abs(static_cast<std::int8_t>(v[i])));
-  return sum;
+inline std::uint32_t magnitude(int v) { return static_cast<std::uint32_t>(std::abs(static_cast<std::int8_t>(v))); }
+
+inline int paeth_predictor(int a, int b, int c) {
+  const int pa = std::abs(b - c);
+  const int pb = std::abs(a - c);
+  const int pc = std::abs(a + b - 2 * c);
+  return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
 }
 
 // Filters one row with whichever of the five filters gives the smallest sum
-// of magnitudes (the usual heuristic); out gets the filter byte and the row.
-// prev is the raw row above (zeros for the first); scratch holds 4 rows.
-void filter_row(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::size_t bpp,
-                std::uint8_t* scratch, std::uint8_t* out) {
-  std::uint8_t* sub = scratch;
-  std::uint8_t* up = scratch + n;
-  std::uint8_t* average = scratch + 2 * n;
-  std::uint8_t* paeth = scratch + 3 * n;
+// of magnitudes (the usual heuristic): one pass adds up all five sums, a
+// second writes the chosen one; out gets the filter byte and the row. prev is
+// the raw row above (zeros for the first). A sum that wraps (rows over 32 MB)
+// only picks a worse filter.
+MURKEL_WIDE_VECTORS void filter_row(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::size_t bpp,
+                std::uint8_t* out) {
+  std::uint32_t sums[5] = {};
+  // The first pixel has no left neighbour: a and c are 0 there.
   for (std::size_t i = 0; i < bpp && i < n; ++i) {
-    sub[i] = cur[i];
-    up[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
-    average[i] = static_cast<std::uint8_t>(cur[i] - (prev[i] >> 1));
-    paeth[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
+    const int x = cur[i], b = prev[i];
+    sums[0] += magnitude(x);
+    sums[1] += magnitude(x);
+    sums[2] += magnitude(x - b);
+    sums[3] += magnitude(x - (b >> 1));
+    sums[4] += magnitude(x - b);
   }
+  std::uint32_t none = 0, sub = 0, up = 0, average = 0, paeth = 0;
   for (std::size_t i = bpp; i < n; ++i) {
-    const int a = cur[i - bpp];
-    const int b = prev[i];
-    const int c = prev[i - bpp];
-    sub[i] = static_cast<std::uint8_t>(cur[i] - a);
-    up[i] = static_cast<std::uint8_t>(cur[i] - b);
-    average[i] = static_cast<std::uint8_t>(cur[i] - ((a + b) >> 1));
-    const int pa = std::abs(b - c);
-    const int pb = std::abs(a - c);
-    const int pc = std::abs(a + b - 2 * c);
-    const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-    paeth[i] = static_cast<std::uint8_t>(cur[i] - predictor);
+    const int x = cur[i], a = cur[i - bpp], b = prev[i], c = prev[i - bpp];
+    none += magnitude(x);
+    sub += magnitude(x - a);
+    up += magnitude(x - b);
+    average += magnitude(x - ((a + b) >> 1));
+    paeth += magnitude(x - paeth_predictor(a, b, c));
   }
-  const std::uint8_t* candidates[5] = {cur, sub, up, average, paeth};
+  sums[0] += none;
+  sums[1] += sub;
+  sums[2] += up;
+  sums[3] += average;
+  sums[4] += paeth;
   int best = 0;
-  std::uint32_t best_sum = UINT32_MAX;
-  for (int f = 0; f < 5; ++f) {
-    const std::uint32_t sum = sum_of_magnitudes(candidates[f], n);
-    if (sum < best_sum) {
-      best = f;
-      best_sum = sum;
+  for (int f = 1; f < 5; ++f)
+    if (sums[f] < sums[best]) best = f;
+  out[0] = static_cast<std::uint8_t>(best);
+  std::uint8_t* o = out + 1;
+  const std::size_t first = std::min(bpp, n);
+  switch (best) {
+    case 0:
+      std::memcpy(o, cur, n);
+      break;
+    case 1:
+      std::memcpy(o, cur, first);
+      for (std::size_t i = bpp; i < n; ++i) o[i] = static_cast<std::uint8_t>(cur[i] - cur[i - bpp]);
+      break;
+    case 2:
+      for (std::size_t i = 0; i < n; ++i) o[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
+      break;
+    case 3:
+      for (std::size_t i = 0; i < first; ++i) o[i] = static_cast<std::uint8_t>(cur[i] - (prev[i] >> 1));
+      for (std::size_t i = bpp; i < n; ++i) o[i] = static_cast<std::uint8_t>(cur[i] - ((cur[i - bpp] + prev[i]) >> 1));
+      break;
+    default:
+      for (std::size_t i = 0; i < first; ++i) o[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
+      for (std::size_t i = bpp; i < n; ++i)
+        o[i] = static_cast<std::uint8_t>(cur[i] - paeth_predictor(cur[i - bpp], prev[i], prev[i - bpp]));
+      break;
+  }
+}
+
+// Reads a raw deflate stream bit by bit, least significant bit first, as
+// deflate packs them; past the end it reads zeros and notes the overrun.
+class Bits {
+ public:
+  Bits(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint32_t peek(int n) const {  // n <= 25
+    const std::size_t byte = static_cast<std::size_t>(at_ >> 3);
+    std::uint32_t v = 0;
+    if (byte + 4 <= size_) {
+      std::memcpy(&v, data_ + byte, 4);
+      if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+    } else {
+      for (std::size_t i = 0; byte + i < size_; ++i) v |= std::uint32_t{data_[byte + i]} << (8 * i);
+    }
+    return (v >> (at_ & 7)) & ((1u << n) - 1);
+  }
+  std::uint32_t take(int n) {
+    const std::uint32_t v = peek(n);
+    at_ += static_cast<std::uint64_t>(n);
+    return v;
+  }
+  void skip(std::uint64_t n) { at_ += n; }
+  void align() { at_ = (at_ + 7) & ~std::uint64_t{7}; }
+  std::uint64_t at() const { return at_; }
+  bool overrun() const { return at_ > std::uint64_t{size_} * 8; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::uint64_t at_ = 0;
+};
+
+// A canonical code for decoding: a table indexed by the next 10 bits, each
+// entry the symbol << 4 | its code's length (0: a longer code, or none),
+// small enough to stay in the first-level cache; longer codes are read a
+// bit at a time from the counts and the symbols in code order.
+constexpr int kMaxCodeBits = 15;
+constexpr int kFastBits = 10;
+struct Code {
+  std::uint16_t fast[1 << kFastBits];
+  std::int16_t count[kMaxCodeBits + 1];
+  std::int16_t symbol[320];
+};
+
+bool build_code(const std::uint8_t* lengths, int n, Code& code) {
+  std::fill(std::begin(code.fast), std::end(code.fast), std::uint16_t{0});
+  std::fill(std::begin(code.count), std::end(code.count), std::int16_t{0});
+  for (int i = 0; i < n; ++i) ++code.count[lengths[i]];
+  code.count[0] = 0;
+  std::int16_t offset[kMaxCodeBits + 2] = {};
+  int next[kMaxCodeBits + 1] = {};
+  for (int len = 1, first = 0; len <= kMaxCodeBits; ++len) {
+    offset[len + 1] = static_cast<std::int16_t>(offset[len] + code.count[len]);
+    first = (first + code.count[len - 1]) << 1;
+    next[len] = first;
+  }
+  for (int symbol = 0; symbol < n; ++symbol) {
+    const int len = lengths[symbol];
+    if (len == 0) continue;
+    code.symbol[offset[len]++] = static_cast<std::int16_t>(symbol);
+    const int value = next[len]++;
+    if (value >= (1 << len)) return false;  // oversubscribed
+    if (len > kFastBits) continue;
+    int reversed = 0;
+    for (int i = 0; i < len; ++i) reversed |= ((value >> i) & 1) << (len - 1 - i);
+    for (int i = reversed; i < (1 << kFastBits); i += 1 << len)
+      code.fast[i] = static_cast<std::uint16_t>(symbol << 4 | len);
+  }
+  return true;
+}
+
+int decode(Bits& bits, const Code& code) {
+  if (const std::uint16_t entry = code.fast[bits.peek(kFastBits)]; entry != 0) {
+    bits.skip(entry & 15);
+    return entry >> 4;
+  }
+  // Bit by bit: the codes of each length follow the shorter ones in value.
+  int value = 0, first = 0, index = 0;
+  for (int len = 1; len <= kMaxCodeBits; ++len) {
+    value |= static_cast<int>(bits.take(1));
+    const int count = code.count[len];
+    if (value - first < count) return code.symbol[index + value - first];
+    index += count;
+    first = (first + count) << 1;
+    value <<= 1;
+  }
+  return -1;
+}
+
+// Walks the blocks of a complete raw deflate stream (one that libdeflate
+// made) without inflating it: gives the position of the last block's final
+// bit and the bit just after its end code. False when the stream is not
+// well formed.
+bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& final_bit, std::uint64_t& end) {
+  static constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                   2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+  static constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+  static constexpr std::uint8_t kLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+  Bits bits(data, size);
+  auto codes = std::make_unique<Code[]>(3);
+  Code& literals = codes[0];
+  Code& distances = codes[1];
+  Code& lengths_code = codes[2];
+  for (;;) {
+    final_bit = bits.at();
+    const bool final = bits.take(1) != 0;
+    const std::uint32_t type = bits.take(2);
+    if (type == 0) {
+      bits.align();
+      const std::uint32_t length = bits.take(16);
+      if ((bits.take(16) ^ 0xFFFFu) != length) return false;
+      bits.skip(std::uint64_t{length} * 8);
+    } else if (type == 1 || type == 2) {
+      std::uint8_t lengths[288 + 32] = {};
+      int literal_count = 288;
+      int distance_count = 32;
+      if (type == 1) {
+        std::fill(lengths, lengths + 144, 8);
+        std::fill(lengths + 144, lengths + 256, 9);
+        std::fill(lengths + 256, lengths + 280, 7);
+        std::fill(lengths + 280, lengths + 288, 8);
+        std::fill(lengths + 288, lengths + 320, 5);
+      } else {
+        literal_count = static_cast<int>(bits.take(5)) + 257;
+        distance_count = static_cast<int>(bits.take(5)) + 1;
+        const int code_count = static_cast<int>(bits.take(4)) + 4;
+        std::uint8_t code_lengths[19] = {};
+        for (int i = 0; i < code_count; ++i) code_lengths[kLengthOrder[i]] = static_cast<std::uint8_t>(bits.take(3));
+        if (!build_code(code_lengths, 19, lengths_code)) return false;
+        std::uint8_t* out = lengths;
+        for (int i = 0; i < literal_count + distance_count;) {
+          const int symbol = decode(bits, lengths_code);
+          int repeat = 1;
+          std::uint8_t value = 0;
+          if (symbol < 0 || bits.overrun()) return false;
+          if (symbol < 16) {
+            value = static_cast<std::uint8_t>(symbol);
+          } else if (symbol == 16) {
+            if (i == 0) return false;
+            value = out[i - 1];
+            repeat = 3 + static_cast<int>(bits.take(2));
+          } else {
+            repeat = symbol == 17 ? 3 + static_cast<int>(bits.take(3)) : 11 + static_cast<int>(bits.take(7));
+          }
+          if (i + repeat > literal_count + distance_count) return false;
+          std::fill(out + i, out + i + repeat, value);
+          i += repeat;
+        }
+        // The distance lengths follow the literal ones directly.
+        std::memmove(lengths + 288, lengths + literal_count, static_cast<std::size_t>(distance_count));
+        std::fill(lengths + literal_count, lengths + 288, 0);
+      }
+      if (!build_code(lengths, 288, literals) || !build_code(lengths + 288, 32, distances)) return false;
+      for (;;) {
+        const int symbol = decode(bits, literals);
+        if (symbol < 0 || bits.overrun()) return false;
+        if (symbol < 256) continue;
+        if (symbol == 256) break;
+        if (symbol > 285) return false;
+        bits.skip(kLengthExtra[symbol - 257]);
+        const int distance = decode(bits, distances);
+        if (distance < 0 || distance > 29) return false;
+        bits.skip(kDistanceExtra[distance]);
+      }
+    } else {
+      return false;
+    }
+    if (bits.overrun()) return false;
+    if (final) {
+      end = bits.at();
+      return true;
     }
   }
-  out[0] = static_cast<std::uint8_t>(best);
-  std::memcpy(out + 1, candidates[best], n);
 }
 
 struct Piece {
   std::int32_t first = 0;  // rows first..last-1
   std::int32_t last = 0;
   std::vector<std::uint8_t> deflated;
-  std::size_t used = 0;
   uLong adler = 1;
   std::size_t length = 0;  // filtered bytes
   bool failed = false;
+  bool done = false;
 };
 
-// Runs deflate until it has taken all input (and, with a flush, given all output).
-bool pump(z_stream& z, Piece& piece, int flush) {
-  for (;;) {
-    if (piece.deflated.size() - piece.used < 4096)
-      piece.deflated.resize(std::max(piece.deflated.size() + piece.deflated.size() / 2, piece.used + 65536));
-    z.next_out = piece.deflated.data() + piece.used;
-    z.avail_out = static_cast<uInt>(std::min<std::size_t>(piece.deflated.size() - piece.used, UINT_MAX));
-    const int rc = deflate(&z, flush);
-    piece.used = static_cast<std::size_t>(z.next_out - piece.deflated.data());
-    if (rc == Z_STREAM_ERROR) return false;
-    if (flush == Z_FINISH ? rc == Z_STREAM_END : z.avail_in == 0 && (flush == Z_NO_FLUSH || z.avail_out != 0))
-      return true;
+struct Compressor {
+  libdeflate_compressor* c;
+  explicit Compressor(int level) : c(libdeflate_alloc_compressor(level)) {
+    if (c == nullptr) throw std::bad_alloc();
   }
-}
-
-struct Deflater {
-  z_stream z{};
-  bool ready = false;
-  ~Deflater() {
-    if (ready) deflateEnd(&z);
-  }
+  ~Compressor() { libdeflate_free_compressor(c); }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
 };
 
-void compress_piece(const Rows& rows, Piece& piece, bool final, int level) {
+// Filters the piece's rows (the row above it read again for the first) and
+// deflates them; a piece other than the last is then made to continue into
+// the next: its final block an ordinary one, and an empty stored block
+// after it to reach a byte boundary.
+// The buffers of one thread, kept from piece to piece: fresh memory for each
+// would cost a page fault every 4 KB.
+struct Scratch {
+  std::vector<std::uint8_t> prev, cur, filtered, deflated;
+};
+
+void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& compressor, Scratch& scratch) {
   const std::size_t n = rows.size;
-  std::vector<std::uint8_t> prev(n, 0), cur(n), scratch(4 * n), filtered(n + 1);
-  // Z_FILTERED, libpng's own strategy for filtered rows; memLevel 9, zlib's
-  // largest hash tables, its setting for speed (the level stays the caller's).
-  Deflater d;
-  d.ready = deflateInit2(&d.z, level, Z_DEFLATED, -15, 9, Z_FILTERED) == Z_OK;
-  if (!d.ready) {
+  std::vector<std::uint8_t>& prev = scratch.prev;
+  std::vector<std::uint8_t>& cur = scratch.cur;
+  std::vector<std::uint8_t>& filtered = scratch.filtered;
+  prev.assign(n, 0);
+  cur.resize(n);
+  filtered.resize(static_cast<std::size_t>(piece.last - piece.first) * (n + 1));
+  if (piece.first > 0) rows.raw(piece.first - 1, prev.data());
+  std::uint8_t* out = filtered.data();
+  for (std::int32_t y = piece.first; y < piece.last; ++y, out += n + 1) {
+    rows.raw(y, cur.data());
+    // Rows of indices are left unfiltered: their differences mean nothing.
+    if (rows.palette) {
+      out[0] = 0;
+      std::memcpy(out + 1, cur.data(), n);
+    } else {
+      filter_row(cur.data(), prev.data(), n, rows.bpp, out);
+    }
+    std::swap(prev, cur);
+  }
+  piece.length = filtered.size();
+  piece.adler = libdeflate_adler32(1, filtered.data(), filtered.size());
+  scratch.deflated.resize(libdeflate_deflate_compress_bound(compressor.c, filtered.size()) + 8);
+  const std::size_t used = libdeflate_deflate_compress(compressor.c, filtered.data(), filtered.size(),
+                                                       scratch.deflated.data(), scratch.deflated.size());
+  if (used == 0) {
     piece.failed = true;
     return;
   }
-  piece.deflated.resize(deflateBound(&d.z, static_cast<uLong>((piece.last - piece.first) * (n + 1))) + 64);
-  // The filtered rows just before the piece are its dictionary.
-  std::int32_t y = piece.first - static_cast<std::int32_t>(std::min<std::size_t>(
-                                     static_cast<std::size_t>(piece.first), (kWindow + n) / (n + 1)));
-  if (y > 0) rows.raw(y - 1, prev.data());
-  std::vector<std::uint8_t> dictionary;
-  for (; y < piece.last; ++y) {
-    rows.raw(y, cur.data());
-    filter_row(cur.data(), prev.data(), n, rows.bpp, scratch.data(), filtered.data());
-    std::swap(prev, cur);
-    if (y < piece.first) {
-      dictionary.insert(dictionary.end(), filtered.begin(), filtered.end());
-      if (y + 1 == piece.first) {
-        const std::size_t keep = std::min(dictionary.size(), kWindow);
-        deflateSetDictionary(&d.z, dictionary.data() + dictionary.size() - keep, static_cast<uInt>(keep));
-      }
-      continue;
-    }
-    piece.adler = adler32(piece.adler, filtered.data(), static_cast<uInt>(n + 1));
-    piece.length += n + 1;
-    d.z.next_in = filtered.data();
-    d.z.avail_in = static_cast<uInt>(n + 1);
-    if (!pump(d.z, piece, Z_NO_FLUSH)) {
-      piece.failed = true;
-      return;
-    }
+  piece.deflated.reserve(used + 5);
+  piece.deflated.assign(scratch.deflated.begin(), scratch.deflated.begin() + static_cast<std::ptrdiff_t>(used));
+  if (final) return;
+  std::uint64_t final_bit = 0, end = 0;
+  if (!find_last_block(piece.deflated.data(), used, final_bit, end)) {
+    piece.failed = true;
+    return;
   }
-  // A piece other than the last ends on a byte boundary in a block that is not final.
-  piece.failed = !pump(d.z, piece, final ? Z_FINISH : Z_SYNC_FLUSH);
+  piece.deflated[final_bit >> 3] &= static_cast<std::uint8_t>(~(1u << (final_bit & 7)));
+  // Three zero bits (an ordinary stored block) after the end code, zeros to
+  // the byte boundary, then its length 0 and the length's complement.
+  const std::size_t bytes = static_cast<std::size_t>((end + 3 + 7) >> 3);
+  piece.deflated.resize(bytes, 0);
+  if (end & 7) piece.deflated[end >> 3] &= static_cast<std::uint8_t>((1u << (end & 7)) - 1);
+  for (std::size_t i = static_cast<std::size_t>((end + 7) >> 3); i < bytes; ++i) piece.deflated[i] = 0;
+  piece.deflated.insert(piece.deflated.end(), {0x00, 0x00, 0xFF, 0xFF});
 }
-
-struct WriteState {
-  std::vector<std::uint8_t>* out;
-  char error[160];
-};
-
-void on_error(png_structp png, png_const_charp message) {
-  auto* state = static_cast<WriteState*>(png_get_error_ptr(png));
-  std::snprintf(state->error, sizeof state->error, "%s", message);
-  png_longjmp(png, 1);
-}
-
-void on_warning(png_structp, png_const_charp) {}
-
-// The output has room for the whole file already, so appending never reallocates.
-void on_write(png_structp png, png_bytep data, std::size_t size) {
-  auto* state = static_cast<WriteState*>(png_get_io_ptr(png));
-  state->out->insert(state->out->end(), data, data + size);
-}
-
-void on_flush(png_structp) {}
-
-struct WriteStructs {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  ~WriteStructs() { png_destroy_write_struct(&png, &info); }
-};
 
 void put_be32(std::uint8_t* out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
 
-// Signature, IHDR, one IDAT per piece, IEND; libpng errors jump back here.
-bool write_file(png_structp png, png_infop info, WriteState& state, const Image& image, bool rgba,
-                const std::vector<Piece>& pieces, const std::uint8_t* zlib_header, const std::uint8_t* adler) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_write_fn(png, &state, on_write, on_flush);
-  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);  // the format's own limits
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-               rgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  static constexpr png_byte kIdat[5] = "IDAT";
-  static constexpr png_byte kIend[5] = "IEND";
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const bool first = i == 0;
-    const bool last = i + 1 == pieces.size();
-    png_write_chunk_start(png, kIdat, static_cast<png_uint_32>(pieces[i].used + (first ? 2 : 0) + (last ? 4 : 0)));
-    if (first) png_write_chunk_data(png, zlib_header, 2);
-    png_write_chunk_data(png, pieces[i].deflated.data(), pieces[i].used);
-    if (last) png_write_chunk_data(png, adler, 4);
-    png_write_chunk_end(png);
+// Appends a chunk of the given type whose data are the parts, one after another.
+void put_chunk(std::vector<std::uint8_t>& out, const char* type,
+               std::initializer_list<std::pair<const std::uint8_t*, std::size_t>> parts) {
+  std::size_t length = 0;
+  for (const auto& part : parts) length += part.second;
+  std::uint8_t head[8];
+  put_be32(head, static_cast<std::uint32_t>(length));
+  std::memcpy(head + 4, type, 4);
+  out.insert(out.end(), head, head + 8);
+  std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+  for (const auto& part : parts) {
+    out.insert(out.end(), part.first, part.first + part.second);
+    crc = libdeflate_crc32(crc, part.first, part.second);
   }
-  png_write_chunk(png, kIend, nullptr, 0);
-  return true;
+  std::uint8_t tail[4];
+  put_be32(tail, crc);
+  out.insert(out.end(), tail, tail + 4);
 }
 
 }  // namespace
@@ -238,8 +495,14 @@ std::string encode_png_into(const Image& image, const std::vector<std::uint8_t>&
       (!alpha.empty() && alpha.size() != pixels))
     return "the picture is empty or inconsistent";
   const bool rgba = !alpha.empty();
-  const Rows rows{image, rgba ? alpha.data() : nullptr, rgba ? 4u : 3u,
-                  static_cast<std::size_t>(image.width) * (rgba ? 4 : 3)};
+  Palette palette;
+  const bool indexed = find_palette(image, rgba ? alpha.data() : nullptr, palette);
+  const std::size_t width = static_cast<std::size_t>(image.width);
+  const Rows rows{image, rgba ? alpha.data() : nullptr, indexed ? &palette : nullptr,
+                  indexed ? 1u : rgba ? 4u : 3u,
+                  indexed ? (width * static_cast<std::size_t>(palette.bits) + 7) / 8 : width * (rgba ? 4 : 3)};
+  // A row's filtered bytes, and a piece's, stay far below what one chunk holds.
+  if (rows.size + 1 > (std::size_t{1} << 30)) return "the picture is too wide for a PNG file";
 
   // Pieces of whole rows, about kPieceBytes each, on as many threads as cores.
   const std::size_t rows_per_piece = std::max<std::size_t>(1, kPieceBytes / (rows.size + 1));
@@ -249,17 +512,16 @@ std::string encode_png_into(const Image& image, const std::vector<std::uint8_t>&
     pieces[i].last = static_cast<std::int32_t>(std::min<std::size_t>(image.height, (i + 1) * rows_per_piece));
   }
   std::atomic<std::size_t> next{0};
-  std::atomic<bool> out_of_memory{false};
   const auto work = [&] {
-    for (std::size_t i; (i = next++) < pieces.size();) {
-      try {
-        compress_piece(rows, pieces[i], i + 1 == pieces.size(), level);
-      } catch (const std::bad_alloc&) {
-        out_of_memory = true;
-        pieces[i].failed = true;
-      } catch (const std::exception&) {
-        pieces[i].failed = true;
+    try {
+      Compressor compressor(level);
+      Scratch scratch;
+      for (std::size_t i; (i = next++) < pieces.size();) {
+        compress_piece(rows, pieces[i], i + 1 == pieces.size(), compressor, scratch);
+        pieces[i].done = true;
       }
+    } catch (const std::bad_alloc&) {
+      // The piece this thread had is left undone; the other threads go on.
     }
   };
   std::vector<std::thread> helpers;
@@ -271,32 +533,56 @@ std::string encode_png_into(const Image& image, const std::vector<std::uint8_t>&
   }
   work();
   for (std::thread& t : helpers) t.join();
-  if (out_of_memory) throw std::bad_alloc();
+  for (const Piece& piece : pieces)
+    if (!piece.done) throw std::bad_alloc();  // only a shortage leaves one undone
 
-  std::size_t file_size = 8 + 25 + 2 + 4 + 12;
+  std::size_t file_size = 8 + 25 + 12 + 2 + 4;
   uLong adler = adler32(0, nullptr, 0);
   for (const Piece& piece : pieces) {
-    if (piece.failed) return "the compression failed";
+    if (piece.failed || piece.deflated.empty()) return "the compression failed";
     adler = adler32_combine(adler, piece.adler, static_cast<z_off_t>(piece.length));
-    file_size += piece.used + 12;
+    file_size += piece.deflated.size() + 12;
   }
+  // The zlib header of a 32 KB window and the compression level's class.
   const int flags = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
   const unsigned header = (0x78u << 8) | (static_cast<unsigned>(flags) << 6);
   const std::uint8_t zlib_header[2] = {0x78, static_cast<std::uint8_t>((header + 31 - header % 31) & 0xFF)};
   std::uint8_t adler_bytes[4];
   put_be32(adler_bytes, static_cast<std::uint32_t>(adler));
 
-  out.clear();
-  out.reserve(file_size);
-  WriteState state{&out, {}};
-  WriteStructs s;
-  s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, on_error, on_warning);
-  if (s.png) s.info = png_create_info_struct(s.png);
-  if (!s.info) throw std::bad_alloc();
-  if (!write_file(s.png, s.info, state, image, rgba, pieces, zlib_header, adler_bytes)) {
-    out.clear();
-    return state.error[0] ? state.error : "the file could not be made";
+  static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::uint8_t ihdr[13];
+  put_be32(ihdr, static_cast<std::uint32_t>(image.width));
+  put_be32(ihdr + 4, static_cast<std::uint32_t>(image.height));
+  ihdr[8] = static_cast<std::uint8_t>(indexed ? palette.bits : 8);  // bits per sample
+  ihdr[9] = indexed ? 3 : rgba ? 6 : 2;                             // palette, RGBA or RGB
+  ihdr[10] = ihdr[11] = ihdr[12] = 0;  // deflate, adaptive filtering, not interlaced
+  std::uint8_t plte[3 * 256], trns[256];
+  for (std::size_t i = 0; i < palette.entries.size(); ++i) {
+    const std::uint32_t e = palette.entries[i];
+    plte[3 * i] = static_cast<std::uint8_t>(e);
+    plte[3 * i + 1] = static_cast<std::uint8_t>(e >> 8);
+    plte[3 * i + 2] = static_cast<std::uint8_t>(e >> 16);
+    trns[i] = static_cast<std::uint8_t>(e >> 24);
   }
+  out.clear();
+  out.reserve(file_size + sizeof plte + sizeof trns + 24);
+  out.insert(out.end(), kSignature, kSignature + 8);
+  put_chunk(out, "IHDR", {{ihdr, sizeof ihdr}});
+  if (indexed) {
+    put_chunk(out, "PLTE", {{plte, 3 * palette.entries.size()}});
+    if (palette.translucent > 0) put_chunk(out, "tRNS", {{trns, palette.translucent}});
+  }
+  // One IDAT per piece: the zlib header before the first, the checksum after the last.
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const bool first = i == 0;
+    const bool last = i + 1 == pieces.size();
+    put_chunk(out, "IDAT",
+              {{zlib_header, first ? 2u : 0u},
+               {pieces[i].deflated.data(), pieces[i].deflated.size()},
+               {adler_bytes, last ? 4u : 0u}});
+  }
+  put_chunk(out, "IEND", {});
   return {};
 }
 

@@ -14,15 +14,6 @@
 #include "editor/app/dib_sections.h"
 
 namespace murkel {
-namespace {
-
-thread_local bool memory_short = false;
-
-}  // namespace
-
-void note_memory_short() { memory_short = true; }
-
-bool take_memory_short() { return std::exchange(memory_short, false); }
 
 void release_transfer_block(TransferBlock& block) {
   if (block.dc != nullptr) {

@@ -27,7 +27,7 @@
 #include "editor/document/bitmap_files.h"
 #include "editor/document/document_commands.h"
 #include "editor/document/picture_files.h"
-#include "editor/document/wic_pictures.h"
+#include "wic/wic_pictures.h"
 
 namespace murkel {
 namespace {

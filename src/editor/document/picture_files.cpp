@@ -18,7 +18,7 @@
 #include "editor/app/texts.h"
 #include "editor/app/transfer_blocks.h"
 #include "editor/document/bitmap_files.h"
-#include "editor/document/wic_pictures.h"
+#include "wic/wic_pictures.h"
 
 namespace murkel {
 

@@ -5,15 +5,25 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/codecs/picture_header.h"
 #include "core/document/transparency.h"
-#include "editor/app/locked_block.h"
-#include "editor/app/transfer_blocks.h"
-#include "editor/document/wic_pictures.h"
+#include "wic/wic_pictures.h"
 
 namespace murkel {
+namespace {
+
+thread_local bool memory_short = false;
+
+}  // namespace
+
+void note_memory_short() { memory_short = true; }
+
+bool take_memory_short() { return std::exchange(memory_short, false); }
+
 namespace {
 
 // Holds a COM interface for a scope.
@@ -56,7 +66,6 @@ class Imaging {
   IWICImagingFactory* factory_ = nullptr;
 };
 
-
 // A call that failed; one that failed for want of memory is noted as such.
 bool failed(HRESULT result) {
   if (result == E_OUTOFMEMORY) note_memory_short();
@@ -87,7 +96,7 @@ std::uint8_t to_8_bits(unsigned v) { return static_cast<std::uint8_t>((v * 255u 
 // copy of the whole frame is made beside the picture. Frames of 16-bit
 // channels are read as they are and rounded here (the platform's converter
 // truncates); any other through the converter to 32-bit BGRA.
-bool read_pixels(IWICBitmapFrameDecode* frame, UINT width, UINT height, DecodedPicture& picture) {
+bool read_pixels(IWICBitmapSource* frame, UINT width, UINT height, DecodedPicture& picture) {
   WICPixelFormatGUID format{};
   if (failed(frame->GetPixelFormat(&format))) return false;
   const std::optional<WideLayout> wide = wide_layout(format);
@@ -142,24 +151,80 @@ const GUID* container_of(PictureFormat format) {
   }
 }
 
-// JPEG at quality 95 (Windows honours it; Wine's encoder keeps its own).
-void set_jpeg_quality(IPropertyBag2* options) {
+// JPEG at a quality of 1..100 (Windows honours it; Wine's encoder keeps its own).
+void set_jpeg_quality(IPropertyBag2* options, int quality) {
   PROPBAG2 option{};
   option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_R4;
-  value.fltVal = 0.95f;
+  value.fltVal = static_cast<float>(std::clamp(quality, 1, 100)) / 100.0f;
   options->Write(1, &option, &value);
+}
+
+bool starts_with(const std::uint8_t* data, std::size_t size, const char* text, std::size_t at = 0) {
+  const std::size_t n = std::strlen(text);
+  return size >= at + n && std::memcmp(data + at, text, n) == 0;
+}
+
+// WebP and HEIF by their signatures (the core's header reader knows neither):
+// a RIFF file of WebP, or an ISO media file whose brand is one of HEIF's.
+const GUID* webp_or_heif_container(const std::uint8_t* data, std::size_t size) {
+  if (starts_with(data, size, "RIFF") && starts_with(data, size, "WEBP", 8)) return &GUID_ContainerFormatWebp;
+  if (!starts_with(data, size, "ftyp", 4)) return nullptr;
+  for (const char* brand : {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1"})
+    if (starts_with(data, size, brand, 8)) return &GUID_ContainerFormatHeif;
+  return nullptr;
+}
+
+// The frame's colours converted to sRGB when it carries a colour profile
+// the platform can read; else the frame itself.
+IWICBitmapSource* in_srgb(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, Com<IWICColorContext>& from,
+                          Com<IWICColorContext>& to, Com<IWICColorTransform>& transform) {
+  UINT count = 0;
+  if (FAILED(frame->GetColorContexts(0, nullptr, &count)) || count == 0) return frame;
+  std::vector<IWICColorContext*> contexts(count, nullptr);
+  for (UINT i = 0; i < count; ++i)
+    if (FAILED(factory->CreateColorContext(&contexts[i]))) contexts[i] = nullptr;
+  UINT got = 0;
+  const bool read = std::find(contexts.begin(), contexts.end(), nullptr) == contexts.end() &&
+                    SUCCEEDED(frame->GetColorContexts(count, contexts.data(), &got)) && got > 0;
+  // The first is the frame's own profile; the rest are let go.
+  for (UINT i = 0; i < count; ++i) {
+    if (i == 0 && read) *from.put() = contexts[i];
+    else if (contexts[i] != nullptr) contexts[i]->Release();
+  }
+  WICColorContextType type{};
+  if (!read || FAILED(from->GetType(&type)) || type != WICColorContextProfile ||
+      FAILED(factory->CreateColorContext(to.put())) || FAILED(to->InitializeFromExifColorSpace(1)) ||
+      FAILED(factory->CreateColorTransformer(transform.put())) ||
+      FAILED(transform->Initialize(frame, from.get(), to.get(), GUID_WICPixelFormat32bppBGRA)))
+    return frame;
+  return transform.get();
 }
 
 }  // namespace
 
-std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std::size_t size, bool png_only) {
+std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std::size_t size,
+                                                   const DecodeOptions& options) {
+  DecodeFailure ignored = DecodeFailure::none;
+  DecodeFailure& why = options.failure != nullptr ? *options.failure : ignored;
+  why = DecodeFailure::not_a_picture;
   // The size the file claims is checked before a decoder is given it: some
-  // decode the whole picture at once, whatever its size.
+  // decode the whole picture at once, whatever its size. WebP and HEIF,
+  // which the header reader does not know, are held to the frame's size
+  // before any pixel is decoded.
   const PictureHeader header = read_picture_header(data, size);
-  if (!header.ok() || (png_only && header.format != PictureFormat::png) || size > 0xFFFFFFFFu) return std::nullopt;
+  const GUID* container = nullptr;
+  if (header.ok()) {
+    if (options.png_only && header.format != PictureFormat::png) return std::nullopt;
+    container = container_of(header.format);
+  } else if (options.webp_and_heif && !options.png_only) {
+    container = webp_or_heif_container(data, size);
+  }
+  if (header.format != PictureFormat::other && !header.ok()) why = DecodeFailure::damaged;
+  if (container == nullptr || size > 0xFFFFFFFFu) return std::nullopt;
+  why = DecodeFailure::damaged;
   Imaging imaging;
   IWICImagingFactory* factory = imaging.factory();
   if (factory == nullptr) return std::nullopt;
@@ -172,32 +237,48 @@ std::optional<DecodedPicture> decode_picture_bytes(const std::uint8_t* data, std
   // is the one of the format whose header was read, never one the platform
   // picks by other signs.
   if (failed(factory->CreateStream(stream.put())) ||
-      failed(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
-      failed(factory->CreateDecoder(*container_of(header.format), nullptr, decoder.put())) ||
-      failed(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+      failed(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size)))) {
+    return std::nullopt;
+  }
+  if (failed(factory->CreateDecoder(*container, nullptr, decoder.put()))) {
+    why = DecodeFailure::no_codec;
+    return std::nullopt;
+  }
+  if (failed(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
       failed(decoder->GetFrame(0, frame.put())) || failed(frame->GetSize(&width, &height)) || width == 0 ||
-      height == 0 || !within_picture_limit(width, height)) {
+      height == 0) {
+    return std::nullopt;
+  }
+  if (!within_picture_limit(width, height)) {
+    why = DecodeFailure::too_large;
     return std::nullopt;
   }
   try {
+    Com<IWICColorContext> from, to;
+    Com<IWICColorTransform> transform;
+    IWICBitmapSource* source = options.to_srgb ? in_srgb(factory, frame.get(), from, to, transform) : frame.get();
     DecodedPicture picture;
-    if (!read_pixels(frame.get(), width, height, picture)) return std::nullopt;
+    if (!read_pixels(source, width, height, picture)) return std::nullopt;
+    why = DecodeFailure::none;
     return picture;
   } catch (const std::bad_alloc&) {
     note_memory_short();
+    why = DecodeFailure::memory;
     return std::nullopt;
   }
 }
 
 std::optional<Image> decode_png_bytes(const std::uint8_t* data, std::size_t size) {
-  std::optional<DecodedPicture> picture = decode_picture_bytes(data, size, true);
+  DecodeOptions png;
+  png.png_only = true;
+  std::optional<DecodedPicture> picture = decode_picture_bytes(data, size, png);
   if (!picture) return std::nullopt;
   put_over_white(picture->image, picture->alpha);
   return std::move(picture->image);
 }
 
 bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& alpha, PictureFormat format,
-                          std::vector<std::uint8_t>& out) {
+                          std::vector<std::uint8_t>& out, int jpeg_quality) {
   const GUID* container = container_of(format);
   if (image.width <= 0 || image.height <= 0 || !writable(format) || container == nullptr) return false;
   const bool with_alpha = format != PictureFormat::jpeg && alpha.size() == image.pixels.size();
@@ -234,7 +315,7 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
         failed(encoder->CreateNewFrame(frame.put(), options.put()))) {
       return false;
     }
-    if (format == PictureFormat::jpeg && options.get() != nullptr) set_jpeg_quality(options.get());
+    if (format == PictureFormat::jpeg && options.get() != nullptr) set_jpeg_quality(options.get(), jpeg_quality);
     if (failed(frame->Initialize(options.get())) ||
         failed(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height))) ||
         failed(frame->SetPixelFormat(&format_given)) || format_given != wanted ||
@@ -247,14 +328,16 @@ bool encode_picture_bytes(const Image& image, const std::vector<std::uint8_t>& a
     // (Not the current position: the TIFF encoder goes back to fill in its
     // directory.)
     ULARGE_INTEGER end{};
-    HGLOBAL memory = nullptr;
-    if (failed(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) ||
-        failed(GetHGlobalFromStream(stream.get(), &memory))) {
+    if (failed(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) || end.QuadPart > 0x7FFFFFFFu ||
+        failed(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) {
       return false;
     }
-    const LockedBlock bytes(memory);
-    if (bytes.data() == nullptr || bytes.size() < end.QuadPart) return false;
-    out.assign(bytes.data(), bytes.data() + end.QuadPart);
+    out.resize(static_cast<std::size_t>(end.QuadPart));
+    ULONG got = 0;
+    if (failed(stream->Read(out.data(), static_cast<ULONG>(out.size()), &got)) || got != out.size()) {
+      out.clear();
+      return false;
+    }
     return true;
   } catch (const std::bad_alloc&) {
     note_memory_short();
