@@ -273,7 +273,7 @@ TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const int channels = c.alpha ? 4 : 3;
-    PngSpec spec{c.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, 8, false, c.width, c.height, {}};
+    PngSpec file{c.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, 8, false, c.width, c.height, {}};
     for (int y = 0; y < c.height; ++y)
       for (int x = 0; x < c.width; ++x) {
         // Bands and steps with noise in a corner, or colour i of a table of
@@ -284,9 +284,9 @@ TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
                                c.colours ? unsigned(i * 3 / 2) & 255 : unsigned(y / 4 * 3) & 255,
                                c.colours ? unsigned(i >> 8) * 90 : unsigned(x ^ y) & 255,
                                c.colours ? (i % 2 ? 255u : 100u) : unsigned(x + y) & 255};
-        spec.samples.insert(spec.samples.end(), v, v + channels);
+        file.samples.insert(file.samples.end(), v, v + channels);
       }
-    write_all(path("in.png"), make_png(spec));
+    write_all(path("in.png"), make_png(file));
     const RunResult r = run({path("in.png"), path("out.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     const Bytes out = read_all(path("out.png"));
@@ -296,7 +296,7 @@ TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
     const std::string format = c.alpha ? " rgba:" : " rgb:";
     ASSERT_EQ(std::system(("/usr/bin/convert " + path("out.png") + " -depth 8" + format + path("out.raw")).c_str()), 0);
     const Bytes raw = read_all(path("out.raw"));
-    EXPECT_TRUE(std::equal(raw.begin(), raw.end(), spec.samples.begin(), spec.samples.end()));
+    EXPECT_TRUE(std::equal(raw.begin(), raw.end(), file.samples.begin(), file.samples.end()));
     ASSERT_EQ(std::system(("/usr/bin/convert " + path("in.png") + " " + path("im.png")).c_str()), 0);
     EXPECT_LE(double(out.size()), 1.1 * double(fs::file_size(path("im.png"))));
   }
