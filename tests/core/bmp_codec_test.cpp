@@ -12,6 +12,7 @@
 #include "core/codecs/bmp_file_io.h"
 #include "core/codecs/bmp_reader.h"
 #include "core/codecs/bmp_writer.h"
+#include "core/codecs/dib_rows.h"
 #include "core/codecs/packed_dib.h"
 
 using namespace murkel;
@@ -271,3 +272,51 @@ TEST(BmpFileIo, WritesReplaceWholeFilesAndFailuresAreReportedAndLeaveNothing) {
 }
 
 }  // namespace
+
+// Colours to and from the rows of a bitmap in memory, at every run length
+// around the four-pixel steps of the fast paths, top-down and bottom-up:
+// each pixel where the byte order says, and no byte outside the run touched.
+TEST(DibRows, ReadAndWriteEveryPixelOfTheRegionAndNothingElse) {
+  std::mt19937 rng(7);
+  for (int bytes : {3, 4}) {
+    for (int width = 1; width <= 19; ++width) {
+      const int height = 3, stride = (width * bytes + 3) / 4 * 4;
+      std::vector<std::uint8_t> memory(static_cast<std::size_t>(stride * height));
+      for (auto& b : memory) b = static_cast<std::uint8_t>(rng());
+      for (bool bottom_up : {false, true}) {
+        const DibRows rows{memory.data() + (bottom_up ? (height - 1) * stride : 0), bottom_up ? -stride : stride,
+                           bytes, width, height};
+        const auto pixel = [&](int x, int y) { return rows.top_row + y * rows.stride + x * bytes; };
+        for (int left = 0; left < width; left += 3) {
+          const Rect region{left, 1, width, 3};
+          SCOPED_TRACE(testing::Message() << bytes << " bytes, width " << width << ", from " << left
+                                          << (bottom_up ? ", bottom-up" : ""));
+          std::vector<Colour> colours(static_cast<std::size_t>(region.width() * region.height()));
+          read_dib_rows(rows, region, colours.data());
+          for (int y = 1; y < 3; ++y) {
+            for (int x = left; x < width; ++x) {
+              const std::uint8_t* p = pixel(x, y);
+              ASSERT_EQ(colours[(y - 1) * region.width() + x - left], Colour(p[2] | p[1] << 8 | p[0] << 16));
+            }
+          }
+          const std::vector<std::uint8_t> before = memory;
+          for (auto& c : colours) c = rng() & 0x00FFFFFFu;
+          write_dib_rows(rows, region, colours.data());
+          for (int y = 0; y < height; ++y) {
+            for (int i = 0; i < stride; ++i) {
+              const int x = i / bytes;
+              const std::size_t at = static_cast<std::size_t>(pixel(0, y) - memory.data()) + i;
+              if (y == 0 || x < left || x >= width) {
+                ASSERT_EQ(memory[at], before[at]) << "byte " << i << " of row " << y;
+                continue;
+              }
+              const Colour c = colours[(y - 1) * region.width() + x - left];
+              const std::uint8_t want[4] = {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c), 0};
+              ASSERT_EQ(memory[at], want[i % bytes]) << "byte " << i << " of row " << y;
+            }
+          }
+        }
+      }
+    }
+  }
+}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/document/transparency.h"
+#include "core/effects/effect_bands.h"
 #include "core/effects/effects.h"
 #include "core/effects/random_source.h"
 
@@ -165,6 +166,27 @@ TEST(Effects, MatchTheReferencesOnRandomPicturesSelectionsAndSettings) {
               reference_diffusion(image, s));
     ASSERT_EQ(bottom_up(s, [&](BlockRef out) { scramble_into(view(s), s, shuffle, random, out); }),
               reference_scramble(image, s, shuffle, seed));
+
+    // Band after band of a few rows, each read from its own footprint only: the same colours.
+    const EffectParameters parameters{cw, ch, static_cast<std::uint16_t>(level), shuffle};
+    const auto in_bands = [&](EffectCode code) {
+      RandomSource band_random;
+      seed_random_source(band_random, seed);
+      const std::int64_t w = s.width(), h = s.height();
+      Block block(static_cast<std::size_t>(s.empty() ? 0 : w * h));
+      const BandPlan plan = plan_bands(code, parameters, s, w * (1 + trial % 4));
+      for (std::int64_t first = 0; plan.height > 0 && first < h; first += plan.height) {
+        const RowSpan rows{first, first + plan.height};
+        const Rect footprint = band_footprint(code, parameters, s, rows, image.width, image.height);
+        band_into(code, parameters, view(footprint), s, rows, band_random,
+                  BlockRef{block.data() + first * w, static_cast<std::ptrdiff_t>(w)});
+      }
+      return block;
+    };
+    ASSERT_EQ(in_bands(EffectCode::mosaic), reference_mosaic(image, s, cw, ch));
+    ASSERT_EQ(in_bands(EffectCode::blur), reference_blur(image, s, level));
+    ASSERT_EQ(in_bands(EffectCode::diffusion), reference_diffusion(image, s));
+    ASSERT_EQ(in_bands(EffectCode::scramble), reference_scramble(image, s, shuffle, seed));
   }
 }
 

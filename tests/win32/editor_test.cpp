@@ -616,7 +616,7 @@ TEST_F(EditorTest, UndoRedoOfAPictureLargerThanTheScreenAndABlockTooLargeForMemo
   EXPECT_EQ(difference(working_picture(), filled), 0);
   EXPECT_EQ(app.modification_counter, 1);
 
-  app.selection = Rect{0, 0, 40000, 30000};  // needs a block of gigabytes
+  app.selection = Rect{0, 0, 0x7FFFFFFF, 30000};  // a row of its result needs gigabytes
   const Box box = answer_box([] { apply_effect(EffectCode::mosaic); });
   EXPECT_EQ(box.text, ansi(texts().not_enough_memory));
   EXPECT_TRUE(box.warning);

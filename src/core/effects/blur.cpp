@@ -100,7 +100,7 @@ std::vector<Colour> blur(const PixelView& picture, const Rect& selection, std::u
   return block;
 }
 
-void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t level, BlockRef block) {
+void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t level, BlockRef block, RowSpan rows) {
   if (selection.empty()) return;
 
   const std::int64_t w = selection.width(), h = selection.height(), l = level;
@@ -138,8 +138,9 @@ void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t le
   std::array<std::int64_t, 4> cuts = {0, left_from, right_until, w};
   std::sort(cuts.begin(), cuts.end());
 
-  for (std::int64_t y = 0; y < h; ++y) {
-    Colour* const out = block.data + y * block.stride;
+  const std::int64_t first = std::max<std::int64_t>(rows.first, 0), end = std::min(rows.end, h);
+  for (std::int64_t y = first; y < end; ++y) {
+    Colour* const out = block.data + (y - first) * block.stride;
     const SampleRow self_row = sample_row(y);
     const bool up_row = y >= l, down_row = y + l <= h;
     const SampleRow up = up_row ? sample_row(y - l) : SampleRow{};

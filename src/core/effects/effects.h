@@ -74,7 +74,15 @@ struct BlockRef {
 };
 void mosaic_into(const PixelView& picture, const Rect& selection, std::int32_t cell_width, std::int32_t cell_height,
                  BlockRef out);
-void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t level, BlockRef out);
+// Rows [first, end) of a selection's result, 0 being its top row.
+struct RowSpan {
+  std::int64_t first = 0;
+  std::int64_t end = INT64_MAX;
+};
+// With `rows`, only those rows of the result are computed, and out.data is
+// the block's row rows.first.
+void blur_into(const PixelView& picture, const Rect& selection, std::uint16_t level, BlockRef out,
+               RowSpan rows = {});
 void diffusion_into(const PixelView& picture, const Rect& selection, BlockRef out);
 void scramble_into(const PixelView& picture, const Rect& selection, std::int32_t level, RandomSource& random,
                    BlockRef out);

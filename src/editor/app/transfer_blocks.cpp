@@ -63,24 +63,50 @@ bool release_transfer_blocks() {
   return held;
 }
 
+EffectBandSizes effect_band_sizes(EffectCode code, const EffectParameters& parameters, const Rect& selection) {
+  const BandPlan plan = plan_bands(code, parameters, selection, kBandPixels);
+  if (plan.height <= 0 || plan.height >= selection.height()) return EffectBandSizes{selection.height(), 1};
+  return EffectBandSizes{plan.height, plan.reach > 0 ? 2 : 1};
+}
+
+EffectBlocks effect_blocks(EffectCode code, const EffectParameters& parameters, const Rect& selection,
+                           std::int32_t picture_width, std::int32_t picture_height, bool direct) {
+  if (code == EffectCode::fill || selection.empty()) return {};
+  const Rect whole = band_footprint(code, parameters, selection, RowSpan{0, selection.height()}, picture_width,
+                                    picture_height);
+  if (!direct) return EffectBlocks{whole.width(), whole.height(), selection.width(), selection.height()};
+  // A band's footprint holds the band's rows grown to whole cells or tiles
+  // (the last band's, or a selection done at once), and the rows it reaches
+  // into above and below (the blur's one more).
+  const EffectBandSizes sizes = effect_band_sizes(code, parameters, selection);
+  const std::int64_t reach = plan_bands(code, parameters, selection, kBandPixels).reach;
+  const std::int64_t cells = std::max<std::int64_t>(parameters.cell_height, 16);
+  const std::int64_t source_rows = std::min(whole.height(), sizes.height + cells + 2 * reach + 1);
+  return EffectBlocks{whole.width(), source_rows, selection.width(), sizes.height * sizes.parts};
+}
+
 void prepare_transfer_blocks(const Rect& selection) {
   if (selection.empty() || !picture_open()) return;
-  // Every picture pixel that one of the effects may read with the present settings.
-  Rect reach = selection;
-  for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble,
-                          EffectCode::secure_blur}) {
-    const Rect footprint = picture_footprint(code, selection, app.mosaic_cell_width, app.mosaic_cell_height,
-                                             app.bitmap.bmWidth, app.bitmap.bmHeight);
-    if (footprint.empty()) continue;
-    reach = Rect{std::min(reach.left, footprint.left), std::min(reach.top, footprint.top),
-                 std::max(reach.right, footprint.right), std::max(reach.bottom, footprint.bottom)};
+  // What each of the effects on the Edit menu needs with the present
+  // settings (the secure ones, which need blocks for the whole selection,
+  // make theirs when they come).
+  const bool direct = true_colour_rows(app.working_image).has_value();
+  EffectBlocks all;
+  for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble}) {
+    const EffectParameters parameters{app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
+                                      app.scramble_level};
+    const EffectBlocks b =
+        effect_blocks(code, parameters, selection, app.bitmap.bmWidth, app.bitmap.bmHeight, direct);
+    all.source_width = std::max(all.source_width, b.source_width);
+    all.source_height = std::max(all.source_height, b.source_height);
+    all.result_width = std::max(all.result_width, b.result_width);
+    all.result_height = std::max(all.result_height, b.result_height);
   }
-  const bool shaped = !true_colour_rows(app.working_image);
   app.block_warmer.stop();
   std::vector<MemoryRange> blocks;
-  for (auto [block, width, height] : {std::tuple{&app.source_block, reach.width(), reach.height()},
-                                      std::tuple{&app.result_block, selection.width(), selection.height()}}) {
-    if (reserve_transfer_block(*block, width, height, shaped)) {
+  for (auto [block, width, height] : {std::tuple{&app.source_block, all.source_width, all.source_height},
+                                      std::tuple{&app.result_block, all.result_width, all.result_height}}) {
+    if (width > 0 && reserve_transfer_block(*block, width, height, !direct)) {
       blocks.push_back({block->pixels, static_cast<std::size_t>(block->width) * block->height * sizeof(Colour)});
     }
   }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "core/effects/effect_bands.h"
 #include "core/pixels.h"
 
 namespace murkel {
@@ -52,6 +53,31 @@ bool with_blocks_given_back(Attempt&& attempt) {
   take_memory_short();
   return attempt() || (take_memory_short() && release_transfer_blocks() && attempt());
 }
+
+// Selection pixels an effect computes at once straight in a picture's rows:
+// a band's blocks stay in the processor's cache.
+inline constexpr std::int64_t kBandPixels = std::int64_t{1} << 16;
+
+// How an effect over `selection` goes through a picture's rows: the rows of
+// a band (the selection's height when it is done at once), and the parts of
+// the result block (two when the next band reads a band's rows, so that it
+// is written after that one is computed).
+struct EffectBandSizes {
+  std::int64_t height = 0;
+  int parts = 1;
+};
+[[nodiscard]] EffectBandSizes effect_band_sizes(EffectCode code, const EffectParameters& parameters,
+                                                const Rect& selection);
+
+// The blocks an effect over `selection` needs: straight in the picture's
+// rows (`direct`), one band's footprint and the band's parts; through GDI,
+// the whole footprint and selection. Zero for a block it does not use.
+struct EffectBlocks {
+  std::int64_t source_width = 0, source_height = 0;
+  std::int64_t result_width = 0, result_height = 0;
+};
+[[nodiscard]] EffectBlocks effect_blocks(EffectCode code, const EffectParameters& parameters, const Rect& selection,
+                                         std::int32_t picture_width, std::int32_t picture_height, bool direct);
 
 // Once a selection is made: the blocks that an effect on it will need with
 // the present settings are made ready and their pages warmed, so that the

@@ -178,12 +178,16 @@ void open_command_line_image(HWND canvas) {
 }
 
 void set_document_title(bool modified) {
-  lstrcpynW(app.title_buffer, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
-  const int used = lstrlenW(app.title_buffer);
+  wchar_t title[kTitleSize];
+  lstrcpynW(title, modified ? text::kTitlePrefixModified : text::kTitlePrefix, kTitleSize);
+  const int used = lstrlenW(title);
   const wchar_t* name = app.file_name[0] != L'\0' ? app.file_name : texts().untitled;
-  lstrcpynW(app.title_buffer + used, name, kTitleSize - used);
-  const int named = lstrlenW(app.title_buffer);
-  lstrcpynW(app.title_buffer + named, text::kTitleSuffix, kTitleSize - named);
+  lstrcpynW(title + used, name, kTitleSize - used);
+  const int named = lstrlenW(title);
+  lstrcpynW(title + named, text::kTitleSuffix, kTitleSize - named);
+  // Each effect sets the title; a new one costs the window manager a round trip.
+  if (lstrcmpW(title, app.title_buffer) == 0) return;
+  lstrcpyW(app.title_buffer, title);
   SetWindowTextW(app.main_window, app.title_buffer);
 }
 

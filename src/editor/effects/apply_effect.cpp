@@ -1,12 +1,14 @@
 // Applying an effect to the selection of the working image, as one step of
 // the picture's history.
 //
-// Pixels travel in bulk: the picture pixels the effect reads are copied into
-// a block at once, the core computes the selection's new colours into a
-// second block, and that block goes back at once. A 24- or 32-bit picture is
-// read and written straight in its rows; any other format goes through one
-// BitBlt each way, and GDI maps the colours to the picture's own format, so a
-// 256-colour picture stays one and gets colours of its own table.
+// Pixels travel in bulk. A 24- or 32-bit picture is covered band by band,
+// straight in its rows: a band of rows is read into the source block, the
+// core computes its new colours into the result block, and they go back at
+// once, so that each band's pixels pass through the processor's cache once
+// instead of the whole selection streaming through memory at every stage.
+// Any other format goes through one BitBlt each way for the whole selection,
+// and GDI maps the colours to the picture's own format, so a 256-colour
+// picture stays one and gets colours of its own table.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
+#include "core/effects/effect_bands.h"
 #include "editor/app/app_state.h"
 #include "editor/app/dib_sections.h"
 #include "editor/app/message_box.h"
@@ -36,75 +39,66 @@ namespace {
 // Each setting is read once, when the effect starts: a settings dialog on
 // another thread may store a new value meanwhile.
 struct EffectSettings {
-  std::int32_t cell_width = 0;
-  std::int32_t cell_height = 0;
-  std::uint16_t blur_level = 0;
-  std::int32_t scramble_level = 0;
+  EffectParameters parameters;
   COLORREF fill_colour = 0;
 };
 
 EffectSettings read_settings(EffectCode code) {
   EffectSettings settings;
+  EffectParameters& p = settings.parameters;
   switch (code) {
     case EffectCode::mosaic:
     case EffectCode::secure_mosaic:
-      settings.cell_width = app.mosaic_cell_width;
-      settings.cell_height = app.mosaic_cell_height;
+      p.cell_width = app.mosaic_cell_width;
+      p.cell_height = app.mosaic_cell_height;
       break;
-    case EffectCode::blur:      settings.blur_level = app.blur_level; break;
+    case EffectCode::blur:      p.blur_level = app.blur_level; break;
     case EffectCode::diffusion: break;
-    case EffectCode::scramble:  settings.scramble_level = app.scramble_level; break;
+    case EffectCode::scramble:  p.scramble_level = app.scramble_level; break;
     case EffectCode::fill:      settings.fill_colour = app.colour_chooser.rgbResult; break;
     case EffectCode::secure_blur: break;
   }
   return settings;
 }
 
-// Reads the footprint at once and computes the selection's new colours into
-// the result block: colours for direct rows, 32-bit GDI rows otherwise. The
-// blocks are kept from one effect to the next. False when memory runs short;
-// the picture is untouched either way.
-bool compute_block(EffectCode code, const Rect& selection, const EffectSettings& settings,
-                   const std::optional<DibRows>& rows) {
-  if (code == EffectCode::scramble) seed_random_source(app.random, GetTickCount());
-  if (code == EffectCode::fill || selection.empty() || !picture_open()) return true;
+// Rows of the picture that belong to `rows` of the selection.
+Rect band_of(const Rect& selection, RowSpan rows) {
+  return Rect{selection.left, static_cast<std::int32_t>(selection.top + rows.first), selection.right,
+              static_cast<std::int32_t>(selection.top + rows.end)};
+}
 
-  // GDI copies into and out of a block by rows of the block's own width;
-  // direct rows use a block as one run of pixels.
-  const bool shaped = !rows;
-  const Rect footprint = picture_footprint(code, selection, settings.cell_width, settings.cell_height,
-                                           app.bitmap.bmWidth, app.bitmap.bmHeight);
-  TransferBlock& source = app.source_block;
-  TransferBlock& result = app.result_block;
-  if ((!footprint.empty() && !reserve_transfer_block(source, footprint.width(), footprint.height(), shaped)) ||
-      !reserve_transfer_block(result, selection.width(), selection.height(), shaped)) {
+bool reserve_blocks(const EffectBlocks& blocks, bool shaped) {
+  return (blocks.source_width == 0 ||
+          reserve_transfer_block(app.source_block, blocks.source_width, blocks.source_height, shaped)) &&
+         (blocks.result_width == 0 ||
+          reserve_transfer_block(app.result_block, blocks.result_width, blocks.result_height, shaped));
+}
+
+// Through GDI: computes the whole selection's new colours into the result
+// block, the footprint copied at once into the source block, both as 32-bit
+// GDI rows. False when memory runs short; the picture is untouched either way.
+bool compute_block(EffectCode code, const Rect& selection, const EffectSettings& settings) {
+  if (code == EffectCode::fill || selection.empty() || !picture_open()) return true;
+  if (!reserve_blocks(
+          effect_blocks(code, settings.parameters, selection, app.bitmap.bmWidth, app.bitmap.bmHeight, false),
+          true)) {
     return false;
   }
-  const std::ptrdiff_t source_stride = shaped ? source.width : footprint.width();
-  const std::ptrdiff_t result_stride = shaped ? result.width : selection.width();
-  if (!footprint.empty() && rows) {
-    read_dib_rows(*rows, footprint, source.pixels);
-  } else if (!footprint.empty()) {
+  const RowSpan all{0, selection.height()};
+  const Rect footprint =
+      band_footprint(code, settings.parameters, selection, all, app.bitmap.bmWidth, app.bitmap.bmHeight);
+  TransferBlock& source = app.source_block;
+  TransferBlock& result = app.result_block;
+  if (!footprint.empty()) {
     ViewLock lock;
     BitBlt(source.dc, 0, 0, static_cast<int>(footprint.width()), static_cast<int>(footprint.height()),
            app.working_image, footprint.left, footprint.top, SRCCOPY);
     GdiFlush();
-    swap_red_and_blue(source.pixels, static_cast<std::size_t>(source_stride * footprint.height()));
+    swap_red_and_blue(source.pixels, static_cast<std::size_t>(source.width) * footprint.height());
   }
-  const PixelView view{source.pixels, source_stride, footprint, app.bitmap.bmWidth, app.bitmap.bmHeight};
-  const BlockRef out{result.pixels, result_stride};
+  const PixelView view{source.pixels, source.width, footprint, app.bitmap.bmWidth, app.bitmap.bmHeight};
   try {
-    switch (code) {
-      case EffectCode::mosaic:    mosaic_into(view, selection, settings.cell_width, settings.cell_height, out); break;
-      case EffectCode::blur:      blur_into(view, selection, settings.blur_level, out); break;
-      case EffectCode::diffusion: diffusion_into(view, selection, out); break;
-      case EffectCode::scramble:  scramble_into(view, selection, settings.scramble_level, app.random, out); break;
-      case EffectCode::secure_mosaic:
-        secure_mosaic_into(view, selection, settings.cell_width, settings.cell_height, out);
-        break;
-      case EffectCode::secure_blur: secure_blur_into(view, selection, out); break;
-      case EffectCode::fill:      break;
-    }
+    band_into(code, settings.parameters, view, selection, all, app.random, BlockRef{result.pixels, result.width});
   } catch (const std::bad_alloc&) {
     note_memory_short();
     return false;
@@ -112,7 +106,7 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
     note_memory_short();
     return false;
   }
-  if (shaped) swap_red_and_blue(result.pixels, static_cast<std::size_t>(result_stride * selection.height()));
+  swap_red_and_blue(result.pixels, static_cast<std::size_t>(result.width) * selection.height());
   return true;
 }
 
@@ -123,51 +117,76 @@ void fill_selection(const Rect& selection, COLORREF colour) {
   DeleteObject(brush);
 }
 
-// Writes the result block computed for `selection` (or the fill) into the
-// working image. Call with the view lock held.
-void write_block(EffectCode code, const Rect& selection, const EffectSettings& settings,
-                 const std::optional<DibRows>& rows) {
+// Through GDI: writes the result block computed by compute_block, or the fill.
+void write_block(EffectCode code, const Rect& selection, const EffectSettings& settings) {
+  ViewLock lock;
   if (code == EffectCode::fill) {
     fill_selection(selection, settings.fill_colour);
-    return;
-  }
-  if (selection.empty() || !picture_open()) return;
-  if (rows) {
-    GdiFlush();  // earlier GDI work on the picture has landed
-    write_dib_rows(*rows, selection, app.result_block.pixels);
-  } else {
+  } else if (!selection.empty() && picture_open()) {
     BitBlt(app.working_image, selection.left, selection.top, static_cast<int>(selection.width()),
            static_cast<int>(selection.height()), app.result_block.dc, 0, 0, SRCCOPY);
   }
+}
+
+// The effect over `selection` band by band, straight in the picture's rows,
+// in blocks reserved before. Every band is computed from the picture as it
+// was: a band whose rows the next one reads waits for that one in a second
+// part of the result block before it is written. False when memory ran
+// short; the picture may then be changed in part.
+bool cover_in_bands(EffectCode code, const Rect& selection, const EffectSettings& settings, const DibRows& rows) {
+  const EffectParameters& p = settings.parameters;
+  const EffectBandSizes sizes = effect_band_sizes(code, p, selection);
+  const std::int64_t w = selection.width(), h = selection.height();
+  Colour* const parts[2] = {app.result_block.pixels, app.result_block.pixels + sizes.height * w};
+  std::optional<RowSpan> waiting;  // computed into parts[1 - next], not written yet
+  int next = 0;
+  ViewLock lock;
+  GdiFlush();  // earlier GDI work on the picture has landed
+  try {
+    // Rows below the picture change nothing.
+    const std::int64_t end = std::min(h, std::int64_t{app.bitmap.bmHeight} - selection.top);
+    for (std::int64_t first = 0; first < end; first += sizes.height) {
+      const RowSpan band{first, std::min(h, first + sizes.height)};
+      const Rect footprint = band_footprint(code, p, selection, band, app.bitmap.bmWidth, app.bitmap.bmHeight);
+      if (!footprint.empty()) read_dib_rows(rows, footprint, app.source_block.pixels);
+      const PixelView view{app.source_block.pixels, static_cast<std::ptrdiff_t>(footprint.width()), footprint,
+                           app.bitmap.bmWidth, app.bitmap.bmHeight};
+      band_into(code, p, view, selection, band, app.random, BlockRef{parts[next], static_cast<std::ptrdiff_t>(w)});
+      if (waiting) write_dib_rows(rows, band_of(selection, *waiting), parts[1 - next]);
+      waiting.reset();
+      if (sizes.parts == 2) {
+        waiting = band;
+        next = 1 - next;
+      } else {
+        write_dib_rows(rows, band_of(selection, band), parts[0]);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    note_memory_short();
+    return false;
+  } catch (const std::length_error&) {
+    note_memory_short();
+    return false;
+  }
+  if (waiting) write_dib_rows(rows, band_of(selection, *waiting), parts[1 - next]);
+  return true;
 }
 
 // Blocks that suffice for every rectangle, made ready before the first
 // change, so that a later rectangle does not run short of memory halfway.
 bool blocks_for_all(EffectCode code, std::span<const Rect> rects, const EffectSettings& settings,
                     const std::optional<DibRows>& rows) {
-  if (code == EffectCode::fill || rects.size() < 2 || !picture_open()) return true;
-  std::int64_t footprint_width = 0, footprint_height = 0, footprint_pixels = 0;
-  std::int64_t width = 0, height = 0, pixels = 0;
+  if (code == EffectCode::fill || !picture_open()) return true;
+  EffectBlocks all;
   for (const Rect& r : rects) {
-    const Rect f = picture_footprint(code, r, settings.cell_width, settings.cell_height, app.bitmap.bmWidth,
-                                     app.bitmap.bmHeight);
-    if (!f.empty()) {
-      footprint_width = std::max(footprint_width, f.width());
-      footprint_height = std::max(footprint_height, f.height());
-      footprint_pixels = std::max(footprint_pixels, f.width() * f.height());
-    }
-    if (!r.empty()) {
-      width = std::max(width, r.width());
-      height = std::max(height, r.height());
-      pixels = std::max(pixels, r.width() * r.height());
-    }
+    const EffectBlocks b =
+        effect_blocks(code, settings.parameters, r, app.bitmap.bmWidth, app.bitmap.bmHeight, rows.has_value());
+    all.source_width = std::max(all.source_width, b.source_width);
+    all.source_height = std::max(all.source_height, b.source_height);
+    all.result_width = std::max(all.result_width, b.result_width);
+    all.result_height = std::max(all.result_height, b.result_height);
   }
-  // Direct rows use a block as one run of pixels; GDI needs rows and columns.
-  const bool shaped = !rows;
-  return (footprint_pixels == 0 ||
-          reserve_transfer_block(app.source_block, shaped ? footprint_width : footprint_pixels,
-                                 shaped ? footprint_height : 1, shaped)) &&
-         (pixels == 0 || reserve_transfer_block(app.result_block, shaped ? width : pixels, shaped ? height : 1, shaped));
+  return reserve_blocks(all, !rows);
 }
 
 // The step's bytes go back into the picture: a change that could not be
@@ -182,19 +201,25 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
   app.block_warmer.stop();
   if (rects.empty()) return true;
   const EffectSettings settings = read_settings(code);
+  if (code == EffectCode::scramble) seed_random_source(app.random, GetTickCount());
 
   // Everything that can fail comes before the first change, so that a
   // failure leaves the picture and the history as they were. Memory held in
   // the transfer blocks, then in the oldest steps (where they hold enough to
   // help), is given back and the effect tried again before the user is told.
   const std::optional<DibRows> rows = true_colour_rows(app.working_image);
+  // In a picture's own rows the effect is computed band by band as it is
+  // written; through GDI the first rectangle's colours are computed here.
+  const bool direct = rows && code != EffectCode::fill;
   const auto prepare = [&] {
-    return blocks_for_all(code, rects, settings, rows) && compute_block(code, rects.front(), settings, rows);
+    return blocks_for_all(code, rects, settings, rows) && (direct || compute_block(code, rects.front(), settings));
   };
-  const Rect footprint = picture_footprint(code, rects.front(), settings.cell_width, settings.cell_height,
-                                           app.bitmap.bmWidth, app.bitmap.bmHeight);
-  const std::uint64_t needed = 4 * static_cast<std::uint64_t>(footprint.width() * footprint.height() +
-                                                              rects.front().width() * rects.front().height());
+  std::uint64_t needed = 0;
+  if (code != EffectCode::fill && picture_open()) {
+    const EffectBlocks b = effect_blocks(code, settings.parameters, rects.front(), app.bitmap.bmWidth,
+                                         app.bitmap.bmHeight, rows.has_value());
+    needed = 4 * static_cast<std::uint64_t>(b.source_width * b.source_height + b.result_width * b.result_height);
+  }
   bool prepared = with_blocks_given_back(prepare);
   while (!prepared && give_back_step_for(needed)) prepared = with_blocks_given_back(prepare);
   if (!prepared) {
@@ -208,11 +233,16 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
   {
     ViewLock lock;
     cover_with_effect(app.transparency, rects);
-    write_block(code, rects.front(), settings, rows);
   }
   // Each later rectangle reads the picture as the earlier ones left it.
-  for (std::size_t i = 1; i < rects.size(); ++i) {
-    if (!compute_block(code, rects[i], settings, rows)) {
+  for (std::size_t i = 0; i < rects.size(); ++i) {
+    bool done = true;
+    if (direct) {
+      done = cover_in_bands(code, rects[i], settings, *rows);
+    } else if (i == 0 || (done = compute_block(code, rects[i], settings))) {
+      write_block(code, rects[i], settings);
+    }
+    if (!done) {
       if (step) {
         take_back_unfinished_change(*step);
       } else {
@@ -222,8 +252,6 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
       document_message(texts().not_enough_memory);
       return false;
     }
-    ViewLock lock;
-    write_block(code, rects[i], settings, rows);
   }
   {
     ViewLock lock;
