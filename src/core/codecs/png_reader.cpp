@@ -5,12 +5,15 @@
 #include <libdeflate.h>
 #include <png.h>
 
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "core/codecs/png_codec.h"
 
@@ -129,6 +132,28 @@ bool unfilter_row(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* pr
 
 enum class Quick { decoded, too_large, not_taken };
 
+// A thread that is joined when its scope ends, however it ends; where none
+// can be started, running() is false and the caller does the work itself.
+class Helper {
+ public:
+  template <class Work>
+  explicit Helper(Work& work) {
+    try {
+      thread_ = std::thread([&work] { work(); });
+    } catch (const std::system_error&) {
+    }
+  }
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+  ~Helper() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool running() const { return thread_.joinable(); }
+
+ private:
+  std::thread thread_;
+};
+
 // The quick way: the chunks walked and checked here, the image data inflated
 // in one call. Any file it does not take whole (another kind, a checksum or
 // inflation error, data after the image, a chunk it does not know) is left
@@ -192,38 +217,80 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
   }
   const std::size_t bpp = has_alpha ? 4 : 3;
   const std::size_t n = std::size_t{width} * bpp;
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(height) * (n + 1));
-  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-  if (inflater == nullptr) throw std::bad_alloc();
-  const libdeflate_result inflated =
-      libdeflate_zlib_decompress(inflater, compressed, compressed_size, rows.data(), rows.size(), nullptr);
-  libdeflate_free_decompressor(inflater);
-  if (inflated != LIBDEFLATE_SUCCESS) return Quick::not_taken;
-
-  std::vector<std::uint8_t> zeros(n, 0);
-  const std::uint8_t* prev = zeros.data();
   Image& image = result.image;
-  image.pixels.resize(static_cast<std::size_t>(pixels));
-  if (has_alpha) result.alpha.resize(static_cast<std::size_t>(pixels));
-  for (std::uint32_t y = 0; y < height; ++y) {
-    std::uint8_t* row = rows.data() + std::size_t{y} * (n + 1);
-    if (!unfilter_row(row[0], row + 1, prev, n, bpp)) {
-      image.pixels.clear();
-      result.alpha.clear();
-      return Quick::not_taken;
+  // The second core touches the picture's fresh memory while this one
+  // inflates, and converts the rows to pixels while this one unfilters them.
+  bool short_of_memory = false;
+  const auto prepare = [&] {
+    try {
+      image.pixels.resize(static_cast<std::size_t>(pixels));
+      if (has_alpha) result.alpha.resize(static_cast<std::size_t>(pixels));
+    } catch (const std::bad_alloc&) {
+      short_of_memory = true;
     }
-    const std::uint8_t* p = row + 1;
-    Colour* out = image.pixels.data() + std::size_t{y} * width;
-    if (has_alpha) {
-      std::uint8_t* a = result.alpha.data() + std::size_t{y} * width;
-      for (std::uint32_t x = 0; x < width; ++x, p += 4) {
-        out[x] = make_colour(p[0], p[1], p[2]);
-        a[x] = p[3];
+  };
+  std::vector<std::uint8_t> rows;
+  libdeflate_result inflated = LIBDEFLATE_BAD_DATA;
+  {
+    Helper preparing(prepare);
+    if (!preparing.running()) prepare();
+    rows.resize(static_cast<std::size_t>(height) * (n + 1));
+    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+    if (inflater == nullptr) throw std::bad_alloc();
+    inflated = libdeflate_zlib_decompress(inflater, compressed, compressed_size, rows.data(), rows.size(), nullptr);
+    libdeflate_free_decompressor(inflater);
+  }
+  if (short_of_memory) throw std::bad_alloc();
+  if (inflated != LIBDEFLATE_SUCCESS) {
+    image.pixels.clear();
+    result.alpha.clear();
+    return Quick::not_taken;
+  }
+
+  std::atomic<std::uint32_t> ready{0};  // rows unfiltered
+  std::atomic<bool> failed{false};
+  const auto convert = [&] {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      for (std::uint32_t seen; (seen = ready.load(std::memory_order_acquire)) <= y;)
+        ready.wait(seen, std::memory_order_acquire);
+      if (failed.load(std::memory_order_relaxed)) return;
+      const std::uint8_t* p = rows.data() + std::size_t{y} * (n + 1) + 1;
+      Colour* out = image.pixels.data() + std::size_t{y} * width;
+      if (has_alpha) {
+        std::uint8_t* a = result.alpha.data() + std::size_t{y} * width;
+        for (std::uint32_t x = 0; x < width; ++x, p += 4) {
+          out[x] = make_colour(p[0], p[1], p[2]);
+          a[x] = p[3];
+        }
+      } else {
+        for (std::uint32_t x = 0; x < width; ++x, p += 3) out[x] = make_colour(p[0], p[1], p[2]);
       }
-    } else {
-      for (std::uint32_t x = 0; x < width; ++x, p += 3) out[x] = make_colour(p[0], p[1], p[2]);
     }
-    prev = row + 1;
+  };
+  {
+    Helper converting(convert);
+    std::vector<std::uint8_t> zeros(n, 0);
+    const std::uint8_t* prev = zeros.data();
+    for (std::uint32_t y = 0; y < height; ++y) {
+      std::uint8_t* row = rows.data() + std::size_t{y} * (n + 1);
+      if (!unfilter_row(row[0], row + 1, prev, n, bpp)) {
+        failed = true;
+        break;
+      }
+      prev = row + 1;
+      if ((y & 15) == 15 && converting.running()) {
+        ready.store(y + 1, std::memory_order_release);
+        ready.notify_one();
+      }
+    }
+    ready.store(height, std::memory_order_release);
+    ready.notify_one();
+    if (!converting.running() && !failed) convert();
+  }
+  if (failed) {
+    image.pixels.clear();
+    result.alpha.clear();
+    return Quick::not_taken;
   }
   image.width = static_cast<std::int32_t>(width);
   image.height = static_cast<std::int32_t>(height);

@@ -298,6 +298,9 @@ int decode(Bits& bits, const Code& code) {
   return -1;
 }
 
+// The order in which a dynamic block lists the code-length code's lengths.
+constexpr std::uint8_t kLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
 // Walks the blocks of a complete raw deflate stream (one that libdeflate
 // made) without inflating it: gives the position of the last block's final
 // bit and the bit just after its end code. False when the stream is not
@@ -307,7 +310,6 @@ bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& 
                                                    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
   static constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                      6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-  static constexpr std::uint8_t kLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
   Bits bits(data, size);
   auto codes = std::make_unique<Code[]>(3);
   Code& literals = codes[0];
@@ -385,6 +387,256 @@ bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& 
   }
 }
 
+// Pieces where deflate's matches do not pay (noise, and the grain of some
+// photos once filtered) are coded here with Huffman codes of the bytes alone:
+// looking for matches costs libdeflate most of its time on such data and
+// finds next to nothing, and walking its output for the last block costs
+// again. Each block of kLiteralBlock bytes gets its own code, or is stored
+// when that is smaller.
+constexpr std::size_t kLiteralBlock = std::size_t{128} << 10;
+
+// Appends bits to a byte vector, least significant first, as deflate packs them.
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  void put(std::uint32_t bits, int n) {  // n <= 32, bits above n zero
+    buffer_ |= std::uint64_t{bits} << count_;
+    count_ += n;
+    if (count_ >= 32) {
+      const std::uint8_t b[4] = {static_cast<std::uint8_t>(buffer_), static_cast<std::uint8_t>(buffer_ >> 8),
+                                 static_cast<std::uint8_t>(buffer_ >> 16), static_cast<std::uint8_t>(buffer_ >> 24)};
+      out_.insert(out_.end(), b, b + 4);
+      buffer_ >>= 32;
+      count_ -= 32;
+    }
+  }
+  // Zeros to the byte boundary, and every bit written out.
+  void align() {
+    for (count_ = (count_ + 7) & ~7; count_ > 0; count_ -= 8, buffer_ >>= 8)
+      out_.push_back(static_cast<std::uint8_t>(buffer_));
+  }
+  bool aligned() const { return count_ == 0; }
+  std::vector<std::uint8_t>& bytes() { return out_; }  // after align()
+
+ private:
+  std::vector<std::uint8_t>& out_;
+  std::uint64_t buffer_ = 0;
+  int count_ = 0;
+};
+
+// Huffman code lengths of at most `limit` bits for the n symbols' counts (0
+// for a symbol not used). Where the optimal code is too deep the counts are
+// halved (kept above 0) and the code built again: flatter counts, shallower
+// tree.
+void huffman_lengths(const std::uint32_t* counts, int n, int limit, std::uint8_t* lengths) {
+  std::vector<std::uint64_t> weight(counts, counts + n);
+  std::vector<int> leaves, parent(2 * static_cast<std::size_t>(n));
+  std::vector<std::uint64_t> node(2 * static_cast<std::size_t>(n));
+  std::vector<std::uint8_t> depth(2 * static_cast<std::size_t>(n));
+  for (;;) {
+    std::fill(lengths, lengths + n, std::uint8_t{0});
+    leaves.clear();
+    for (int i = 0; i < n; ++i)
+      if (weight[i] > 0) leaves.push_back(i);
+    if (leaves.size() < 2) {
+      for (int i : leaves) lengths[i] = 1;
+      return;
+    }
+    std::stable_sort(leaves.begin(), leaves.end(), [&](int a, int b) { return weight[a] < weight[b]; });
+    // Two queues: the sorted leaves (nodes 0..m-1) and the joined nodes
+    // (m..2m-2), which come out in order of weight.
+    const std::size_t m = leaves.size();
+    for (std::size_t i = 0; i < m; ++i) node[i] = weight[leaves[i]];
+    std::size_t next_leaf = 0, next_joined = m;
+    const auto smallest = [&](std::size_t made) {
+      if (next_leaf < m && (next_joined == made || node[next_leaf] <= node[next_joined])) return next_leaf++;
+      return next_joined++;
+    };
+    for (std::size_t made = m; made < 2 * m - 1; ++made) {
+      const std::size_t a = smallest(made);
+      const std::size_t b = smallest(made);
+      node[made] = node[a] + node[b];
+      parent[a] = parent[b] = static_cast<int>(made);
+    }
+    depth[2 * m - 2] = 0;
+    bool too_deep = false;
+    for (std::size_t i = 2 * m - 2; i-- > 0;) {
+      depth[i] = static_cast<std::uint8_t>(std::min(255, depth[static_cast<std::size_t>(parent[i])] + 1));
+      if (i < m) {
+        lengths[leaves[i]] = depth[i];
+        too_deep |= depth[i] > limit;
+      }
+    }
+    if (!too_deep) return;
+    for (std::uint64_t& w : weight)
+      if (w > 0) w = (w >> 1) | 1;
+  }
+}
+
+// The canonical codes of the lengths, bit-reversed for writing.
+void canonical_codes(const std::uint8_t* lengths, int n, std::uint16_t* codes) {
+  int count[16] = {}, next[16] = {};
+  for (int i = 0; i < n; ++i) ++count[lengths[i]];
+  count[0] = 0;
+  for (int len = 1, code = 0; len < 16; ++len) {
+    code = (code + count[len - 1]) << 1;
+    next[len] = code;
+  }
+  for (int i = 0; i < n; ++i) {
+    const int len = lengths[i];
+    if (len == 0) continue;
+    const int code = next[len]++;
+    int reversed = 0;
+    for (int b = 0; b < len; ++b) reversed |= ((code >> b) & 1) << (len - 1 - b);
+    codes[i] = static_cast<std::uint16_t>(reversed);
+  }
+}
+
+// A block's code: the bytes and the end of block (symbols 0..256), and two
+// distance codes of one bit that are never used, as zlib writes them, since
+// some readers want at least one.
+struct LiteralCode {
+  std::uint8_t lengths[259] = {};
+  std::uint16_t codes[259] = {};
+  std::uint64_t data_bits = 0;  // the block's bytes and its end
+  // The lengths run-length coded (symbols 0..18, extra bits in the high byte).
+  std::vector<std::uint16_t> header;
+  std::uint8_t header_lengths[19] = {};
+  std::uint16_t header_codes[19] = {};
+  int header_count = 4;  // of code-length lengths written, in deflate's order
+  std::uint64_t header_bits = 0;
+};
+
+void make_literal_code(const std::uint32_t* counts, LiteralCode& code) {
+  std::uint32_t all[257];
+  std::copy(counts, counts + 256, all);
+  all[256] = 1;
+  huffman_lengths(all, 257, 15, code.lengths);
+  code.lengths[257] = code.lengths[258] = 1;
+  canonical_codes(code.lengths, 257, code.codes);
+  code.codes[257] = 0;
+  code.codes[258] = 1;
+  code.data_bits = 0;
+  for (int i = 0; i < 257; ++i) code.data_bits += std::uint64_t{all[i]} * code.lengths[i];
+  // Runs of zeros as 17 (3..10) and 18 (11..138), other repeats as 16 (3..6).
+  code.header.clear();
+  std::uint32_t header_counts[19] = {};
+  for (int i = 0; i < 259;) {
+    const std::uint8_t len = code.lengths[i];
+    int run = 1;
+    while (i + run < 259 && code.lengths[i + run] == len) ++run;
+    if (len == 0 && run >= 3) {
+      const int take = std::min(run, 138);
+      code.header.push_back(take >= 11 ? static_cast<std::uint16_t>(18 | (take - 11) << 8)
+                                       : static_cast<std::uint16_t>(17 | (take - 3) << 8));
+      i += take;
+    } else if (len != 0 && run >= 4) {
+      code.header.push_back(len);
+      const int take = std::min(run - 1, 6);
+      code.header.push_back(static_cast<std::uint16_t>(16 | (take - 3) << 8));
+      i += 1 + take;
+    } else {
+      code.header.push_back(len);
+      ++i;
+    }
+  }
+  for (std::uint16_t s : code.header) ++header_counts[s & 0xFF];
+  huffman_lengths(header_counts, 19, 7, code.header_lengths);
+  canonical_codes(code.header_lengths, 19, code.header_codes);
+  code.header_count = 19;
+  while (code.header_count > 4 && code.header_lengths[kLengthOrder[code.header_count - 1]] == 0) --code.header_count;
+  static constexpr int kExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+  code.header_bits = 3 + 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(code.header_count);
+  for (std::uint16_t s : code.header) code.header_bits += code.header_lengths[s & 0xFF] + kExtra[s & 0xFF];
+}
+
+void write_stored(BitWriter& bits, const std::uint8_t* data, std::size_t size, bool final) {
+  do {
+    const std::size_t n = std::min<std::size_t>(size, 65535);
+    size -= n;
+    bits.put(final && size == 0 ? 1 : 0, 1);
+    bits.put(0, 2);
+    bits.align();
+    const std::uint8_t length[4] = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                                    static_cast<std::uint8_t>(~n), static_cast<std::uint8_t>(~n >> 8)};
+    bits.bytes().insert(bits.bytes().end(), length, length + 4);
+    if (n > 0) bits.bytes().insert(bits.bytes().end(), data, data + n);
+    data += n;
+  } while (size > 0);
+}
+
+void write_literal_block(BitWriter& bits, const std::uint8_t* data, std::size_t size, const LiteralCode& code,
+                         bool final) {
+  static constexpr int kExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+  bits.put(final ? 1 : 0, 1);
+  bits.put(2, 2);        // dynamic codes
+  bits.put(0, 5);        // 257 literal and length codes
+  bits.put(1, 5);        // 2 distance codes
+  bits.put(static_cast<std::uint32_t>(code.header_count - 4), 4);
+  for (int i = 0; i < code.header_count; ++i) bits.put(code.header_lengths[kLengthOrder[i]], 3);
+  for (std::uint16_t s : code.header) {
+    const int symbol = s & 0xFF;
+    bits.put(code.header_codes[symbol], code.header_lengths[symbol]);
+    if (kExtra[symbol] > 0) bits.put(s >> 8, kExtra[symbol]);
+  }
+  for (std::size_t i = 0; i < size; ++i) bits.put(code.codes[data[i]], code.lengths[data[i]]);
+  bits.put(code.codes[256], code.lengths[256]);
+}
+
+// The codes of a piece's blocks when its filtered bytes are better coded
+// without matches: every block's bytes coded alone take at least 9/10 of
+// their size (they are spread nearly evenly, as noise is), and on four
+// samples across the piece libdeflate's fastest level, matches and all, is
+// not 1 % smaller than that. Else empty: libdeflate deflates the piece.
+// The samples cannot see a repeat that lies between them; the blocks' spread
+// keeps flat areas, text and most photos out.
+std::vector<LiteralCode> literal_codes(const std::uint8_t* data, std::size_t size, libdeflate_compressor* probe,
+                                       std::vector<std::uint8_t>& scratch) {
+  std::vector<LiteralCode> codes((size + kLiteralBlock - 1) / kLiteralBlock);
+  const auto code_of = [](const std::uint8_t* p, std::size_t n, LiteralCode& code) {
+    std::uint32_t counts[256] = {};
+    for (std::size_t i = 0; i < n; ++i) ++counts[p[i]];
+    make_literal_code(counts, code);
+    return code.data_bits + code.header_bits;
+  };
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const std::size_t n = std::min(kLiteralBlock, size - i * kLiteralBlock);
+    if (code_of(data + i * kLiteralBlock, n, codes[i]) * 10 < std::uint64_t{n} * 8 * 9) return {};
+  }
+  constexpr std::size_t kSample = std::size_t{32} << 10;
+  const std::size_t sample = std::min(kSample, size);
+  scratch.resize(libdeflate_deflate_compress_bound(probe, sample));
+  LiteralCode code;
+  for (int k = 0; k < 4; ++k) {
+    const std::uint8_t* p = data + (size - sample) * static_cast<std::size_t>(k) / 3;
+    const std::uint64_t alone = code_of(p, sample, code);
+    const std::size_t deflated = libdeflate_deflate_compress(probe, p, sample, scratch.data(), scratch.size());
+    if (deflated == 0 || std::uint64_t{deflated} * 8 * 100 < alone * 99) return {};
+  }
+  return codes;
+}
+
+// Writes the piece's blocks, each with its code or stored where that is
+// smaller; a piece other than the last ends on a byte boundary (an empty
+// stored block after a coded one), the last with its final block marked.
+void write_literal_piece(const std::uint8_t* data, std::size_t size, const std::vector<LiteralCode>& codes, bool final,
+                         std::vector<std::uint8_t>& out) {
+  out.clear();
+  out.reserve(size + size / 64 + 64);
+  BitWriter bits(out);
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    const std::size_t n = std::min(kLiteralBlock, size - i * kLiteralBlock);
+    const bool last = final && i + 1 == codes.size();
+    const std::uint64_t stored_bits = 8 * (std::uint64_t{n} + 5 * ((n + 65534) / 65535)) + 7;
+    if (codes[i].data_bits + codes[i].header_bits >= stored_bits)
+      write_stored(bits, data + i * kLiteralBlock, n, last);
+    else
+      write_literal_block(bits, data + i * kLiteralBlock, n, codes[i], last);
+  }
+  if (!final && !bits.aligned()) write_stored(bits, nullptr, 0, false);
+  bits.align();
+}
+
 struct Piece {
   std::int32_t first = 0;  // rows first..last-1
   std::int32_t last = 0;
@@ -415,7 +667,8 @@ struct Scratch {
   std::vector<std::uint8_t> prev, cur, filtered, deflated;
 };
 
-void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& compressor, Scratch& scratch) {
+void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& compressor, Compressor& probe,
+                    Scratch& scratch) {
   const std::size_t n = rows.size;
   std::vector<std::uint8_t>& prev = scratch.prev;
   std::vector<std::uint8_t>& cur = scratch.cur;
@@ -438,6 +691,11 @@ void compress_piece(const Rows& rows, Piece& piece, bool final, Compressor& comp
   }
   piece.length = filtered.size();
   piece.adler = libdeflate_adler32(1, filtered.data(), filtered.size());
+  if (const std::vector<LiteralCode> codes = literal_codes(filtered.data(), filtered.size(), probe.c, scratch.deflated);
+      !codes.empty()) {
+    write_literal_piece(filtered.data(), filtered.size(), codes, final, piece.deflated);
+    return;
+  }
   scratch.deflated.resize(libdeflate_deflate_compress_bound(compressor.c, filtered.size()) + 8);
   const std::size_t used = libdeflate_deflate_compress(compressor.c, filtered.data(), filtered.size(),
                                                        scratch.deflated.data(), scratch.deflated.size());
@@ -515,9 +773,10 @@ std::string encode_png_into(const Image& image, const std::vector<std::uint8_t>&
   const auto work = [&] {
     try {
       Compressor compressor(level);
+      Compressor probe(1);
       Scratch scratch;
       for (std::size_t i; (i = next++) < pieces.size();) {
-        compress_piece(rows, pieces[i], i + 1 == pieces.size(), compressor, scratch);
+        compress_piece(rows, pieces[i], i + 1 == pieces.size(), compressor, probe, scratch);
         pieces[i].done = true;
       }
     } catch (const std::bad_alloc&) {
