@@ -209,36 +209,62 @@ MURKEL_WIDE_VECTORS void filter_row(const std::uint8_t* cur, const std::uint8_t*
   }
 }
 
-// Reads a raw deflate stream bit by bit, least significant bit first, as
-// deflate packs them; past the end it reads zeros and notes the overrun.
+// Reads a raw deflate stream, least significant bit first, as deflate packs
+// them, through a 64-bit buffer filled a word at a time; past the end it
+// reads zeros and notes the overrun.
 class Bits {
  public:
   Bits(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::uint32_t peek(int n) const {  // n <= 25
-    const std::size_t byte = static_cast<std::size_t>(at_ >> 3);
-    std::uint32_t v = 0;
-    if (byte + 4 <= size_) {
-      std::memcpy(&v, data_ + byte, 4);
-      if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
-    } else {
-      for (std::size_t i = 0; byte + i < size_; ++i) v |= std::uint32_t{data_[byte + i]} << (8 * i);
-    }
-    return (v >> (at_ & 7)) & ((1u << n) - 1);
+  std::uint32_t peek(int n) {  // n <= 32
+    if (count_ < n) refill();
+    return static_cast<std::uint32_t>(buffer_ & ((std::uint64_t{1} << n) - 1));
   }
   std::uint32_t take(int n) {
     const std::uint32_t v = peek(n);
-    at_ += static_cast<std::uint64_t>(n);
+    buffer_ >>= n;
+    count_ -= n;
     return v;
   }
-  void skip(std::uint64_t n) { at_ += n; }
-  void align() { at_ = (at_ + 7) & ~std::uint64_t{7}; }
-  std::uint64_t at() const { return at_; }
-  bool overrun() const { return at_ > std::uint64_t{size_} * 8; }
+  void skip(std::uint64_t n) {
+    if (n <= static_cast<std::uint64_t>(count_)) {
+      buffer_ >>= n;
+      count_ -= static_cast<int>(n);
+      return;
+    }
+    // Past the buffer (a stored block): start again at the new position.
+    const std::uint64_t to = at() + n;
+    next_ = static_cast<std::size_t>(std::min<std::uint64_t>(to >> 3, std::uint64_t{size_} + 8));
+    beyond_ = (to >> 3) - next_;
+    buffer_ = 0;
+    count_ = 0;
+    take(static_cast<int>(to & 7));
+  }
+  void align() { skip((8 - (at() & 7)) & 7); }
+  std::uint64_t at() const { return (std::uint64_t{next_} + beyond_) * 8 - static_cast<std::uint64_t>(count_); }
+  bool overrun() const { return at() > std::uint64_t{size_} * 8; }
 
  private:
+  // At least 56 bits in the buffer.
+  void refill() {
+    if (next_ + 8 <= size_) {
+      std::uint64_t word;
+      std::memcpy(&word, data_ + next_, 8);
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+      buffer_ |= word << count_;
+      next_ += static_cast<std::size_t>((63 - count_) >> 3);
+      count_ |= 56;
+      return;
+    }
+    for (; count_ <= 56; count_ += 8, ++next_)
+      if (next_ < size_) buffer_ |= std::uint64_t{data_[next_]} << count_;
+  }
+
   const std::uint8_t* data_;
   std::size_t size_;
-  std::uint64_t at_ = 0;
+  std::size_t next_ = 0;      // the next byte to go into the buffer
+  std::uint64_t beyond_ = 0;  // bytes skipped past where next_ stops
+  std::uint64_t buffer_ = 0;
+  int count_ = 0;  // bits in the buffer
 };
 
 // A canonical code for decoding: a table indexed by the next 10 bits, each
