@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 #include <png.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "core/codecs/png_codec.h"
 
@@ -171,10 +173,10 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
       (colour_type != 2 && colour_type != 6) || ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] != 0)
     return Quick::not_taken;
   const bool has_alpha = colour_type == 6;
-  std::vector<std::uint8_t> joined;  // the image data, when it comes in several chunks
-  const std::uint8_t* compressed = nullptr;
+  // The image data's pieces, one per chunk.
+  std::vector<std::pair<const std::uint8_t*, std::size_t>> spans;
   std::size_t compressed_size = 0;
-  bool seen_idat = false, after_idat = false, seen_iend = false;
+  bool after_idat = false, seen_iend = false;
   at += 25;
   while (!seen_iend) {
     if (!chunk_fits()) return Quick::not_taken;
@@ -186,30 +188,20 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
 #endif
     if (std::memcmp(type, "IDAT", 4) == 0) {
       if (after_idat) return Quick::not_taken;
-      if (seen_idat) {
-        if (joined.empty()) joined.assign(compressed, compressed + compressed_size);
-        joined.insert(joined.end(), body, body + length);
-      } else {
-        compressed = body;
-        compressed_size = length;
-      }
-      seen_idat = true;
+      spans.emplace_back(body, length);
+      compressed_size += length;
     } else {
-      after_idat = seen_idat;
+      after_idat = !spans.empty();
       if (std::memcmp(type, "IEND", 4) == 0) seen_iend = true;
       // A tRNS chunk would make a colour transparent; any other chunk that
       // a reader must understand is libpng's to judge.
       else if (std::memcmp(type, "tRNS", 4) == 0 ||
-               ((type[0] & 0x20) == 0 && (std::memcmp(type, "PLTE", 4) != 0 || seen_idat)))
+               ((type[0] & 0x20) == 0 && (std::memcmp(type, "PLTE", 4) != 0 || !spans.empty())))
         return Quick::not_taken;
     }
     at += std::size_t{length} + 12;
   }
-  if (!seen_idat) return Quick::not_taken;
-  if (!joined.empty()) {
-    compressed = joined.data();
-    compressed_size = joined.size();
-  }
+  if (spans.empty()) return Quick::not_taken;
   const std::uint64_t pixels = std::uint64_t{width} * height;
   if (pixels * (has_alpha ? 5 : 4) > max_decoded_bytes) {
     result.error = "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
@@ -218,29 +210,42 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
   const std::size_t bpp = has_alpha ? 4 : 3;
   const std::size_t n = std::size_t{width} * bpp;
   Image& image = result.image;
-  // The second core touches the picture's fresh memory while this one
-  // inflates, and converts the rows to pixels while this one unfilters them.
+  // The second core touches the rows' fresh memory while this one touches
+  // the picture's and joins the image data of several chunks there (the
+  // pixels replace it after the inflation); later it converts the rows to
+  // pixels while this one unfilters them.
+  std::vector<std::uint8_t> rows;
   bool short_of_memory = false;
   const auto prepare = [&] {
     try {
-      image.pixels.resize(static_cast<std::size_t>(pixels));
-      if (has_alpha) result.alpha.resize(static_cast<std::size_t>(pixels));
+      rows.resize(static_cast<std::size_t>(height) * (n + 1));
     } catch (const std::bad_alloc&) {
       short_of_memory = true;
     }
   };
-  std::vector<std::uint8_t> rows;
-  libdeflate_result inflated = LIBDEFLATE_BAD_DATA;
+  std::vector<std::uint8_t> joined;  // when the picture's memory is too small for it
+  const std::uint8_t* compressed = spans[0].first;
   {
     Helper preparing(prepare);
     if (!preparing.running()) prepare();
-    rows.resize(static_cast<std::size_t>(height) * (n + 1));
-    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-    if (inflater == nullptr) throw std::bad_alloc();
-    inflated = libdeflate_zlib_decompress(inflater, compressed, compressed_size, rows.data(), rows.size(), nullptr);
-    libdeflate_free_decompressor(inflater);
+    image.pixels.resize(static_cast<std::size_t>(pixels));
+    if (has_alpha) result.alpha.resize(static_cast<std::size_t>(pixels));
+    if (spans.size() > 1) {
+      std::uint8_t* to = reinterpret_cast<std::uint8_t*>(image.pixels.data());
+      if (compressed_size > image.pixels.size() * sizeof(Colour)) {
+        joined.resize(compressed_size);
+        to = joined.data();
+      }
+      compressed = to;
+      for (const auto& [body, length] : spans) to = std::copy(body, body + length, to);
+    }
   }
   if (short_of_memory) throw std::bad_alloc();
+  libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+  if (inflater == nullptr) throw std::bad_alloc();
+  const libdeflate_result inflated =
+      libdeflate_zlib_decompress(inflater, compressed, compressed_size, rows.data(), rows.size(), nullptr);
+  libdeflate_free_decompressor(inflater);
   if (inflated != LIBDEFLATE_SUCCESS) {
     image.pixels.clear();
     result.alpha.clear();
