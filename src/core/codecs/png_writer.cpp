@@ -225,6 +225,10 @@ class Bits {
     count_ -= n;
     return v;
   }
+  void drop(int n) {  // n <= the bits just peeked
+    buffer_ >>= n;
+    count_ -= n;
+  }
   void skip(std::uint64_t n) {
     if (n <= static_cast<std::uint64_t>(count_)) {
       buffer_ >>= n;
@@ -272,7 +276,7 @@ class Bits {
 // small enough to stay in the first-level cache; longer codes are read a
 // bit at a time from the counts and the symbols in code order.
 constexpr int kMaxCodeBits = 15;
-constexpr int kFastBits = 10;
+constexpr int kFastBits = 12;
 struct Code {
   std::uint16_t fast[1 << kFastBits];
   std::int16_t count[kMaxCodeBits + 1];
@@ -306,12 +310,13 @@ bool build_code(const std::uint8_t* lengths, int n, Code& code) {
   return true;
 }
 
-int decode(Bits& bits, const Code& code) {
-  if (const std::uint16_t entry = code.fast[bits.peek(kFastBits)]; entry != 0) {
-    bits.skip(entry & 15);
-    return entry >> 4;
-  }
-  // Bit by bit: the codes of each length follow the shorter ones in value.
+// Bit by bit, for the codes longer than the table: the codes of each length
+// follow the shorter ones in value. Kept out of line, so that the common
+// case below stays small enough to inline.
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((noinline))
+#endif
+int decode_long(Bits& bits, const Code& code) {
   int value = 0, first = 0, index = 0;
   for (int len = 1; len <= kMaxCodeBits; ++len) {
     value |= static_cast<int>(bits.take(1));
@@ -322,6 +327,14 @@ int decode(Bits& bits, const Code& code) {
     value <<= 1;
   }
   return -1;
+}
+
+inline int decode(Bits& bits, const Code& code) {
+  if (const std::uint16_t entry = code.fast[bits.peek(kFastBits)]; entry != 0) {
+    bits.drop(entry & 15);
+    return entry >> 4;
+  }
+  return decode_long(bits, code);
 }
 
 // The order in which a dynamic block lists the code-length code's lengths.
