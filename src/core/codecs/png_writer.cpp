@@ -166,20 +166,25 @@ MURKEL_WIDE_VECTORS void filter_row(const std::uint8_t* cur, const std::uint8_t*
     sums[3] += magnitude(x - (b >> 1));
     sums[4] += magnitude(x - b);
   }
-  std::uint32_t none = 0, sub = 0, up = 0, average = 0, paeth = 0;
-  for (std::size_t i = bpp; i < n; ++i) {
-    const int x = cur[i], a = cur[i - bpp], b = prev[i], c = prev[i - bpp];
-    none += magnitude(x);
-    sub += magnitude(x - a);
-    up += magnitude(x - b);
-    average += magnitude(x - ((a + b) >> 1));
-    paeth += magnitude(x - paeth_predictor(a, b, c));
+  // In runs of 256 bytes the sums fit 16 bits (each magnitude at most 128),
+  // which keeps the vectors twice as wide as with 32-bit sums.
+  for (std::size_t start = bpp; start < n; start += 256) {
+    const std::size_t end = std::min(n, start + 256);
+    std::uint16_t none = 0, sub = 0, up = 0, average = 0, paeth = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      const int x = cur[i], a = cur[i - bpp], b = prev[i], c = prev[i - bpp];
+      none = static_cast<std::uint16_t>(none + magnitude(x));
+      sub = static_cast<std::uint16_t>(sub + magnitude(x - a));
+      up = static_cast<std::uint16_t>(up + magnitude(x - b));
+      average = static_cast<std::uint16_t>(average + magnitude(x - ((a + b) >> 1)));
+      paeth = static_cast<std::uint16_t>(paeth + magnitude(x - paeth_predictor(a, b, c)));
+    }
+    sums[0] += none;
+    sums[1] += sub;
+    sums[2] += up;
+    sums[3] += average;
+    sums[4] += paeth;
   }
-  sums[0] += none;
-  sums[1] += sub;
-  sums[2] += up;
-  sums[3] += average;
-  sums[4] += paeth;
   int best = 0;
   for (int f = 1; f < 5; ++f)
     if (sums[f] < sums[best]) best = f;
