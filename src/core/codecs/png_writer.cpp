@@ -432,8 +432,8 @@ bool find_last_block(const std::uint8_t* data, std::size_t size, std::uint64_t& 
   }
 }
 
-// Pieces where deflate's matches do not pay (noise, and the grain of some
-// photos once filtered) are coded here with Huffman codes of the bytes alone:
+// Pieces where deflate's matches do not pay (noise) are coded here with
+// Huffman codes of the bytes alone:
 // looking for matches costs libdeflate most of its time on such data and
 // finds next to nothing, and walking its output for the last block costs
 // again. Each block of kLiteralBlock bytes gets its own code, or is stored
@@ -537,6 +537,65 @@ void canonical_codes(const std::uint8_t* lengths, int n, std::uint16_t* codes) {
   }
 }
 
+// The code lengths of a dynamic block as the block's header sends them: run
+// length coded (runs of zeros as 17 and 18, other repeats as 16; extra bits
+// in each symbol's high byte) with a code of its own.
+struct LengthsHeader {
+  std::vector<std::uint16_t> symbols;
+  std::uint8_t lengths[19] = {};
+  std::uint16_t codes[19] = {};
+  int count = 4;  // of code-length lengths written, in deflate's order
+  std::uint64_t bits = 0;  // the whole header, from the block's first bit
+};
+
+constexpr int kHeaderExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+
+void make_header(const std::uint8_t* lengths, int n, LengthsHeader& header) {
+  header.symbols.clear();
+  for (int i = 0; i < n;) {
+    const std::uint8_t len = lengths[i];
+    int run = 1;
+    while (i + run < n && lengths[i + run] == len) ++run;
+    if (len == 0 && run >= 3) {
+      const int take = std::min(run, 138);
+      header.symbols.push_back(take >= 11 ? static_cast<std::uint16_t>(18 | (take - 11) << 8)
+                                          : static_cast<std::uint16_t>(17 | (take - 3) << 8));
+      i += take;
+    } else if (len != 0 && run >= 4) {
+      header.symbols.push_back(len);
+      const int take = std::min(run - 1, 6);
+      header.symbols.push_back(static_cast<std::uint16_t>(16 | (take - 3) << 8));
+      i += 1 + take;
+    } else {
+      header.symbols.push_back(len);
+      ++i;
+    }
+  }
+  std::uint32_t counts[19] = {};
+  for (std::uint16_t s : header.symbols) ++counts[s & 0xFF];
+  huffman_lengths(counts, 19, 7, header.lengths);
+  canonical_codes(header.lengths, 19, header.codes);
+  header.count = 19;
+  while (header.count > 4 && header.lengths[kLengthOrder[header.count - 1]] == 0) --header.count;
+  header.bits = 3 + 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(header.count);
+  for (std::uint16_t s : header.symbols) header.bits += header.lengths[s & 0xFF] + kHeaderExtra[s & 0xFF];
+}
+
+// A dynamic block's start: its kind, the counts of codes and the header.
+void write_header(BitWriter& bits, bool final, int literal_count, int distance_count, const LengthsHeader& header) {
+  bits.put(final ? 1 : 0, 1);
+  bits.put(2, 2);  // dynamic codes
+  bits.put(static_cast<std::uint32_t>(literal_count - 257), 5);
+  bits.put(static_cast<std::uint32_t>(distance_count - 1), 5);
+  bits.put(static_cast<std::uint32_t>(header.count - 4), 4);
+  for (int i = 0; i < header.count; ++i) bits.put(header.lengths[kLengthOrder[i]], 3);
+  for (std::uint16_t s : header.symbols) {
+    const int symbol = s & 0xFF;
+    bits.put(header.codes[symbol], header.lengths[symbol]);
+    if (kHeaderExtra[symbol] > 0) bits.put(s >> 8, kHeaderExtra[symbol]);
+  }
+}
+
 // A block's code: the bytes and the end of block (symbols 0..256), and two
 // distance codes of one bit that are never used, as zlib writes them, since
 // some readers want at least one.
@@ -544,12 +603,7 @@ struct LiteralCode {
   std::uint8_t lengths[259] = {};
   std::uint16_t codes[259] = {};
   std::uint64_t data_bits = 0;  // the block's bytes and its end
-  // The lengths run-length coded (symbols 0..18, extra bits in the high byte).
-  std::vector<std::uint16_t> header;
-  std::uint8_t header_lengths[19] = {};
-  std::uint16_t header_codes[19] = {};
-  int header_count = 4;  // of code-length lengths written, in deflate's order
-  std::uint64_t header_bits = 0;
+  LengthsHeader header;
 };
 
 void make_literal_code(const std::uint32_t* counts, LiteralCode& code) {
@@ -563,36 +617,7 @@ void make_literal_code(const std::uint32_t* counts, LiteralCode& code) {
   code.codes[258] = 1;
   code.data_bits = 0;
   for (int i = 0; i < 257; ++i) code.data_bits += std::uint64_t{all[i]} * code.lengths[i];
-  // Runs of zeros as 17 (3..10) and 18 (11..138), other repeats as 16 (3..6).
-  code.header.clear();
-  std::uint32_t header_counts[19] = {};
-  for (int i = 0; i < 259;) {
-    const std::uint8_t len = code.lengths[i];
-    int run = 1;
-    while (i + run < 259 && code.lengths[i + run] == len) ++run;
-    if (len == 0 && run >= 3) {
-      const int take = std::min(run, 138);
-      code.header.push_back(take >= 11 ? static_cast<std::uint16_t>(18 | (take - 11) << 8)
-                                       : static_cast<std::uint16_t>(17 | (take - 3) << 8));
-      i += take;
-    } else if (len != 0 && run >= 4) {
-      code.header.push_back(len);
-      const int take = std::min(run - 1, 6);
-      code.header.push_back(static_cast<std::uint16_t>(16 | (take - 3) << 8));
-      i += 1 + take;
-    } else {
-      code.header.push_back(len);
-      ++i;
-    }
-  }
-  for (std::uint16_t s : code.header) ++header_counts[s & 0xFF];
-  huffman_lengths(header_counts, 19, 7, code.header_lengths);
-  canonical_codes(code.header_lengths, 19, code.header_codes);
-  code.header_count = 19;
-  while (code.header_count > 4 && code.header_lengths[kLengthOrder[code.header_count - 1]] == 0) --code.header_count;
-  static constexpr int kExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
-  code.header_bits = 3 + 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(code.header_count);
-  for (std::uint16_t s : code.header) code.header_bits += code.header_lengths[s & 0xFF] + kExtra[s & 0xFF];
+  make_header(code.lengths, 259, code.header);
 }
 
 void write_stored(BitWriter& bits, const std::uint8_t* data, std::size_t size, bool final) {
@@ -612,18 +637,7 @@ void write_stored(BitWriter& bits, const std::uint8_t* data, std::size_t size, b
 
 void write_literal_block(BitWriter& bits, const std::uint8_t* data, std::size_t size, const LiteralCode& code,
                          bool final) {
-  static constexpr int kExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
-  bits.put(final ? 1 : 0, 1);
-  bits.put(2, 2);        // dynamic codes
-  bits.put(0, 5);        // 257 literal and length codes
-  bits.put(1, 5);        // 2 distance codes
-  bits.put(static_cast<std::uint32_t>(code.header_count - 4), 4);
-  for (int i = 0; i < code.header_count; ++i) bits.put(code.header_lengths[kLengthOrder[i]], 3);
-  for (std::uint16_t s : code.header) {
-    const int symbol = s & 0xFF;
-    bits.put(code.header_codes[symbol], code.header_lengths[symbol]);
-    if (kExtra[symbol] > 0) bits.put(s >> 8, kExtra[symbol]);
-  }
+  write_header(bits, final, 257, 2, code.header);
   for (std::size_t i = 0; i < size; ++i) bits.put(code.codes[data[i]], code.lengths[data[i]]);
   bits.put(code.codes[256], code.lengths[256]);
 }
@@ -642,7 +656,7 @@ std::vector<LiteralCode> literal_codes(const std::uint8_t* data, std::size_t siz
     std::uint32_t counts[256] = {};
     for (std::size_t i = 0; i < n; ++i) ++counts[p[i]];
     make_literal_code(counts, code);
-    return code.data_bits + code.header_bits;
+    return code.data_bits + code.header.bits;
   };
   for (std::size_t i = 0; i < codes.size(); ++i) {
     const std::size_t n = std::min(kLiteralBlock, size - i * kLiteralBlock);
@@ -697,7 +711,7 @@ void write_literal_piece(const std::uint8_t* data, std::size_t size, const std::
     const std::size_t n = std::min(kLiteralBlock, size - i * kLiteralBlock);
     const bool last = final && i + 1 == codes.size();
     const std::uint64_t stored_bits = 8 * (std::uint64_t{n} + 5 * ((n + 65534) / 65535)) + 7;
-    if (codes[i].data_bits + codes[i].header_bits >= stored_bits)
+    if (codes[i].data_bits + codes[i].header.bits >= stored_bits)
       write_stored(bits, data + i * kLiteralBlock, n, last);
     else
       write_literal_block(bits, data + i * kLiteralBlock, n, codes[i], last);
