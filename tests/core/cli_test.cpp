@@ -259,10 +259,9 @@ TEST_F(Cli, ReadsEveryPngKindAsImageMagickDoes) {
 // What murkel-cli writes, read back by ImageMagick: pictures of several
 // compressed pieces joined into one stream (RGB and RGBA; noise over whole
 // pieces, coded without matches, and over part of one, searched quickly),
-// and of at most
-// 256 colours written as palettes of 1 to 8 bits (with their alphas); each
-// read from a PNG that libpng wrote with all its filters, and each file at
-// most a tenth larger than ImageMagick's of the same picture.
+// and of at most 256 colours written as palettes of 1 to 8 bits (with their
+// alphas); each read from a PNG that libpng wrote with all its filters, and
+// each file at most a tenth larger than ImageMagick's of the same picture.
 TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
   // Rows noise_from..noise_to-1 are noise of the bits in noise_mask.
   struct Case {
