@@ -257,17 +257,29 @@ TEST_F(Cli, ReadsEveryPngKindAsImageMagickDoes) {
 }
 
 // What murkel-cli writes, read back by ImageMagick: pictures of several
-// compressed pieces joined into one stream (RGB and RGBA), and of at most 256
-// colours written as palettes of 1 to 8 bits (with their alphas); each read
-// from a PNG that libpng wrote with all its filters, and each file at most a
-// tenth larger than ImageMagick's of the same picture.
+// compressed pieces joined into one stream (RGB and RGBA; noise over whole
+// pieces, coded without matches, and over part of one, searched quickly),
+// and of at most 256 colours written as palettes of 1 to 8 bits (with their
+// alphas); each read from a PNG that libpng wrote with all its filters, and
+// each file at most a tenth larger than ImageMagick's of the same picture.
 TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
-  struct Case { const char* name; int width, height, colours; bool alpha; int type, depth; };
+  // Rows noise_from..noise_to-1 are noise of the bits in noise_mask.
+  struct Case {
+    const char* name;
+    int width, height, colours;
+    bool alpha;
+    int type, depth, noise_from, noise_to, noise_mask;
+  };
   const Case cases[] = {
-      {"RGB in pieces", 1500, 800, 0, false, 2, 8},     {"RGBA in pieces", 1100, 900, 0, true, 6, 8},
-      {"2 colours", 301, 20, 2, false, 3, 1},           {"4 colours and alpha", 99, 30, 4, true, 3, 2},
-      {"16 colours", 64, 64, 16, false, 3, 4},          {"256 colours and alpha", 200, 90, 128, true, 3, 8},
-      {"257 colours", 257, 9, 257, false, 2, 8},
+      {"RGB in pieces", 1500, 800, 0, false, 2, 8, 0, 0, 0},
+      {"RGBA in pieces", 1100, 900, 0, true, 6, 8, 0, 0, 0},
+      {"noise, then bands", 1500, 1000, 0, false, 2, 8, 0, 600, 255},
+      {"bands, then noise of 7 bits", 1500, 1000, 0, false, 2, 8, 400, 1000, 127},
+      {"2 colours", 301, 20, 2, false, 3, 1, 0, 0, 0},
+      {"4 colours and alpha", 99, 30, 4, true, 3, 2, 0, 0, 0},
+      {"16 colours", 64, 64, 16, false, 3, 4, 0, 0, 0},
+      {"256 colours and alpha", 200, 90, 128, true, 3, 8, 0, 0, 0},
+      {"257 colours", 257, 9, 257, false, 2, 8, 0, 0, 0},
   };
   std::mt19937 random(5);
   for (const Case& c : cases) {
@@ -285,6 +297,8 @@ TEST_F(Cli, PngFilesOfPiecesAndPalettesReadBackExactly) {
                                c.colours ? unsigned(i >> 8) * 90 : unsigned(x ^ y) & 255,
                                c.colours ? (i % 2 ? 255u : 100u) : unsigned(x + y) & 255};
         file.samples.insert(file.samples.end(), v, v + channels);
+        if (y >= c.noise_from && y < c.noise_to)
+          for (int k = 1; k <= channels; ++k) file.samples.end()[-k] = unsigned(random()) & unsigned(c.noise_mask);
       }
     write_all(path("in.png"), make_png(file));
     const RunResult r = run({path("in.png"), path("out.png")});

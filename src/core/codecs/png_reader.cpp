@@ -5,12 +5,17 @@
 #include <libdeflate.h>
 #include <png.h>
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "core/codecs/png_codec.h"
 
@@ -129,6 +134,28 @@ bool unfilter_row(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* pr
 
 enum class Quick { decoded, too_large, not_taken };
 
+// A thread that is joined when its scope ends, however it ends; where none
+// can be started, running() is false and the caller does the work itself.
+class Helper {
+ public:
+  template <class Work>
+  explicit Helper(Work& work) {
+    try {
+      thread_ = std::thread([&work] { work(); });
+    } catch (const std::system_error&) {
+    }
+  }
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+  ~Helper() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool running() const { return thread_.joinable(); }
+
+ private:
+  std::thread thread_;
+};
+
 // The quick way: the chunks walked and checked here, the image data inflated
 // in one call. Any file it does not take whole (another kind, a checksum or
 // inflation error, data after the image, a chunk it does not know) is left
@@ -146,45 +173,37 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
       (colour_type != 2 && colour_type != 6) || ihdr[10] != 0 || ihdr[11] != 0 || ihdr[12] != 0)
     return Quick::not_taken;
   const bool has_alpha = colour_type == 6;
-  std::vector<std::uint8_t> joined;  // the image data, when it comes in several chunks
-  const std::uint8_t* compressed = nullptr;
+  // The image data's pieces, one per chunk.
+  std::vector<std::pair<const std::uint8_t*, std::size_t>> spans;
   std::size_t compressed_size = 0;
-  bool seen_idat = false, after_idat = false, seen_iend = false;
+  bool after_idat = false, seen_iend = false;
   at += 25;
   while (!seen_iend) {
     if (!chunk_fits()) return Quick::not_taken;
     const std::uint32_t length = be32(data + at);
     const std::uint8_t* type = data + at + 4;
     const std::uint8_t* body = data + at + 8;
+    // The image data's checksums are checked below, on the second core.
+    const bool idat = std::memcmp(type, "IDAT", 4) == 0;
 #if !defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
-    if (libdeflate_crc32(0, type, std::size_t{length} + 4) != be32(body + length)) return Quick::not_taken;
+    if (!idat && libdeflate_crc32(0, type, std::size_t{length} + 4) != be32(body + length)) return Quick::not_taken;
 #endif
-    if (std::memcmp(type, "IDAT", 4) == 0) {
+    if (idat) {
       if (after_idat) return Quick::not_taken;
-      if (seen_idat) {
-        if (joined.empty()) joined.assign(compressed, compressed + compressed_size);
-        joined.insert(joined.end(), body, body + length);
-      } else {
-        compressed = body;
-        compressed_size = length;
-      }
-      seen_idat = true;
+      spans.emplace_back(body, length);
+      compressed_size += length;
     } else {
-      after_idat = seen_idat;
+      after_idat = !spans.empty();
       if (std::memcmp(type, "IEND", 4) == 0) seen_iend = true;
       // A tRNS chunk would make a colour transparent; any other chunk that
       // a reader must understand is libpng's to judge.
       else if (std::memcmp(type, "tRNS", 4) == 0 ||
-               ((type[0] & 0x20) == 0 && (std::memcmp(type, "PLTE", 4) != 0 || seen_idat)))
+               ((type[0] & 0x20) == 0 && (std::memcmp(type, "PLTE", 4) != 0 || !spans.empty())))
         return Quick::not_taken;
     }
     at += std::size_t{length} + 12;
   }
-  if (!seen_idat) return Quick::not_taken;
-  if (!joined.empty()) {
-    compressed = joined.data();
-    compressed_size = joined.size();
-  }
+  if (spans.empty()) return Quick::not_taken;
   const std::uint64_t pixels = std::uint64_t{width} * height;
   if (pixels * (has_alpha ? 5 : 4) > max_decoded_bytes) {
     result.error = "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
@@ -192,38 +211,102 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
   }
   const std::size_t bpp = has_alpha ? 4 : 3;
   const std::size_t n = std::size_t{width} * bpp;
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(height) * (n + 1));
+  Image& image = result.image;
+  // The second core touches the rows' fresh memory while this one touches
+  // the picture's and joins the image data of several chunks there (the
+  // pixels replace it after the inflation); later it converts the rows to
+  // pixels while this one unfilters them.
+  std::vector<std::uint8_t> rows;
+  bool short_of_memory = false, damaged = false;
+  const auto prepare = [&] {
+    try {
+      rows.resize(static_cast<std::size_t>(height) * (n + 1));
+    } catch (const std::bad_alloc&) {
+      short_of_memory = true;
+    }
+#if !defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+    for (const auto& [body, length] : spans)
+      damaged |= libdeflate_crc32(0, body - 4, length + 4) != be32(body + length);
+#endif
+  };
+  std::vector<std::uint8_t> joined;  // when the picture's memory is too small for it
+  const std::uint8_t* compressed = spans[0].first;
+  {
+    Helper preparing(prepare);
+    if (!preparing.running()) prepare();
+    image.pixels.resize(static_cast<std::size_t>(pixels));
+    if (has_alpha) result.alpha.resize(static_cast<std::size_t>(pixels));
+    if (spans.size() > 1) {
+      std::uint8_t* to = reinterpret_cast<std::uint8_t*>(image.pixels.data());
+      if (compressed_size > image.pixels.size() * sizeof(Colour)) {
+        joined.resize(compressed_size);
+        to = joined.data();
+      }
+      compressed = to;
+      for (const auto& [body, length] : spans) to = std::copy(body, body + length, to);
+    }
+  }
+  if (short_of_memory) throw std::bad_alloc();
+  if (damaged) {
+    image.pixels.clear();
+    result.alpha.clear();
+    return Quick::not_taken;
+  }
   libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
   if (inflater == nullptr) throw std::bad_alloc();
   const libdeflate_result inflated =
       libdeflate_zlib_decompress(inflater, compressed, compressed_size, rows.data(), rows.size(), nullptr);
   libdeflate_free_decompressor(inflater);
-  if (inflated != LIBDEFLATE_SUCCESS) return Quick::not_taken;
+  if (inflated != LIBDEFLATE_SUCCESS) {
+    image.pixels.clear();
+    result.alpha.clear();
+    return Quick::not_taken;
+  }
 
-  std::vector<std::uint8_t> zeros(n, 0);
-  const std::uint8_t* prev = zeros.data();
-  Image& image = result.image;
-  image.pixels.resize(static_cast<std::size_t>(pixels));
-  if (has_alpha) result.alpha.resize(static_cast<std::size_t>(pixels));
-  for (std::uint32_t y = 0; y < height; ++y) {
-    std::uint8_t* row = rows.data() + std::size_t{y} * (n + 1);
-    if (!unfilter_row(row[0], row + 1, prev, n, bpp)) {
-      image.pixels.clear();
-      result.alpha.clear();
-      return Quick::not_taken;
-    }
-    const std::uint8_t* p = row + 1;
-    Colour* out = image.pixels.data() + std::size_t{y} * width;
-    if (has_alpha) {
-      std::uint8_t* a = result.alpha.data() + std::size_t{y} * width;
-      for (std::uint32_t x = 0; x < width; ++x, p += 4) {
-        out[x] = make_colour(p[0], p[1], p[2]);
-        a[x] = p[3];
+  std::atomic<std::uint32_t> ready{0};  // rows unfiltered
+  std::atomic<bool> failed{false};
+  const auto convert = [&] {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      for (std::uint32_t seen; (seen = ready.load(std::memory_order_acquire)) <= y;)
+        ready.wait(seen, std::memory_order_acquire);
+      if (failed.load(std::memory_order_relaxed)) return;
+      const std::uint8_t* p = rows.data() + std::size_t{y} * (n + 1) + 1;
+      Colour* out = image.pixels.data() + std::size_t{y} * width;
+      if (has_alpha) {
+        std::uint8_t* a = result.alpha.data() + std::size_t{y} * width;
+        for (std::uint32_t x = 0; x < width; ++x, p += 4) {
+          out[x] = make_colour(p[0], p[1], p[2]);
+          a[x] = p[3];
+        }
+      } else {
+        for (std::uint32_t x = 0; x < width; ++x, p += 3) out[x] = make_colour(p[0], p[1], p[2]);
       }
-    } else {
-      for (std::uint32_t x = 0; x < width; ++x, p += 3) out[x] = make_colour(p[0], p[1], p[2]);
     }
-    prev = row + 1;
+  };
+  {
+    Helper converting(convert);
+    std::vector<std::uint8_t> zeros(n, 0);
+    const std::uint8_t* prev = zeros.data();
+    for (std::uint32_t y = 0; y < height; ++y) {
+      std::uint8_t* row = rows.data() + std::size_t{y} * (n + 1);
+      if (!unfilter_row(row[0], row + 1, prev, n, bpp)) {
+        failed = true;
+        break;
+      }
+      prev = row + 1;
+      if ((y & 15) == 15 && converting.running()) {
+        ready.store(y + 1, std::memory_order_release);
+        ready.notify_one();
+      }
+    }
+    ready.store(height, std::memory_order_release);
+    ready.notify_one();
+    if (!converting.running() && !failed) convert();
+  }
+  if (failed) {
+    image.pixels.clear();
+    result.alpha.clear();
+    return Quick::not_taken;
   }
   image.width = static_cast<std::int32_t>(width);
   image.height = static_cast<std::int32_t>(height);
