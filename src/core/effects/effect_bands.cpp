@@ -4,15 +4,10 @@
 #include <algorithm>
 
 namespace murkel {
-namespace {
-
-// The rows of the selection that a band covers, as a selection of its own.
 Rect band_rect(const Rect& selection, RowSpan rows) {
   return Rect{selection.left, static_cast<std::int32_t>(selection.top + rows.first), selection.right,
               static_cast<std::int32_t>(selection.top + std::min(rows.end, selection.height()))};
 }
-
-}  // namespace
 
 BandPlan plan_bands(EffectCode code, const EffectParameters& parameters, const Rect& selection,
                     std::int64_t pixels) {

@@ -32,6 +32,9 @@ struct BandPlan {
 [[nodiscard]] BandPlan plan_bands(EffectCode code, const EffectParameters& parameters, const Rect& selection,
                                   std::int64_t pixels);
 
+// The selection's rows `rows` as a rectangle of the picture.
+[[nodiscard]] Rect band_rect(const Rect& selection, RowSpan rows);
+
 // The picture pixels that rows `rows` of the selection's result read, cut to
 // the picture (for the whole selection: picture_footprint).
 [[nodiscard]] Rect band_footprint(EffectCode code, const EffectParameters& parameters, const Rect& selection,

@@ -65,8 +65,8 @@ bool release_transfer_blocks() {
 
 EffectBandSizes effect_band_sizes(EffectCode code, const EffectParameters& parameters, const Rect& selection) {
   const BandPlan plan = plan_bands(code, parameters, selection, kBandPixels);
-  if (plan.height <= 0 || plan.height >= selection.height()) return EffectBandSizes{selection.height(), 1};
-  return EffectBandSizes{plan.height, plan.reach > 0 ? 2 : 1};
+  if (plan.height <= 0 || plan.height >= selection.height()) return EffectBandSizes{selection.height(), 1, plan.reach};
+  return EffectBandSizes{plan.height, plan.reach > 0 ? 2 : 1, plan.reach};
 }
 
 EffectBlocks effect_blocks(EffectCode code, const EffectParameters& parameters, const Rect& selection,
@@ -79,9 +79,8 @@ EffectBlocks effect_blocks(EffectCode code, const EffectParameters& parameters, 
   // (the last band's, or a selection done at once), and the rows it reaches
   // into above and below (the blur's one more).
   const EffectBandSizes sizes = effect_band_sizes(code, parameters, selection);
-  const std::int64_t reach = plan_bands(code, parameters, selection, kBandPixels).reach;
   const std::int64_t cells = std::max<std::int64_t>(parameters.cell_height, 16);
-  const std::int64_t source_rows = std::min(whole.height(), sizes.height + cells + 2 * reach + 1);
+  const std::int64_t source_rows = std::min(whole.height(), sizes.height + cells + 2 * sizes.reach + 1);
   return EffectBlocks{whole.width(), source_rows, selection.width(), sizes.height * sizes.parts};
 }
 
@@ -92,9 +91,9 @@ void prepare_transfer_blocks(const Rect& selection) {
   // make theirs when they come).
   const bool direct = true_colour_rows(app.working_image).has_value();
   EffectBlocks all;
+  const EffectParameters parameters{app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
+                                    app.scramble_level};
   for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble}) {
-    const EffectParameters parameters{app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
-                                      app.scramble_level};
     const EffectBlocks b =
         effect_blocks(code, parameters, selection, app.bitmap.bmWidth, app.bitmap.bmHeight, direct);
     all.source_width = std::max(all.source_width, b.source_width);

@@ -65,6 +65,7 @@ inline constexpr std::int64_t kBandPixels = std::int64_t{1} << 16;
 struct EffectBandSizes {
   std::int64_t height = 0;
   int parts = 1;
+  std::int64_t reach = 0;  // rows of its neighbours a band reads (plan_bands)
 };
 [[nodiscard]] EffectBandSizes effect_band_sizes(EffectCode code, const EffectParameters& parameters,
                                                 const Rect& selection);

@@ -61,10 +61,18 @@ EffectSettings read_settings(EffectCode code) {
   return settings;
 }
 
-// Rows of the picture that belong to `rows` of the selection.
-Rect band_of(const Rect& selection, RowSpan rows) {
-  return Rect{selection.left, static_cast<std::int32_t>(selection.top + rows.first), selection.right,
-              static_cast<std::int32_t>(selection.top + rows.end)};
+// Runs a computation of the core; false, noted as a shortage of memory,
+// when it ran out of memory for its own lists.
+template <typename Compute>
+bool within_memory(Compute&& compute) {
+  try {
+    compute();
+    return true;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  note_memory_short();
+  return false;
 }
 
 bool reserve_blocks(const EffectBlocks& blocks, bool shaped) {
@@ -97,13 +105,9 @@ bool compute_block(EffectCode code, const Rect& selection, const EffectSettings&
     swap_red_and_blue(source.pixels, static_cast<std::size_t>(source.width) * footprint.height());
   }
   const PixelView view{source.pixels, source.width, footprint, app.bitmap.bmWidth, app.bitmap.bmHeight};
-  try {
-    band_into(code, settings.parameters, view, selection, all, app.random, BlockRef{result.pixels, result.width});
-  } catch (const std::bad_alloc&) {
-    note_memory_short();
-    return false;
-  } catch (const std::length_error&) {
-    note_memory_short();
+  if (!within_memory([&] {
+        band_into(code, settings.parameters, view, selection, all, app.random, BlockRef{result.pixels, result.width});
+      })) {
     return false;
   }
   swap_red_and_blue(result.pixels, static_cast<std::size_t>(result.width) * selection.height());
@@ -142,7 +146,7 @@ bool cover_in_bands(EffectCode code, const Rect& selection, const EffectSettings
   int next = 0;
   ViewLock lock;
   GdiFlush();  // earlier GDI work on the picture has landed
-  try {
+  const bool computed = within_memory([&] {
     // Rows below the picture change nothing.
     const std::int64_t end = std::min(h, std::int64_t{app.bitmap.bmHeight} - selection.top);
     for (std::int64_t first = 0; first < end; first += sizes.height) {
@@ -152,23 +156,18 @@ bool cover_in_bands(EffectCode code, const Rect& selection, const EffectSettings
       const PixelView view{app.source_block.pixels, static_cast<std::ptrdiff_t>(footprint.width()), footprint,
                            app.bitmap.bmWidth, app.bitmap.bmHeight};
       band_into(code, p, view, selection, band, app.random, BlockRef{parts[next], static_cast<std::ptrdiff_t>(w)});
-      if (waiting) write_dib_rows(rows, band_of(selection, *waiting), parts[1 - next]);
+      if (waiting) write_dib_rows(rows, band_rect(selection, *waiting), parts[1 - next]);
       waiting.reset();
       if (sizes.parts == 2) {
         waiting = band;
         next = 1 - next;
       } else {
-        write_dib_rows(rows, band_of(selection, band), parts[0]);
+        write_dib_rows(rows, band_rect(selection, band), parts[0]);
       }
     }
-  } catch (const std::bad_alloc&) {
-    note_memory_short();
-    return false;
-  } catch (const std::length_error&) {
-    note_memory_short();
-    return false;
-  }
-  if (waiting) write_dib_rows(rows, band_of(selection, *waiting), parts[1 - next]);
+  });
+  if (!computed) return false;
+  if (waiting) write_dib_rows(rows, band_rect(selection, *waiting), parts[1 - next]);
   return true;
 }
 
