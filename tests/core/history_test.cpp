@@ -147,6 +147,9 @@ TEST(StepAreas, ExchangeTakesBackOverlappingChangesAtAnyDepth) {
     const std::vector<std::uint8_t> before = picture;
     std::vector<std::uint8_t> kept(areas_bytes(rows, areas));
     copy_areas(rows, areas, kept.data());
+    std::vector<std::uint8_t> in_bands(kept.size());  // the same, copied a few rows at a time
+    for (std::int32_t y = -3; y < height; y += 4) copy_area_rows(rows, areas, y, y + 4, in_bands.data());
+    EXPECT_EQ(in_bands, kept);
     for (const Rect& r : rects) {  // a change inside the rectangles only: every bit of their pixels flipped
       for (int y = std::max(r.top, 0); y < std::min(r.bottom, height); ++y)
         for (int x = std::max(r.left, 0); x < std::min(r.right, width); ++x)

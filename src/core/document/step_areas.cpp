@@ -88,11 +88,19 @@ std::size_t areas_bytes(const RowBytes& rows, std::span<const Rect> areas) {
 }
 
 void copy_areas(const RowBytes& rows, std::span<const Rect> areas, std::uint8_t* out) {
+  copy_area_rows(rows, areas, 0, rows.height, out);
+}
+
+void copy_area_rows(const RowBytes& rows, std::span<const Rect> areas, std::int32_t first_row, std::int32_t end_row,
+                    std::uint8_t* out) {
   for (const Rect& a : areas) {
     const ByteSpan span = row_span(rows, a);
-    for (std::int32_t y = a.top; y < a.bottom; ++y, out += span.size) {
-      std::memcpy(out, rows.top_row + y * rows.stride + span.first, static_cast<std::size_t>(span.size));
+    const std::int32_t end = std::min(a.bottom, end_row);
+    for (std::int32_t y = std::max(a.top, first_row); y < end; ++y) {
+      std::memcpy(out + static_cast<std::ptrdiff_t>(y - a.top) * span.size, rows.top_row + y * rows.stride + span.first,
+                  static_cast<std::size_t>(span.size));
     }
+    out += static_cast<std::ptrdiff_t>(a.height()) * span.size;
   }
 }
 

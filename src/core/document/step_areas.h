@@ -35,6 +35,11 @@ struct RowBytes {
 
 // Copies the areas' bytes, one area after the other, row by row, to `out`.
 void copy_areas(const RowBytes& rows, std::span<const Rect> areas, std::uint8_t* out);
+// The same for the picture rows [first_row, end_row) alone, each to its place
+// in that layout: a change that goes down the picture a band at a time keeps
+// each band's bytes while they are in the processor's cache.
+void copy_area_rows(const RowBytes& rows, std::span<const Rect> areas, std::int32_t first_row, std::int32_t end_row,
+                    std::uint8_t* out);
 // Exchanges the areas' bytes with those `kept` holds (as copy_areas laid them out).
 void exchange_areas(const RowBytes& rows, std::span<const Rect> areas, std::uint8_t* kept);
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <new>
 #include <optional>
 #include <utility>
@@ -41,30 +42,39 @@ bool fits(const ByteBuffer& buffer, std::size_t size) {
 // The spare memory warmed for this step, or that of a step ahead (which the
 // change drops), when of about the size wanted; otherwise new memory, the
 // oldest steps given back while it cannot be had. False when it cannot be
-// had at all.
+// had at all. Another step ahead of that size becomes the next spare, so
+// that effects taken back and done again keep using the same warm memory.
 bool take_buffer(ByteBuffer& out, std::size_t size) {
   if (size == 0) return true;
+  std::deque<PictureStep> ahead = app.history.take_steps_ahead();
+  const auto take_ahead = [&](ByteBuffer& into) {
+    for (PictureStep& step : ahead) {
+      if (fits(step.pixels, size)) {
+        into = std::move(step.pixels);
+        step.pixels = ByteBuffer{};
+        return true;
+      }
+    }
+    return false;
+  };
   if (fits(app.spare_step, size)) {
     out = std::move(app.spare_step);
     app.spare_step = ByteBuffer{};
-    return true;
-  }
-  for (PictureStep& ahead : app.history.take_steps_ahead()) {
-    if (fits(ahead.pixels, size)) {
-      out = std::move(ahead.pixels);
-      return true;
+  } else if (!take_ahead(out)) {
+    ahead.clear();
+    for (;;) {
+      try {
+        out = ByteBuffer::of_size(size);
+        break;
+      } catch (const std::bad_alloc&) {
+        if (app.history.release_one()) continue;
+        if (app.spare_step.size == 0) return false;
+        app.spare_step = ByteBuffer{};
+      }
     }
   }
-  for (;;) {
-    try {
-      out = ByteBuffer::of_size(size);
-      return true;
-    } catch (const std::bad_alloc&) {
-      if (app.history.release_one()) continue;
-      if (app.spare_step.size == 0) return false;
-      app.spare_step = ByteBuffer{};
-    }
-  }
+  if (app.spare_step.size == 0) take_ahead(app.spare_step);
+  return true;
 }
 
 void show_document_state() {
@@ -127,14 +137,14 @@ void start_history(bool saved) {
   show_history_items();
 }
 
-std::optional<PictureStep> capture_step(std::span<const Rect> rects) {
+std::optional<PictureStep> capture_step(std::span<const Rect> rects, bool copy_pixels) {
   const std::optional<RowBytes> rows = picture_rows();
   try {
     PictureStep step;
     if (rows) step.areas = step_areas(rects, rows->bits_per_pixel, rows->width, rows->height);
     const std::size_t alpha_bytes = app.transparency.any() ? areas_bytes(alpha_rows(), step.areas) : 0;
     if (rows && take_buffer(step.pixels, areas_bytes(*rows, step.areas)) && take_buffer(step.alpha, alpha_bytes)) {
-      copy_areas(*rows, step.areas, step.pixels.data.get());
+      if (copy_pixels) copy_areas(*rows, step.areas, step.pixels.data.get());
       if (alpha_bytes != 0) copy_areas(alpha_rows(), step.areas, step.alpha.data.get());
       return step;
     }

@@ -16,7 +16,9 @@ void start_history(bool saved);
 // Before a change of `rects`: a step holding their bytes as they are. When
 // memory is short for it even after the oldest steps are given back, the
 // history is given up and nullopt returned: the change goes on without one.
-std::optional<PictureStep> capture_step(std::span<const Rect> rects);
+// With `copy_pixels` false the picture's bytes are left for the change to
+// copy (copy_area_rows) as it reaches them; the alpha's are copied at once.
+std::optional<PictureStep> capture_step(std::span<const Rect> rects, bool copy_pixels = true);
 
 // Keeps a step just made (the history is given up when memory is short for
 // it), and shows the document's state: counter, title, Undo and the steps.

@@ -21,6 +21,7 @@
 
 #include "core/canvas/selection.h"
 #include "core/codecs/dib_rows.h"
+#include "core/document/step_areas.h"
 #include "core/effects/effect_bands.h"
 #include "editor/app/app_state.h"
 #include "editor/app/dib_sections.h"
@@ -135,10 +136,23 @@ void write_block(EffectCode code, const Rect& selection, const EffectSettings& s
 // The effect over `selection` band by band, straight in the picture's rows,
 // in blocks reserved before. Every band is computed from the picture as it
 // was: a band whose rows the next one reads waits for that one in a second
-// part of the result block before it is written. False when memory ran
-// short; the picture may then be changed in part.
-bool cover_in_bands(EffectCode code, const Rect& selection, const EffectSettings& settings, const DibRows& rows) {
+// part of the result block before it is written. A `step` whose bytes are
+// still to be copied gets each band's rows just before they are written,
+// while the band's read has them in cache, and the rest when memory runs
+// short. False then; the picture may be changed in part.
+bool cover_in_bands(EffectCode code, const Rect& selection, const EffectSettings& settings, const DibRows& rows,
+                    PictureStep* step) {
   const EffectParameters& p = settings.parameters;
+  const RowBytes step_rows{rows.top_row, rows.stride, 8 * rows.bytes_per_pixel, rows.width, rows.height};
+  std::int32_t kept_until = selection.top;  // picture rows above it are in the step
+  const auto write = [&](RowSpan band, const Colour* block) {
+    const Rect r = band_rect(selection, band);
+    if (step != nullptr) {
+      copy_area_rows(step_rows, step->areas, r.top, r.bottom, step->pixels.data.get());
+      kept_until = r.bottom;
+    }
+    write_dib_rows(rows, r, block);
+  };
   const EffectBandSizes sizes = effect_band_sizes(code, p, selection);
   const std::int64_t w = selection.width(), h = selection.height();
   Colour* const parts[2] = {app.result_block.pixels, app.result_block.pixels + sizes.height * w};
@@ -156,18 +170,23 @@ bool cover_in_bands(EffectCode code, const Rect& selection, const EffectSettings
       const PixelView view{app.source_block.pixels, static_cast<std::ptrdiff_t>(footprint.width()), footprint,
                            app.bitmap.bmWidth, app.bitmap.bmHeight};
       band_into(code, p, view, selection, band, app.random, BlockRef{parts[next], static_cast<std::ptrdiff_t>(w)});
-      if (waiting) write_dib_rows(rows, band_rect(selection, *waiting), parts[1 - next]);
+      if (waiting) write(*waiting, parts[1 - next]);
       waiting.reset();
       if (sizes.parts == 2) {
         waiting = band;
         next = 1 - next;
       } else {
-        write_dib_rows(rows, band_rect(selection, band), parts[0]);
+        write(band, parts[0]);
       }
     }
   });
-  if (!computed) return false;
-  if (waiting) write_dib_rows(rows, band_rect(selection, *waiting), parts[1 - next]);
+  if (!computed) {
+    if (step != nullptr) {
+      copy_area_rows(step_rows, step->areas, kept_until, rows.height, step->pixels.data.get());
+    }
+    return false;
+  }
+  if (waiting) write(*waiting, parts[1 - next]);
   return true;
 }
 
@@ -228,7 +247,10 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
 
   // The step keeps what the change overwrites; without memory for it the
   // change goes on all the same, with no step to take it back.
-  std::optional<PictureStep> step = capture_step(rects);
+  // A single rectangle's bytes go into the step band by band, as they are
+  // covered, instead of in a pass of their own through memory.
+  const bool step_in_bands = direct && rects.size() == 1;
+  std::optional<PictureStep> step = capture_step(rects, !step_in_bands);
   {
     ViewLock lock;
     cover_with_effect(app.transparency, rects);
@@ -237,7 +259,7 @@ bool apply_effect_to(EffectCode code, std::span<const Rect> rects) {
   for (std::size_t i = 0; i < rects.size(); ++i) {
     bool done = true;
     if (direct) {
-      done = cover_in_bands(code, rects[i], settings, *rows);
+      done = cover_in_bands(code, rects[i], settings, *rows, step_in_bands && step ? &*step : nullptr);
     } else if (i == 0 || (done = compute_block(code, rects[i], settings))) {
       write_block(code, rects[i], settings);
     }
