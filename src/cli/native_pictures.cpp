@@ -11,6 +11,8 @@
 #include <webp/demux.h>
 #include <webp/encode.h>
 
+#include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -40,25 +42,55 @@ std::string too_large(std::uint64_t width, std::uint64_t height) {
          std::to_string(kMaxDecodedBytes / 4) + " pixels murkel-cli works on";
 }
 
-// The pixels in the profile's colours become sRGB; a profile that lcms2
-// cannot use, or one of another colour space, leaves them as they are.
-void convert_to_srgb(Samples& s, const std::vector<std::uint8_t>& profile) {
-  if (profile.empty()) return;
+// How a buffer holds its pixels: their layout for lcms2, and where in each
+// pixel its red, green and blue bytes are (others, such as alpha, are kept).
+struct Layout {
+  cmsUInt32Number rgb;
+  std::size_t red, green, blue;
+};
+
+// The pixels in the profile's colours become sRGB, in place; a grey profile
+// only when every pixel is grey. A profile that lcms2 cannot use, or of
+// another colour space, leaves them as they are.
+void convert_to_srgb(std::uint8_t* pixels, std::size_t count, std::size_t stride, Layout layout,
+                     const std::vector<std::uint8_t>& profile) {
+  if (profile.empty() || count == 0) return;
   cmsHPROFILE in = cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
   if (in == nullptr) return;
-  if (cmsGetColorSpace(in) == cmsSigRgbData) {
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    const cmsUInt32Number type = s.has_alpha ? TYPE_RGBA_8 : TYPE_RGB_8;
-    cmsHTRANSFORM t = cmsCreateTransform(in, type, srgb, type, INTENT_PERCEPTUAL,
-                                         s.has_alpha ? cmsFLAGS_COPY_ALPHA : 0);
-    if (t != nullptr) {
-      cmsDoTransform(t, s.bytes.data(), s.bytes.data(),
-                     static_cast<cmsUInt32Number>(std::size_t(s.width) * std::size_t(s.height)));
+  std::uint8_t* const end = pixels + count * stride;
+  const cmsColorSpaceSignature space = cmsGetColorSpace(in);
+  bool grey = space == cmsSigGrayData;
+  for (const std::uint8_t* p = pixels; grey && p < end; p += stride)
+    grey = p[layout.red] == p[layout.green] && p[layout.green] == p[layout.blue];
+  cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+  if (space == cmsSigRgbData) {
+    if (cmsHTRANSFORM t = cmsCreateTransform(in, layout.rgb, srgb, layout.rgb, INTENT_PERCEPTUAL, 0)) {
+      // kMaxDecodedBytes keeps the count within 32 bits.
+      cmsDoTransform(t, pixels, pixels, static_cast<cmsUInt32Number>(count));
       cmsDeleteTransform(t);
     }
-    cmsCloseProfile(srgb);
+  } else if (grey) {
+    // The 256 levels, each computed whole: lcms2's quick 8-bit way strays
+    // by up to 10 levels near black from a linear grey.
+    if (cmsHTRANSFORM t = cmsCreateTransform(in, TYPE_GRAY_8, srgb, TYPE_RGB_8, INTENT_PERCEPTUAL,
+                                             cmsFLAGS_NOOPTIMIZE)) {
+      std::uint8_t levels[256], table[256][3];
+      for (int v = 0; v < 256; ++v) levels[v] = std::uint8_t(v);
+      cmsDoTransform(t, levels, table, 256);
+      cmsDeleteTransform(t);
+      for (std::uint8_t* p = pixels; p < end; p += stride) {
+        const std::uint8_t* to = table[p[layout.red]];
+        p[layout.red] = to[0], p[layout.green] = to[1], p[layout.blue] = to[2];
+      }
+    }
   }
+  cmsCloseProfile(srgb);
   cmsCloseProfile(in);
+}
+
+void convert_to_srgb(Samples& s, const std::vector<std::uint8_t>& profile) {
+  convert_to_srgb(s.bytes.data(), std::size_t(s.width) * std::size_t(s.height), std::size_t(s.channels()),
+                  Layout{cmsUInt32Number(s.has_alpha ? TYPE_RGBA_8 : TYPE_RGB_8), 0, 1, 2}, profile);
 }
 
 void to_picture(const Samples& s, int orientation, Picture& picture) {
@@ -356,6 +388,14 @@ std::string decode_native(const std::uint8_t* data, std::size_t size, Picture& p
   const int orientation = format == "JPEG" || format == "TIFF" ? picture_orientation(data, size) : kUpright;
   to_picture(samples, orientation, picture);
   return {};
+}
+
+void convert_to_srgb(Picture& picture, const std::vector<std::uint8_t>& profile) {
+  // A colour 0x00BBGGRR in memory: R, G, B, 0 on a little-endian machine.
+  constexpr bool little = std::endian::native == std::endian::little;
+  const Layout layout = little ? Layout{TYPE_RGBA_8, 0, 1, 2} : Layout{TYPE_ABGR_8, 3, 2, 1};
+  convert_to_srgb(reinterpret_cast<std::uint8_t*>(picture.image.pixels.data()), picture.image.pixels.size(),
+                  sizeof(Colour), layout, profile);
 }
 
 std::string encode_jpeg_into(Picture& picture, int quality, std::vector<std::uint8_t>& out) {

@@ -23,6 +23,11 @@ namespace murkel::cli {
 // Returns an empty string or the reason.
 [[nodiscard]] std::string decode_native(const std::uint8_t* data, std::size_t size, Picture& picture, bool& lossless);
 
+// The picture's colours, in the profile's colour space, become sRGB: an RGB
+// profile, or a grey one on a grey picture. A profile that lcms2 cannot use
+// leaves them as they are; the alpha is kept.
+void convert_to_srgb(Picture& picture, const std::vector<std::uint8_t>& profile);
+
 // A baseline JPEG (JFIF, 4:2:0, no other marker) of quality 1..100; alpha is
 // blended over white first.
 [[nodiscard]] std::string encode_jpeg_into(Picture& picture, int quality, std::vector<std::uint8_t>& out);

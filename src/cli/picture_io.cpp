@@ -163,6 +163,9 @@ std::string read_picture(const std::string& input, std::vector<std::uint8_t>& by
       notes.push_back("note: " + shown_name(input) + " has 16 bits per channel; the output has 8");
     picture.image = std::move(decoded.image);
     picture.alpha = std::move(decoded.alpha);
+#if MURKEL_HAVE_NATIVE_CODECS
+    convert_to_srgb(picture, decoded.icc_profile);
+#endif
     return {};
 #elif MURKEL_HAVE_WIC
     return read_through_wic(input, bytes, picture);

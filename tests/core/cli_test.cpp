@@ -1,5 +1,6 @@
 // End-to-end tests of murkel-cli: the built program run on real files.
 #include <gtest/gtest.h>
+#include <lcms2.h>
 #include <png.h>
 #include <spawn.h>
 #include <sys/statvfs.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <cstdlib>
@@ -19,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <zlib.h>
 
 #include "bmp_test_files.h"
 #include "core/codecs/png_codec.h"
@@ -529,6 +533,100 @@ TEST_F(Cli, PhotosComeUprightWithoutMetadataInEveryFormat) {
     ASSERT_EQ(out.image.pixels.size(), 24u) << in;
     EXPECT_EQ(out.image.pixels[0], rgb(0, 0, 255)) << in;
     EXPECT_GT(out.image.pixels[23] & 255, 200u) << in;
+  }
+}
+
+// Colour profiles made with lcms2: sRGB with its red and blue primaries
+// exchanged (its pixels are sRGB's with red and blue exchanged), and a linear
+// grey. Each is applied to the pixels and left out, in a PNG's iCCP chunk
+// (read quickly, and by libpng) and a JPEG; a chunk whose checksum fails, or
+// whose profile inflates past the limit, is left out unapplied.
+TEST_F(Cli, ColourProfilesBecomeSrgbPixels) {
+  const auto saved = [](cmsHPROFILE profile) {
+    cmsUInt32Number n = 0;
+    cmsSaveProfileToMem(profile, nullptr, &n);
+    Bytes bytes(n);
+    cmsSaveProfileToMem(profile, bytes.data(), &n);
+    cmsCloseProfile(profile);
+    return bytes;
+  };
+  cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+  cmsToneCurve* curve = static_cast<cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+  const cmsCIExyY d65{0.3127, 0.3290, 1};
+  const cmsCIExyYTRIPLE exchanged_primaries{{0.15, 0.06, 1}, {0.30, 0.60, 1}, {0.64, 0.33, 1}};
+  const Bytes exchanged = saved(cmsCreateRGBProfile(&d65, &exchanged_primaries, curves));
+  const Bytes grey = saved(cmsCreateGrayProfile(cmsD50_xyY(), linear));
+  cmsFreeToneCurve(linear);
+  cmsCloseProfile(srgb);
+  Bytes huge = exchanged;  // still a sound profile, its size in its header
+  huge.resize(murkel::kMaxPngProfileBytes + 1);
+  for (int k = 0; k < 4; ++k) huge[k] = std::uint8_t(huge.size() >> (24 - 8 * k));
+  const auto srgb_of_linear = [](unsigned v) {
+    const double l = v / 255.0;
+    return unsigned(std::nearbyint(255 * (l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055)));
+  };
+  enum Expect { red_and_blue_exchanged, linear_grey_encoded, unchanged };
+  struct Case { const char* name; int type; bool interlaced; const Bytes& profile; Expect expect; bool jpeg, damaged; };
+  const Case cases[] = {
+      {"RGB", PNG_COLOR_TYPE_RGB, false, exchanged, red_and_blue_exchanged, false, false},
+      {"RGBA, interlaced", PNG_COLOR_TYPE_RGB_ALPHA, true, exchanged, red_and_blue_exchanged, false, false},
+      {"grey", PNG_COLOR_TYPE_GRAY, false, grey, linear_grey_encoded, false, false},
+      {"JPEG", PNG_COLOR_TYPE_RGB, false, exchanged, red_and_blue_exchanged, true, false},
+      {"checksum fails", PNG_COLOR_TYPE_RGB, false, exchanged, unchanged, false, true},
+      {"past the limit", PNG_COLOR_TYPE_RGB, false, huge, unchanged, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int channels = c.type == PNG_COLOR_TYPE_GRAY ? 1 : c.type == PNG_COLOR_TYPE_RGB ? 3 : 4;
+    PngSpec s{c.type, 8, c.interlaced, 9, 6};
+    for (int i = 0; i < 9 * 6 * channels; ++i)
+      s.samples.push_back(channels == 4 && i % 4 == 3 ? 99 + i % 150 : (i * 97 + i / 3 * 31) % 256);
+    write_all(path("plain.png"), make_png(s));
+    std::string plain = path("plain.png");
+    Bytes file;
+    if (c.jpeg) {
+      plain = path("plain.jpg");
+      ASSERT_EQ(run({path("plain.png"), plain, "--quality", "100"}).status, 0);
+      file = read_all(plain);
+      const std::size_t length = c.profile.size() + 16;
+      const Bytes marker = {0xFF, 0xE2, std::uint8_t(length >> 8), std::uint8_t(length), 'I', 'C', 'C', '_', 'P',
+                            'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+      file.insert(file.begin() + 2, c.profile.begin(), c.profile.end());
+      file.insert(file.begin() + 2, marker.begin(), marker.end());
+    } else {
+      uLongf size = compressBound(uLong(c.profile.size()));
+      std::string chunk = std::string("profile\0\0", 9) + std::string(size, '\0');
+      ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&chunk[9]), &size, c.profile.data(), uLong(c.profile.size()), 9),
+                Z_OK);
+      chunk.resize(9 + size);
+      s.chunks = {{"iCCP", chunk}};
+      file = make_png(s);
+      if (c.damaged) file[33 + 8 + chunk.size() + 3] ^= 1;  // the checksum after IHDR and iCCP
+    }
+    write_all(path("with.pic"), file);
+    ASSERT_EQ(run({plain, path("base.png")}).status, 0);
+    const RunResult r = run({path("with.pic"), path("out.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes out_file = read_all(path("out.png"));
+    EXPECT_EQ(std::search(out_file.begin(), out_file.end(), "iCCP", "iCCP" + 4), out_file.end());
+    const murkel::PngDecodeResult base = decode_file(path("base.png")), out = decode_file(path("out.png"));
+    ASSERT_EQ(out.image.pixels.size(), base.image.pixels.size());
+    EXPECT_EQ(out.alpha, base.alpha);
+    std::size_t wrong = 0, first = 0;
+    for (std::size_t i = 0; i < base.image.pixels.size(); ++i) {
+      const Colour b = base.image.pixels[i];
+      const unsigned red = b & 255, green = b >> 8 & 255, blue = b >> 16, v = srgb_of_linear(red);
+      const Colour want = c.expect == red_and_blue_exchanged ? rgb(blue, green, red)
+                          : c.expect == linear_grey_encoded  ? rgb(v, v, v)
+                                                             : b;
+      for (int k : {0, 8, 16})
+        if (std::abs(int(out.image.pixels[i] >> k & 255) - int(want >> k & 255)) > (c.expect == unchanged ? 0 : 1))
+          first = wrong++ ? first : i;
+    }
+    EXPECT_EQ(wrong, 0u) << "first at pixel " << first << ": " << std::hex << out.image.pixels[first] << " from "
+                         << base.image.pixels[first];
   }
 }
 

@@ -16,17 +16,26 @@ struct PngDecodeResult {
   Image image;                      // colours 0x00BBGGRR, top row first
   std::vector<std::uint8_t> alpha;  // one per pixel when the file has transparency, else empty
   bool reduced_from_16_bits = false;
+  // The colour profile of the file's iCCP chunk, inflated; empty when it has
+  // none or one that cannot be read whole (see decode_png).
+  std::vector<std::uint8_t> icc_profile;
   std::string error;  // empty on success
   [[nodiscard]] bool ok() const { return error.empty(); }
 };
 
+// The largest colour profile decode_png inflates: real ones are far smaller.
+inline constexpr std::size_t kMaxPngProfileBytes = std::size_t{4} << 20;
+
 // Reads every colour type and bit depth (palette and grey with tRNS, grey
 // with alpha, interlaced) as 8 bits per channel; 16-bit samples are scaled
-// with rounding. Gamma and colour profiles are not applied; ancillary
-// chunks other than tRNS are skipped unread. 8-bit RGB and RGBA files that
-// are not interlaced are inflated at once by libdeflate; any other, and any
-// file that way does not take whole, is read by libpng. A damaged file is
-// refused with libpng's reason, never read past its end.
+// with rounding. Gamma and colour profiles are not applied: the profile of
+// an iCCP chunk before PLTE and IDAT is only inflated into icc_profile (none
+// when its checksum or stream is damaged or it is larger than
+// kMaxPngProfileBytes); other ancillary chunks but tRNS are skipped unread.
+// 8-bit RGB and RGBA files that are not interlaced are inflated at once by
+// libdeflate; any other, and any file that way does not take whole, is read
+// by libpng. A damaged file is refused with libpng's reason, never read past
+// its end.
 [[nodiscard]] PngDecodeResult decode_png(const std::uint8_t* data, std::size_t size,
                                          std::uint64_t max_decoded_bytes = kMaxDecodedBytes);
 

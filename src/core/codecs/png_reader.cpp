@@ -313,6 +313,52 @@ Quick decode_quickly(const std::uint8_t* data, std::size_t size, std::uint64_t m
   return Quick::decoded;
 }
 
+// The profile of the first iCCP chunk before PLTE and IDAT (where the format
+// places it; libpng ignores one elsewhere): a name of 1 to 79 bytes, its end,
+// compression 0 and a zlib stream. Inflated into a buffer grown four times at
+// a time up to kMaxPngProfileBytes, so that a small chunk that inflates to
+// gigabytes costs a few megabytes; empty for any fault.
+std::vector<std::uint8_t> read_profile(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t at = 8; size - at >= 12 && be32(data + at) <= size - at - 12;
+       at += std::size_t{be32(data + at)} + 12) {
+    const std::uint32_t length = be32(data + at);
+    const std::uint8_t* type = data + at + 4;
+    const std::uint8_t* body = data + at + 8;
+    if (std::memcmp(type, "PLTE", 4) == 0 || std::memcmp(type, "IDAT", 4) == 0) break;
+    if (std::memcmp(type, "iCCP", 4) != 0) continue;
+#if !defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
+    if (libdeflate_crc32(0, type, std::size_t{length} + 4) != be32(body + length)) return {};
+#endif
+    const auto* name_end = static_cast<const std::uint8_t*>(std::memchr(body, 0, std::min<std::size_t>(length, 80)));
+    if (name_end == nullptr || name_end == body || name_end + 2 > body + length || name_end[1] != 0) return {};
+    const std::uint8_t* stream = name_end + 2;
+    const std::size_t stream_size = static_cast<std::size_t>(body + length - stream);
+    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+    if (inflater == nullptr) throw std::bad_alloc();
+    std::vector<std::uint8_t> profile;
+    std::size_t room = std::min(kMaxPngProfileBytes, std::max<std::size_t>(std::size_t{1} << 16, stream_size * 4));
+    for (;;) {
+      profile.resize(room);
+      std::size_t inflated = 0;
+      const libdeflate_result r =
+          libdeflate_zlib_decompress(inflater, stream, stream_size, profile.data(), room, &inflated);
+      if (r == LIBDEFLATE_SUCCESS) {
+        profile.resize(inflated);
+        break;
+      }
+      if (r != LIBDEFLATE_INSUFFICIENT_SPACE || room == kMaxPngProfileBytes) {
+        profile.clear();
+        break;
+      }
+      room = std::min(kMaxPngProfileBytes, room * 4);
+    }
+    libdeflate_free_decompressor(inflater);
+    profile.shrink_to_fit();
+    return profile;
+  }
+  return {};
+}
+
 }  // namespace
 
 PngDecodeResult decode_png(const std::uint8_t* data, std::size_t size, std::uint64_t max_decoded_bytes) {
@@ -322,7 +368,10 @@ PngDecodeResult decode_png(const std::uint8_t* data, std::size_t size, std::uint
     result.error = "not a PNG file";
     return result;
   }
-  if (decode_quickly(data, size, max_decoded_bytes, result) != Quick::not_taken) return result;
+  if (const Quick quick = decode_quickly(data, size, max_decoded_bytes, result); quick != Quick::not_taken) {
+    if (quick == Quick::decoded) result.icc_profile = read_profile(data, size);
+    return result;
+  }
   ReadStructs s;
   s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, on_error, on_warning);
   if (s.png) s.info = png_create_info_struct(s.png);
@@ -344,6 +393,7 @@ PngDecodeResult decode_png(const std::uint8_t* data, std::size_t size, std::uint
     if (has_alpha) result.alpha[i] = static_cast<std::uint8_t>(c >> 24);
     p[i] = c & 0xFFFFFF;
   }
+  result.icc_profile = read_profile(data, size);
   return result;
 }
 
