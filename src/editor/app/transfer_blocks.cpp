@@ -105,7 +105,10 @@ void prepare_transfer_blocks(const Rect& selection) {
   std::vector<MemoryRange> blocks;
   for (auto [block, width, height] : {std::tuple{&app.source_block, all.source_width, all.source_height},
                                       std::tuple{&app.result_block, all.result_width, all.result_height}}) {
-    if (width > 0 && reserve_transfer_block(*block, width, height, !direct)) {
+    // A block kept from before was warmed when it was made: starting a
+    // warming thread for it again would cost more faults than it saves.
+    const HBITMAP held = block->bitmap;
+    if (width > 0 && reserve_transfer_block(*block, width, height, !direct) && block->bitmap != held) {
       blocks.push_back({block->pixels, static_cast<std::size_t>(block->width) * block->height * sizeof(Colour)});
     }
   }
@@ -124,7 +127,6 @@ void prepare_transfer_blocks(const Rect& selection) {
       }
     }
   }
-  // Pages of a kept block, warmed before, cost a write each and no fault.
   if (!blocks.empty()) app.block_warmer.start(std::move(blocks));
 }
 
