@@ -43,7 +43,10 @@ drag_over_phone_number
 shoot_card before.png
 for menu in f e v s h; do
   xdotool key alt+$menu; sleep 0.7
-  import -window root -crop 400x230+0+0 +repage "$out/${prefix}menu-$menu.png"
+  # The Edit menu, with its find and history items, is the tallest.
+  height=230
+  [ $menu = e ] && height=340
+  import -window root -crop 400x${height}+0+0 +repage "$out/${prefix}menu-$menu.png"
   xdotool key Escape Escape; sleep 0.3
 done
 # An item's letter, or for the secure effects (which have none) the arrow
