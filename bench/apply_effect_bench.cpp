@@ -342,10 +342,12 @@ int run(int runs) {
                 *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
                 static_cast<double>(faults) / runs);
   }
-  // Ten mosaics, each with its Undo, after one that finds its memory in place.
+  // Ten mosaics, each with its Undo, after one that finds its memory in place
+  // and a pause in which the memory of the next step is warmed.
   apply_effect(EffectCode::mosaic);
   undo_command();
   GdiFlush();
+  pause_as_a_user();
   const long long faults_before = page_faults();
   for (int i = 0; i < 10; ++i) {
     apply_effect(EffectCode::mosaic);
