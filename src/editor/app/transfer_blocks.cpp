@@ -84,6 +84,11 @@ EffectBlocks effect_blocks(EffectCode code, const EffectParameters& parameters, 
   return EffectBlocks{whole.width(), source_rows, selection.width(), sizes.height * sizes.parts};
 }
 
+EffectBlocks enough_for_both(const EffectBlocks& a, const EffectBlocks& b) {
+  return EffectBlocks{std::max(a.source_width, b.source_width), std::max(a.source_height, b.source_height),
+                      std::max(a.result_width, b.result_width), std::max(a.result_height, b.result_height)};
+}
+
 void prepare_transfer_blocks(const Rect& selection) {
   if (selection.empty() || !picture_open()) return;
   // What each of the effects on the Edit menu needs with the present
@@ -94,12 +99,8 @@ void prepare_transfer_blocks(const Rect& selection) {
   const EffectParameters parameters{app.mosaic_cell_width, app.mosaic_cell_height, app.blur_level,
                                     app.scramble_level};
   for (EffectCode code : {EffectCode::mosaic, EffectCode::blur, EffectCode::diffusion, EffectCode::scramble}) {
-    const EffectBlocks b =
-        effect_blocks(code, parameters, selection, app.bitmap.bmWidth, app.bitmap.bmHeight, direct);
-    all.source_width = std::max(all.source_width, b.source_width);
-    all.source_height = std::max(all.source_height, b.source_height);
-    all.result_width = std::max(all.result_width, b.result_width);
-    all.result_height = std::max(all.result_height, b.result_height);
+    all = enough_for_both(
+        all, effect_blocks(code, parameters, selection, app.bitmap.bmWidth, app.bitmap.bmHeight, direct));
   }
   app.block_warmer.stop();
   std::vector<MemoryRange> blocks;

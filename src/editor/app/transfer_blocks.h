@@ -79,6 +79,8 @@ struct EffectBlocks {
 };
 [[nodiscard]] EffectBlocks effect_blocks(EffectCode code, const EffectParameters& parameters, const Rect& selection,
                                          std::int32_t picture_width, std::int32_t picture_height, bool direct);
+// Blocks as large as the larger of each: enough for both effects.
+[[nodiscard]] EffectBlocks enough_for_both(const EffectBlocks& a, const EffectBlocks& b);
 
 // Once a selection is made: the blocks that an effect on it will need with
 // the present settings are made ready and their pages warmed, so that the

@@ -197,12 +197,8 @@ bool blocks_for_all(EffectCode code, std::span<const Rect> rects, const EffectSe
   if (code == EffectCode::fill || !picture_open()) return true;
   EffectBlocks all;
   for (const Rect& r : rects) {
-    const EffectBlocks b =
-        effect_blocks(code, settings.parameters, r, app.bitmap.bmWidth, app.bitmap.bmHeight, rows.has_value());
-    all.source_width = std::max(all.source_width, b.source_width);
-    all.source_height = std::max(all.source_height, b.source_height);
-    all.result_width = std::max(all.result_width, b.result_width);
-    all.result_height = std::max(all.result_height, b.result_height);
+    all = enough_for_both(all, effect_blocks(code, settings.parameters, r, app.bitmap.bmWidth, app.bitmap.bmHeight,
+                                             rows.has_value()));
   }
   return reserve_blocks(all, !rows);
 }
